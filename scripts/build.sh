@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Builds: native (portable core and tests, sanitizers), windows (mingw-w64),
+# fuzz (libFuzzer targets with clang), or all of them.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+jobs=${JOBS:-$(nproc)}
+
+native() {
+    cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
+    cmake --build build/native -j "$jobs"
+}
+
+windows() {
+    scripts/fetch-sources.sh build/deps >/dev/null
+    cmake -S . -B build/win -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-toolchain.cmake" >/dev/null
+    cmake --build build/win -j "$jobs"
+}
+
+fuzz() {
+    [ -d fuzz ] && [ -f fuzz/CMakeLists.txt ] || return 0
+    CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMARIN_FUZZ=ON >/dev/null
+    cmake --build build/fuzz -j "$jobs"
+}
+
+case "${1:-all}" in
+    native) native ;;
+    windows) windows ;;
+    fuzz) fuzz ;;
+    all) native; windows; fuzz ;;
+    *) echo "usage: build.sh [native|windows|fuzz|all]" >&2; exit 2 ;;
+esac

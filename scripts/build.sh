@@ -5,23 +5,25 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 jobs=${JOBS:-$(nproc)}
+# BUILD_ROOT lets parallel work use separate build folders.
+root=${BUILD_ROOT:-build}
 
 native() {
-    cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
-    cmake --build build/native -j "$jobs"
+    cmake -S . -B "$root/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
+    cmake --build "$root/native" -j "$jobs"
 }
 
 windows() {
     scripts/fetch-sources.sh build/deps >/dev/null
-    cmake -S . -B build/win -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    cmake -S . -B "$root/win" -G Ninja -DVELMARIN_DEPS_SRC="$top/build/deps" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-toolchain.cmake" >/dev/null
-    cmake --build build/win -j "$jobs"
+    cmake --build "$root/win" -j "$jobs"
 }
 
 fuzz() {
     [ -d fuzz ] && [ -f fuzz/CMakeLists.txt ] || return 0
-    CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMARIN_FUZZ=ON >/dev/null
-    cmake --build build/fuzz -j "$jobs"
+    CC=clang CXX=clang++ cmake -S . -B "$root/fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMARIN_FUZZ=ON >/dev/null
+    cmake --build "$root/fuzz" -j "$jobs"
 }
 
 case "${1:-all}" in

@@ -1,0 +1,171 @@
+"""The control interface for tests under /control/: JSON in, JSON out."""
+
+import json
+import time
+
+import commands as cmd
+import service
+
+FAULTS = (
+    "delay",
+    "close_mid_header",
+    "close_mid_body",
+    "connection_close",
+    "chunked",
+    "interim_100",
+    "redirect",
+    "status_500",
+    "status_202",
+    "malformed_xml",
+    "wrong_key",
+)
+DEFAULT_DELAY_SECONDS = 12.0
+MAX_WAIT_SECONDS = 120.0
+
+
+class ControlError(ValueError):
+    pass
+
+
+def _field(body, name, kind, default=None, required=False):
+    if name not in body:
+        if required:
+            raise ControlError("missing %r" % name)
+        return default
+    value = body[name]
+    if kind is float and isinstance(value, int) and not isinstance(value, bool):
+        value = float(value)
+    if not isinstance(value, kind) or (kind is int and isinstance(value, bool)):
+        raise ControlError("%r must be %s" % (name, kind.__name__))
+    return value
+
+
+def _reset(state, body):
+    state.reset()
+    return {"ok": True}
+
+
+def _messages(state, body):
+    user = _field(body, "user", str, required=True)
+    messages = _field(body, "messages", list, required=True)
+    return {"ok": True, "queued": state.queue_messages(user, messages)}
+
+
+def _force(state, body):
+    code = _field(body, "code", str, required=True)
+    retn = body.get("retn")
+    if not isinstance(retn, (str, int)) or isinstance(retn, bool):
+        raise ControlError("'retn' must be a string or a number")
+    fields = _field(body, "fields", dict, {})
+    if not all(isinstance(k, str) and isinstance(v, str) for k, v in fields.items()):
+        raise ControlError("'fields' must map strings to strings")
+    state.force(code, retn, _field(body, "count", int, 1), fields)
+    return {"ok": True}
+
+
+def _version(state, body):
+    version = _field(body, "version", str, required=True)
+    service.check_texts([version], "version")
+    with state.lock:
+        state.version = version
+    return {"ok": True}
+
+
+def _options(state, body):
+    state.set_options(body)
+    return {"ok": True, "options": state.snapshot()["options"]}
+
+
+def _users(state, body):
+    users = _field(body, "users", dict, required=True)
+    if not all(isinstance(k, str) and isinstance(v, str) for k, v in users.items()):
+        raise ControlError("'users' must map numbers to passwords")
+    service.check_texts(users.values(), "password")
+    with state.lock:
+        state.users.update(users)
+    return {"ok": True}
+
+
+def _fault(state, body):
+    name = _field(body, "fault", str, required=True)
+    if name not in FAULTS:
+        raise ControlError("unknown fault %r; known: %s" % (name, ", ".join(FAULTS)))
+    code = _field(body, "code", str)
+    if code is not None and code not in cmd.KNOWN_CODES:
+        raise ControlError("unknown command code %r" % code)
+    fault = {
+        "fault": name,
+        "count": _field(body, "count", int, 1),
+        "seconds": _field(body, "seconds", float, DEFAULT_DELAY_SECONDS),
+        "code": code,
+    }
+    with state.lock:
+        state.faults.append(fault)
+    return {"ok": True}
+
+
+def _session(state, body):
+    user = _field(body, "user", str, required=True)
+    action = _field(body, "action", str, required=True)
+    return {"ok": True, "sessions": state.mark_session(user, action)}
+
+
+def _ad(state, body):
+    modified = _field(body, "modified", int)
+    with state.lock:
+        if body.get("touch") or modified is not None:
+            state.ad_generation += 1
+            state.ad_modified = (
+                modified if modified is not None else max(int(time.time()), state.ad_modified + 1)
+            )
+        return {"ok": True, "generation": state.ad_generation, "modified": state.ad_modified}
+
+
+def _wait(state, body):
+    code = _field(body, "code", str)
+    count = _field(body, "count", int, 1)
+    since = _field(body, "since", int, 0)
+    timeout = min(_field(body, "timeout", float, 10.0), MAX_WAIT_SECONDS)
+    entries = state.wait_for(code, count, since, timeout)
+    return {"ok": True, "complete": len(entries) >= count, "entries": entries}
+
+
+def _log(state, query):
+    since = int(query.get("since", ["0"])[0])
+    pages_since = int(query.get("pages_since", ["0"])[0])
+    with state.lock:
+        return {"commands": state.log[since:], "pages": state.pages[pages_since:]}
+
+
+_POST = {
+    "reset": _reset,
+    "messages": _messages,
+    "force": _force,
+    "version": _version,
+    "options": _options,
+    "users": _users,
+    "fault": _fault,
+    "session": _session,
+    "ad": _ad,
+    "wait": _wait,
+}
+
+
+def handle(state, method, name, query, raw_body):
+    """(status, JSON-able object) for one control request."""
+    try:
+        if method == "GET" and name == "log":
+            return 200, _log(state, query)
+        if method == "GET" and name == "state":
+            return 200, state.snapshot()
+        handler = _POST.get(name)
+        if handler is None:
+            return 404, {"ok": False, "error": "no control %r" % name}
+        if method != "POST":
+            return 405, {"ok": False, "error": "control %r takes POST" % name}
+        body = json.loads(raw_body.decode("utf-8") or "{}") if raw_body else {}
+        if not isinstance(body, dict):
+            raise ControlError("the body must be a JSON object")
+        return 200, handler(state, body)
+    except (ValueError, UnicodeError) as error:
+        return 400, {"ok": False, "error": str(error)}

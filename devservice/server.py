@@ -1,0 +1,470 @@
+#!/usr/bin/env python3
+"""Stand-in for the operator's service on loopback: the Entry SOAP endpoint,
+the index page, the login advertisement and a control interface for tests."""
+
+import argparse
+import email.utils
+import json
+import os
+import secrets
+import sys
+import time
+import urllib.parse
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+from xml.sax.saxutils import quoteattr
+
+import cipher
+import commands as cmd
+import control
+import gif
+import pages
+import service
+import soap
+
+ENTRY_PATH = "/serv/clientservice.asmx"
+# Where the redirect fault sends the client; it answers like ENTRY_PATH.
+REDIRECTED_ENTRY_PATH = "/serv/redirected/clientservice.asmx"
+INDEX_PATH = "/chat/clientindex.aspx"
+AD_PATH = "/ad/loginad.gif"
+CONTROL_PREFIX = "/control/"
+DEFAULT_NAMESPACE = "http://tempuri.org/"
+MAX_BODY = 1 << 20
+IDLE_TIMEOUT = 120
+SESSION_COOKIE = "ASP.NET_SessionId"
+_ASP_COOKIE_ALPHABET = "abcdefghijklmnopqrstuvwxyz012345"
+# Faults after which the client cannot have read the answer: the command
+# then takes no effect, so no queued message or token is lost to them.
+_UNREAD_FAULTS = (
+    "close_mid_header",
+    "close_mid_body",
+    "status_500",
+    "status_202",
+    "malformed_xml",
+    "wrong_key",
+)
+
+
+class HttpError(Exception):
+    def __init__(self, status, message):
+        super().__init__(message)
+        self.status = status
+
+
+def new_session_cookie():
+    return "".join(secrets.choice(_ASP_COOKIE_ALPHABET) for _ in range(24))
+
+
+def request_cookie(headers):
+    for line in headers.get_all("Cookie") or []:
+        for piece in line.replace(",", ";").split(";"):
+            name, sep, value = piece.strip().partition("=")
+            if sep and name == SESSION_COOKIE:
+                return value
+    return None
+
+
+def _chunked(body):
+    pieces = [body[i : i + 97] for i in range(0, len(body), 97)]
+    return b"".join(b"%x\r\n%s\r\n" % (len(p), p) for p in pieces) + b"0\r\n\r\n"
+
+
+class Handler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    server_version = "devservice/1.0"
+    timeout = IDLE_TIMEOUT
+
+    @property
+    def state(self):
+        return self.server.state
+
+    def log_message(self, format, *args):
+        if not self.server.quiet:
+            super().log_message(format, *args)
+
+    # Plumbing
+
+    def _write(self, status, headers, body=b"", fault=None):
+        """One reply written in one piece, or cut short on purpose."""
+        head = ["HTTP/1.1 %d %s" % (status, self.responses.get(status, ("",))[0])]
+        head.append("Date: %s" % self.date_time_string())
+        head.append("Server: %s" % self.server_version)
+        head += ["%s: %s" % pair for pair in headers]
+        if fault == "chunked":
+            head.append("Transfer-Encoding: chunked")
+            payload = _chunked(body)
+        else:
+            head.append("Content-Length: %d" % len(body))
+            payload = body
+        if fault == "connection_close" or self.close_connection:
+            head.append("Connection: close")
+            self.close_connection = True
+        raw_head = ("\r\n".join(head) + "\r\n\r\n").encode("latin-1")
+        if fault == "interim_100":
+            raw_head = b"HTTP/1.1 100 Continue\r\n\r\n" + raw_head
+        if fault == "close_mid_header":
+            data = raw_head[: len(raw_head) // 2]
+        elif fault == "close_mid_body":
+            data = raw_head + payload[: len(payload) // 2]
+        else:
+            data = raw_head + (b"" if self.command == "HEAD" else payload)
+        if fault in ("close_mid_header", "close_mid_body"):
+            self.close_connection = True
+        self.log_request(status, len(body))
+        self._publish_entry()
+        try:
+            self.wfile.write(data)
+            self.wfile.flush()
+        except OSError:
+            self.close_connection = True
+
+    def _publish_entry(self):
+        # Logged before the reply goes out: whoever has read the reply
+        # finds the command in the log.
+        entry, self._pending_entry = getattr(self, "_pending_entry", None), None
+        if entry is not None:
+            self.state.append_log(entry)
+
+    def _read_body(self, required=False):
+        if self.headers.get("Transfer-Encoding"):
+            self.close_connection = True
+            raise HttpError(411, "request bodies must carry a Content-Length")
+        length_text = self.headers.get("Content-Length")
+        if length_text is None:
+            if required:
+                raise HttpError(411, "the Entry operation needs a Content-Length")
+            return b""
+        if not length_text.strip().isdigit():
+            self.close_connection = True
+            raise HttpError(400, "bad Content-Length %r" % length_text)
+        length = int(length_text)
+        if length > MAX_BODY:
+            self.close_connection = True
+            raise HttpError(413, "request body over %d bytes" % MAX_BODY)
+        body = self.rfile.read(length)
+        if len(body) != length:
+            self.close_connection = True
+            raise HttpError(400, "request body ended after %d of %d bytes" % (len(body), length))
+        return body
+
+    def _plain_error(self, status, message, extra=()):
+        self._write(
+            status,
+            [("Content-Type", "text/plain; charset=utf-8")] + list(extra),
+            (message + "\n").encode("utf-8"),
+        )
+
+    def _cookie_headers(self, cookie, new_cookie):
+        return (
+            [("Set-Cookie", "%s=%s; path=/; HttpOnly" % (SESSION_COOKIE, new_cookie))] if new_cookie else []
+        )
+
+    # Dispatch
+
+    def do_GET(self):
+        self._dispatch()
+
+    def do_HEAD(self):
+        self._dispatch()
+
+    def do_POST(self):
+        self._dispatch()
+
+    def do_PUT(self):
+        self._dispatch()
+
+    def do_DELETE(self):
+        self._dispatch()
+
+    def _dispatch(self):
+        url = urllib.parse.urlsplit(self.path)
+        try:
+            if url.path in (ENTRY_PATH, REDIRECTED_ENTRY_PATH):
+                self._entry(url.path == REDIRECTED_ENTRY_PATH)
+            elif url.path.startswith(CONTROL_PREFIX):
+                self._control(url)
+            elif url.path == INDEX_PATH:
+                self._index(url)
+            elif url.path == AD_PATH:
+                self._advertisement()
+            else:
+                self._plain_error(404, "no such page: %s" % url.path)
+        except Exception as error:  # a bad request must never end the server
+            self.close_connection = True
+            self.log_error("internal error on %s: %r", self.path, error)
+            try:
+                self._plain_error(500, "internal error: %r" % error)
+            except Exception:
+                pass
+
+    # The Entry operation
+
+    def _entry(self, redirected):
+        entry = {
+            "time": time.time(),
+            "path": self.path,
+            "method": self.command,
+            "headers": [[k, v] for k, v in self.headers.items()],
+            "status": None,
+            "fault": None,
+            "error": None,
+            "request_data": None,
+            "exact": False,
+            "issues": [],
+            "code": None,
+            "key": None,
+            "text": None,
+            "params": {},
+            "retn": None,
+            "reply": None,
+            "reply_key": None,
+            "forced": False,
+            "committed": False,
+            "session_cookie": False,
+        }
+        cookie = request_cookie(self.headers)
+        new_cookie = None if cookie else new_session_cookie()
+        entry["cookie"] = cookie
+        entry["set_cookie"] = new_cookie
+        self._pending_entry = entry
+        try:
+            self._entry_exchange(entry, redirected, cookie, new_cookie)
+        except HttpError as error:
+            # The body may be unread: this connection cannot carry another request.
+            self.close_connection = True
+            entry["status"], entry["error"] = error.status, str(error)
+            extra = [("Allow", "POST")] if error.status == 405 else []
+            self._plain_error(error.status, str(error), extra)
+        except soap.SoapFault as error:
+            entry["status"], entry["error"] = 500, "%s: %s" % (error.faultcode, error.faultstring)
+            body = soap.fault_response(error.faultcode, error.faultstring)
+            headers = [
+                ("Cache-Control", "private"),
+                ("Content-Type", soap.CONTENT_TYPE),
+            ] + self._cookie_headers(cookie, new_cookie)
+            self._write(500, headers, body)
+        except Exception as error:
+            entry.update(status=500, error="internal error: %r" % error)
+            raise
+        finally:
+            self._publish_entry()
+
+    def _entry_exchange(self, entry, redirected, cookie, new_cookie):
+        namespace = self.server.namespace
+        if self.command != "POST":
+            raise HttpError(405, "the Entry operation takes POST")
+        body = self._read_body(required=True)
+        content_type = self.headers.get("Content-Type", "")
+        if content_type.split(";")[0].strip().lower() != "text/xml":
+            raise HttpError(415, "a SOAP 1.1 request is text/xml, not %r" % content_type)
+        soap.check_soap_action(self.headers.get("SOAPAction"), namespace)
+        value = soap.read_entry_request(body, namespace)
+        entry["request_data"] = value
+        entry["issues"] = soap.request_issues(
+            self.headers.items(), body, value, namespace, self.server.server_port
+        )
+        entry["exact"] = not entry["issues"]
+
+        command, early = None, None
+        try:
+            command = cmd.split_header(value)
+            entry.update(code=command.code, key=command.key)
+            entry["issues"] += command.issues
+            cmd.decipher(command)
+            entry.update(text=command.text, params=command.params)
+        except cmd.CommandError as error:
+            entry["error"] = str(error)
+            key, key_name = (command.key, "command") if command else (cipher.LOGIN_KEY, "login")
+            early = service.Outcome(error.retn, [("retn", error.retn)], key, key_name)
+
+        fault = None if redirected else self._take_fault(command.code if command else None)
+        if fault:
+            entry["fault"] = fault["fault"]
+            if fault["fault"] == "delay":
+                time.sleep(fault["seconds"])
+            elif fault["fault"] == "redirect":
+                self._redirect(entry)
+                return
+
+        state = self.state
+        effective_cookie = cookie or new_cookie
+        with state.lock:
+            outcome = early or state.execute(command, effective_cookie)
+            if command is not None:
+                session_id = (
+                    command.params.get("sessionid") if command.code in (cmd.HEARTBEAT, cmd.LOGOUT) else None
+                )
+                entry["session_cookie"] = state.cookie_session(cookie, session_id)
+            if not fault or fault["fault"] not in _UNREAD_FAULTS:
+                outcome.commit()
+                entry["committed"] = True
+        entry.update(outcome.details)
+        entry.update(retn=outcome.retn, reply=outcome.text, reply_key=outcome.key_name)
+        self._entry_reply(entry, outcome, fault["fault"] if fault else None, cookie, new_cookie)
+
+    def _take_fault(self, code):
+        with self.state.lock:
+            for fault in self.state.faults:
+                if fault["count"] > 0 and fault["code"] in (None, code):
+                    fault["count"] -= 1
+                    return dict(fault)
+        return None
+
+    def _redirect(self, entry):
+        host = self.headers.get("Host") or "%s:%d" % self.server.server_address[:2]
+        location = "http://%s%s" % (host, REDIRECTED_ENTRY_PATH)
+        entry.update(status=302, reply=location)
+        link = "<h2>Object moved to <a href=%s>here</a>.</h2>" % quoteattr(location)
+        body = ("<html><head><title>Object moved</title></head><body>%s</body></html>" % link).encode()
+        self._write(302, [("Location", location), ("Content-Type", "text/html; charset=utf-8")], body)
+
+    def _entry_reply(self, entry, outcome, fault, cookie, new_cookie):
+        key = outcome.key
+        if fault == "wrong_key":
+            key = cipher.make_session_key()
+            entry["reply_key"] = "random"
+        result = cipher.encrypt_text(outcome.text, key)
+        status, body = 200, soap.entry_response(result, self.server.namespace)
+        if fault == "status_500":
+            status, body = 500, soap.fault_response(
+                "soap:Server", "Server was unable to process request. ---> The service is failing on purpose."
+            )
+        elif fault == "status_202":
+            status, body = 202, b""
+        elif fault == "malformed_xml":
+            body = body[: body.index(b"</EntryResult>")] + b"</EntryResponse></soap:Envelope"
+        entry["status"] = status
+        headers = [("Cache-Control", "private, max-age=0")]
+        if body:
+            headers.append(("Content-Type", soap.CONTENT_TYPE))
+        headers += self._cookie_headers(cookie, new_cookie)
+        self._write(status, headers, body, fault)
+
+    # Pages, advertisement, control
+
+    def _index(self, url):
+        query = urllib.parse.parse_qs(url.query)
+        session_id = query.get("kptsessionid", [""])[0]
+        cookie = request_cookie(self.headers)
+        new_cookie = None if cookie else new_session_cookie()
+        with self.state.lock:
+            valid = session_id in self.state.sessions
+            session_cookie = self.state.cookie_session(cookie, session_id)
+        self.state.append_log(
+            {
+                "time": time.time(),
+                "path": self.path,
+                "kptsessionid": session_id,
+                "session_valid": valid,
+                "cookie": cookie,
+                "session_cookie": session_cookie,
+            },
+            pages=True,
+        )
+        headers = [("Content-Type", "text/html; charset=utf-8"), ("Cache-Control", "no-cache")]
+        self._write(200, headers + self._cookie_headers(cookie, new_cookie), pages.index_page(session_id))
+
+    def _advertisement(self):
+        if self.command not in ("GET", "HEAD"):
+            self._plain_error(405, "the advertisement takes GET", [("Allow", "GET, HEAD")])
+            return
+        with self.state.lock:
+            generation, modified = self.state.ad_generation, self.state.ad_modified
+        headers = [
+            ("Last-Modified", email.utils.formatdate(modified, usegmt=True)),
+            ("Cache-Control", "no-cache"),
+        ]
+        since = self.headers.get("If-Modified-Since")
+        if since:
+            try:
+                if email.utils.parsedate_to_datetime(since).timestamp() >= modified:
+                    self._write(304, headers)
+                    return
+            except (TypeError, ValueError, OverflowError):
+                pass
+        self._write(200, headers + [("Content-Type", "image/gif")], self.server.advertisement(generation))
+
+    def _control(self, url):
+        try:
+            body = self._read_body()
+        except HttpError as error:
+            self._plain_error(error.status, str(error))
+            return
+        name = url.path[len(CONTROL_PREFIX) :].strip("/")
+        status, result = control.handle(
+            self.state, self.command, name, urllib.parse.parse_qs(url.query), body
+        )
+        payload = json.dumps(result, ensure_ascii=False).encode("utf-8")
+        self._write(status, [("Content-Type", "application/json; charset=utf-8")], payload)
+
+
+class DevServer(ThreadingHTTPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+
+    def __init__(
+        self, port=0, users=None, namespace=DEFAULT_NAMESPACE, version=service.DEFAULT_VERSION, quiet=False
+    ):
+        self.state = service.ServiceState(users, version)
+        self.namespace = namespace
+        self.quiet = quiet
+        self._gifs = {}
+        super().__init__(("127.0.0.1", port), Handler)
+
+    def advertisement(self, generation):
+        if generation not in self._gifs:
+            self._gifs[generation] = gif.advertisement(generation)
+        return self._gifs[generation]
+
+
+def load_users(path):
+    with open(path, encoding="utf-8") as f:
+        users = json.load(f)
+    if not isinstance(users, dict) or not all(
+        isinstance(k, str) and isinstance(v, str) for k, v in users.items()
+    ):
+        raise ValueError("%s: expected a JSON object of number to password" % path)
+    return users
+
+
+def write_port_file(path, port):
+    # Written whole under a temporary name, so a reader never sees half.
+    temporary = "%s.%d.tmp" % (path, os.getpid())
+    with open(temporary, "w", encoding="ascii") as f:
+        f.write("%d\n" % port)
+    os.replace(temporary, path)
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--port", type=int, default=0, help="port on 127.0.0.1 (0: any free one)")
+    parser.add_argument("--port-file", help="file to receive the port once listening")
+    parser.add_argument("--users", help="JSON file of number to password")
+    parser.add_argument("--namespace", default=DEFAULT_NAMESPACE, help="service namespace URI")
+    parser.add_argument(
+        "--version", default=service.DEFAULT_VERSION, help="newest client version (command 1005)"
+    )
+    parser.add_argument("--quiet", action="store_true", help="no access log on stderr")
+    args = parser.parse_args(argv)
+    if not args.namespace.endswith("/"):
+        parser.error("--namespace must end with '/'")
+    try:
+        users = load_users(args.users) if args.users else None
+        server = DevServer(args.port, users, args.namespace, args.version, args.quiet)
+    except (OSError, ValueError) as error:
+        print("devservice: %s" % error, file=sys.stderr)
+        return 1
+    port = server.server_address[1]
+    if args.port_file:
+        write_port_file(args.port_file, port)
+    print("devservice listening on http://127.0.0.1:%d%s" % (port, ENTRY_PATH), file=sys.stderr, flush=True)
+    try:
+        server.serve_forever()
+    except KeyboardInterrupt:
+        pass
+    finally:
+        server.server_close()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

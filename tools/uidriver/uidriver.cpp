@@ -1,0 +1,493 @@
+// uidriver: the end-to-end tests' eyes and hands on another program's windows in
+// the same Wine session. One command per run; output is UTF-8 bytes so that
+// scripts compare Chinese texts whatever the console's code page.
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kDefaultTimeoutMs = 10000;
+constexpr DWORD kPollMs = 50;
+// A window that takes longer than this to answer a text query is treated as hung.
+constexpr UINT kAnswerTimeoutMs = 2000;
+// How long a posted command may keep the target busy before the driver returns anyway.
+constexpr UINT kSettleMs = 2000;
+constexpr int kSettleRoundTrips = 3;
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+constexpr wchar_t kUsage[] =
+    L"usage: uidriver COMMAND [WINDOW] [options] [--timeout MS]\n"
+    L"WINDOW is --title T and/or --class C: a visible top-level window, the topmost that matches.\n"
+    L"  wait  WINDOW                    wait for the window, print its handle\n"
+    L"  gone  WINDOW                    wait until no such window is visible\n"
+    L"  texts WINDOW                    print its title, then class<TAB>id<TAB>text of each\n"
+    L"                                  visible control (line breaks and tabs as \\n \\r \\t)\n"
+    L"  click WINDOW --id N | --text S  click a button or a notifying static control\n"
+    L"  keys  WINDOW --keys K [--id N]  type K into the focused control (or control N);\n"
+    L"                                  {ENTER} {ESC} {TAB} {BACKSPACE} {DELETE} {HOME} {END}\n"
+    L"                                  {LEFT} {RIGHT} {UP} {DOWN} {SPACE} {LBRACE} {RBRACE}\n"
+    L"  close WINDOW                    send the window WM_CLOSE\n"
+    L"  list                            every top-level window: handle, class, title, visible\n"
+    L"Waits last up to MS milliseconds (10000); exit code 1 on a time-out, 2 on a usage error.\n";
+
+struct Options {
+    std::wstring command;
+    std::optional<std::wstring> title;
+    std::optional<std::wstring> className;
+    std::optional<std::wstring> text;
+    std::optional<std::wstring> keys;
+    std::optional<int> id;
+    DWORD timeout = kDefaultTimeoutMs;
+};
+
+void Write(FILE* stream, const std::wstring& text) {
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                   nullptr, nullptr);
+    std::string bytes(size, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
+                        nullptr);
+    fwrite(bytes.data(), 1, bytes.size(), stream);
+    fflush(stream);
+}
+
+int Fail(const std::wstring& message) {
+    Write(stderr, L"uidriver: " + message + L"\n");
+    return kExitFailed;
+}
+
+int UsageError(const std::wstring& message) {
+    Write(stderr, L"uidriver: " + message + L"\n" + kUsage);
+    return kExitUsage;
+}
+
+std::wstring Hex(HWND hwnd) {
+    wchar_t buffer[32];
+    swprintf(buffer, 32, L"0x%llX", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(hwnd)));
+    return buffer;
+}
+
+// One line per control: line breaks and tabs inside a text are written as \n, \r and \t.
+std::wstring Escaped(const std::wstring& text) {
+    std::wstring out;
+    for (wchar_t c : text) {
+        if (c == L'\n')
+            out += L"\\n";
+        else if (c == L'\r')
+            out += L"\\r";
+        else if (c == L'\t')
+            out += L"\\t";
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::wstring ClassOf(HWND hwnd) {
+    wchar_t name[256] = {};
+    GetClassNameW(hwnd, name, 256);
+    return name;
+}
+
+// Top-level captions are kept by the system; reading them sends the window nothing.
+std::wstring TitleOf(HWND hwnd) {
+    int length = GetWindowTextLengthW(hwnd);
+    std::wstring text(length + 1, L'\0');
+    text.resize(GetWindowTextW(hwnd, text.data(), length + 1));
+    return text;
+}
+
+// Controls keep their own text (an edit box, a combo box), so ask the control, without hanging on it.
+std::wstring ControlText(HWND hwnd) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &length))
+        return {};
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()),
+                             SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &copied))
+        return {};
+    text.resize(copied);
+    return text;
+}
+
+// A button's text as a person reads it: without the mnemonic marks.
+std::wstring WithoutMnemonics(const std::wstring& text) {
+    std::wstring out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'&' && i + 1 < text.size())
+            ++i;
+        out += text[i];
+    }
+    return out;
+}
+
+bool Matches(HWND hwnd, const Options& options) {
+    if (options.title && TitleOf(hwnd) != *options.title)
+        return false;
+    return !options.className || _wcsicmp(ClassOf(hwnd).c_str(), options.className->c_str()) == 0;
+}
+
+std::vector<HWND> TopLevelWindows() {
+    std::vector<HWND> windows;
+    EnumWindows(
+        [](HWND hwnd, LPARAM param) {
+            reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+std::vector<HWND> Descendants(HWND parent) {
+    std::vector<HWND> windows;
+    EnumChildWindows(
+        parent,
+        [](HWND hwnd, LPARAM param) {
+            reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+// The topmost visible top-level window that matches, or null.
+HWND FindVisible(const Options& options) {
+    for (HWND hwnd : TopLevelWindows())
+        if (IsWindowVisible(hwnd) && Matches(hwnd, options))
+            return hwnd;
+    return nullptr;
+}
+
+// Polls find until it yields a value or the time-out has passed.
+template <typename Find> auto PollFor(DWORD timeout, Find find) -> decltype(find()) {
+    ULONGLONG deadline = GetTickCount64() + timeout;
+    for (;;) {
+        auto found = find();
+        if (found || GetTickCount64() >= deadline)
+            return found;
+        Sleep(kPollMs);
+    }
+}
+
+std::wstring Describe(const Options& options) {
+    std::wstring out = L"visible window";
+    if (options.title)
+        out += L" titled \"" + *options.title + L"\"";
+    if (options.className)
+        out += L" of class \"" + *options.className + L"\"";
+    return out;
+}
+
+std::wstring After(DWORD timeout) {
+    return L" after " + std::to_wstring(timeout) + L" ms";
+}
+
+// Returns once the window's thread has taken what was posted to it before: each round trip of a
+// sent message ends in a later call of its message loop, so after a few the posted messages have
+// been dispatched, and the characters their translation posts are queued ahead of anything new.
+// A thread kept busy longer than the settling time is left to finish on its own.
+void Settle(HWND hwnd) {
+    for (int i = 0; i < kSettleRoundTrips; ++i) {
+        DWORD_PTR ignored = 0;
+        if (!SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kSettleMs, &ignored))
+            return;
+    }
+}
+
+int Wait(const Options& options) {
+    HWND hwnd = PollFor(options.timeout, [&] { return FindVisible(options); });
+    if (!hwnd)
+        return Fail(L"no " + Describe(options) + After(options.timeout));
+    Write(stdout, Hex(hwnd) + L"\n");
+    return kExitOk;
+}
+
+int Gone(const Options& options) {
+    bool gone = PollFor(options.timeout, [&] { return FindVisible(options) == nullptr; });
+    if (!gone)
+        return Fail(L"still a " + Describe(options) + After(options.timeout));
+    return kExitOk;
+}
+
+int Texts(const Options& options) {
+    HWND hwnd = PollFor(options.timeout, [&] { return FindVisible(options); });
+    if (!hwnd)
+        return Fail(L"no " + Describe(options) + After(options.timeout));
+    std::wstring out = Escaped(TitleOf(hwnd)) + L"\n";
+    for (HWND child : Descendants(hwnd)) {
+        if (IsWindowVisible(child))
+            out += ClassOf(child) + L"\t" + std::to_wstring(GetDlgCtrlID(child)) + L"\t" +
+                   Escaped(ControlText(child)) + L"\n";
+    }
+    Write(stdout, out);
+    return kExitOk;
+}
+
+// The visible control of the window named by --id or, for --text, by its text. The window's own
+// controls come first: inner windows reuse ids (a drop-down combo box's edit is 1001).
+HWND FindControl(HWND window, const Options& options) {
+    std::vector<HWND> children = Descendants(window);
+    for (bool ownOnly : {true, false}) {
+        for (HWND child : children) {
+            if ((GetParent(child) == window) != ownOnly || !IsWindowVisible(child))
+                continue;
+            if (options.id ? GetDlgCtrlID(child) == *options.id
+                           : WithoutMnemonics(ControlText(child)) == WithoutMnemonics(*options.text))
+                return child;
+        }
+    }
+    return nullptr;
+}
+
+std::wstring DescribeControl(const Options& options) {
+    return options.id ? L"control " + std::to_wstring(*options.id) : L"control \"" + *options.text + L"\"";
+}
+
+bool IsCheckOrRadio(HWND control) {
+    if (_wcsicmp(ClassOf(control).c_str(), L"Button") != 0)
+        return false;
+    switch (GetWindowLongPtrW(control, GWL_STYLE) & BS_TYPEMASK) {
+    case BS_CHECKBOX:
+    case BS_AUTOCHECKBOX:
+    case BS_3STATE:
+    case BS_AUTO3STATE:
+    case BS_RADIOBUTTON:
+    case BS_AUTORADIOBUTTON:
+        return true;
+    default:
+        return false;
+    }
+}
+
+int Click(const Options& options) {
+    struct Target {
+        HWND window = nullptr;
+        HWND control = nullptr;
+        explicit operator bool() const { return control != nullptr; }
+    };
+    Target target = PollFor(options.timeout, [&] {
+        Target t;
+        t.window = FindVisible(options);
+        if (t.window)
+            t.control = FindControl(t.window, options);
+        return t;
+    });
+    if (!target.window)
+        return Fail(L"no " + Describe(options) + After(options.timeout));
+    if (!target.control)
+        return Fail(L"no visible " + DescribeControl(options) + L" in the " + Describe(options) +
+                    After(options.timeout));
+    if (!IsWindowEnabled(target.control))
+        return Fail(DescribeControl(options) + L" is disabled");
+    // Posted, not sent: a click that opens a modal box must not block the driver.
+    if (IsCheckOrRadio(target.control)) {
+        // The button's own click keeps its check state in step, as a mouse click would.
+        PostMessageW(target.control, BM_CLICK, 0, 0);
+    } else {
+        // BN_CLICKED and STN_CLICKED are both 0: push buttons and notifying statics alike.
+        int id = GetDlgCtrlID(target.control);
+        PostMessageW(GetParent(target.control), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(target.control));
+    }
+    Settle(target.window);
+    return kExitOk;
+}
+
+struct NamedKey {
+    const wchar_t* name;
+    UINT virtualKey;
+};
+
+constexpr NamedKey kNamedKeys[] = {
+    {L"ENTER", VK_RETURN},  {L"ESC", VK_ESCAPE}, {L"TAB", VK_TAB},   {L"BACKSPACE", VK_BACK},
+    {L"DELETE", VK_DELETE}, {L"HOME", VK_HOME},  {L"END", VK_END},   {L"LEFT", VK_LEFT},
+    {L"RIGHT", VK_RIGHT},   {L"UP", VK_UP},      {L"DOWN", VK_DOWN}, {L"SPACE", VK_SPACE},
+};
+
+// One step of a key sequence: a virtual key pressed and released, or a character typed.
+struct KeyStroke {
+    UINT virtualKey = 0;
+    wchar_t character = 0;
+};
+
+std::optional<std::vector<KeyStroke>> ParseKeys(const std::wstring& keys) {
+    std::vector<KeyStroke> strokes;
+    for (size_t i = 0; i < keys.size(); ++i) {
+        if (keys[i] != L'{') {
+            strokes.push_back({0, keys[i]});
+            continue;
+        }
+        size_t close = keys.find(L'}', i);
+        if (close == std::wstring::npos)
+            return std::nullopt;
+        std::wstring name = keys.substr(i + 1, close - i - 1);
+        i = close;
+        if (name == L"LBRACE" || name == L"RBRACE") {
+            strokes.push_back({0, name == L"LBRACE" ? L'{' : L'}'});
+            continue;
+        }
+        const NamedKey* found = nullptr;
+        for (const NamedKey& key : kNamedKeys)
+            if (_wcsicmp(key.name, name.c_str()) == 0)
+                found = &key;
+        if (!found)
+            return std::nullopt;
+        strokes.push_back({found->virtualKey, 0});
+    }
+    return strokes;
+}
+
+// The control that has the keyboard focus in the window's thread, if it belongs to the window.
+HWND FocusedIn(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus &&
+        (info.hwndFocus == window || IsChild(window, info.hwndFocus)))
+        return info.hwndFocus;
+    return window;
+}
+
+// Posts one stroke to the control that has the focus at that moment, where the target's own
+// message loop (with its dialog keys and pre-translation) handles it as a typed key. A character
+// arrives as WM_CHAR; a virtual key as key-down and key-up, whose character the target's
+// TranslateMessage makes.
+void PostKey(HWND target, const KeyStroke& stroke) {
+    if (stroke.character) {
+        PostMessageW(target, WM_CHAR, stroke.character, 1);
+        return;
+    }
+    LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(stroke.virtualKey, MAPVK_VK_TO_VSC)) << 16;
+    PostMessageW(target, WM_KEYDOWN, stroke.virtualKey, scan | 1);
+    PostMessageW(target, WM_KEYUP, stroke.virtualKey, scan | 1 | (1u << 30) | (1u << 31));
+}
+
+int Keys(const Options& options) {
+    std::optional<std::vector<KeyStroke>> strokes = ParseKeys(*options.keys);
+    if (!strokes)
+        return UsageError(L"cannot read the keys \"" + *options.keys + L"\"");
+    HWND window = PollFor(options.timeout, [&] { return FindVisible(options); });
+    if (!window)
+        return Fail(L"no " + Describe(options) + After(options.timeout));
+    if (options.id) {
+        HWND control = PollFor(options.timeout, [&] { return FindControl(window, options); });
+        if (!control)
+            return Fail(L"no visible " + DescribeControl(options) + After(options.timeout));
+        // Moves the focus the way the dialog manager does, with the focus notifications.
+        PostMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+        Settle(window);
+    }
+    // One stroke at a time: a key such as {TAB} moves the focus that the next stroke goes to.
+    for (const KeyStroke& stroke : *strokes) {
+        PostKey(FocusedIn(window), stroke);
+        Settle(window);
+    }
+    return kExitOk;
+}
+
+int Close(const Options& options) {
+    HWND hwnd = PollFor(options.timeout, [&] { return FindVisible(options); });
+    if (!hwnd)
+        return Fail(L"no " + Describe(options) + After(options.timeout));
+    PostMessageW(hwnd, WM_CLOSE, 0, 0);
+    Settle(hwnd);
+    return kExitOk;
+}
+
+int List() {
+    std::wstring out;
+    for (HWND hwnd : TopLevelWindows())
+        out += Hex(hwnd) + L"\t" + ClassOf(hwnd) + L"\t" + Escaped(TitleOf(hwnd)) + L"\t" +
+               (IsWindowVisible(hwnd) ? L"1" : L"0") + L"\n";
+    Write(stdout, out);
+    return kExitOk;
+}
+
+std::optional<long> Number(const wchar_t* text) {
+    wchar_t* end = nullptr;
+    long value = wcstol(text, &end, 0);
+    if (end == text || *end != L'\0' || value < 0)
+        return std::nullopt;
+    return value;
+}
+
+// Reads "COMMAND --name value ..."; an empty error text means success.
+std::wstring ParseArguments(int argc, wchar_t** argv, Options& options) {
+    if (argc < 2)
+        return L"no command";
+    options.command = argv[1];
+    for (int i = 2; i < argc; i += 2) {
+        std::wstring name = argv[i];
+        if (i + 1 >= argc)
+            return name + L" needs a value";
+        const wchar_t* value = argv[i + 1];
+        if (name == L"--title") {
+            options.title = value;
+        } else if (name == L"--class") {
+            options.className = value;
+        } else if (name == L"--text") {
+            options.text = value;
+        } else if (name == L"--keys") {
+            options.keys = value;
+        } else if (name == L"--id" || name == L"--timeout") {
+            std::optional<long> number = Number(value);
+            if (!number)
+                return name + L" needs a number";
+            if (name == L"--id")
+                options.id = static_cast<int>(*number);
+            else
+                options.timeout = static_cast<DWORD>(*number);
+        } else {
+            return L"unknown option " + name;
+        }
+    }
+    return {};
+}
+
+int Run(const Options& options) {
+    const std::wstring& command = options.command;
+    if (command == L"list")
+        return List();
+    bool named = options.title || options.className;
+    if (command == L"wait" || command == L"gone" || command == L"texts" || command == L"close") {
+        if (!named)
+            return UsageError(command + L" needs --title or --class");
+        return command == L"wait"    ? Wait(options)
+               : command == L"gone"  ? Gone(options)
+               : command == L"texts" ? Texts(options)
+                                     : Close(options);
+    }
+    if (command == L"click") {
+        if (!named || options.id.has_value() == options.text.has_value())
+            return UsageError(L"click needs --title or --class, and one of --id and --text");
+        return Click(options);
+    }
+    if (command == L"keys") {
+        if (!named || !options.keys)
+            return UsageError(L"keys needs --title or --class, and --keys");
+        return Keys(options);
+    }
+    return UsageError(L"unknown command " + command);
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    Options options;
+    std::wstring error = ParseArguments(argc, argv, options);
+    if (!error.empty())
+        return UsageError(error);
+    return Run(options);
+}

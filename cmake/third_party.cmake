@@ -19,6 +19,9 @@ if(WIN32)
         set(EXPAT_BUILD_${opt} OFF CACHE BOOL "" FORCE)
     endforeach()
     set(EXPAT_SHARED_LIBS OFF CACHE BOOL "" FORCE)
+    # Debian's patched source tests "XML_DTD == 1", which its CMake configuration
+    # defines empty; SOAP replies carry no DTD, so leave DTD support out.
+    set(EXPAT_DTD OFF CACHE BOOL "" FORCE)
     set(EXPAT_ENABLE_INSTALL OFF CACHE BOOL "" FORCE)
     add_subdirectory(${expat_dir}/expat ${CMAKE_BINARY_DIR}/expat EXCLUDE_FROM_ALL)
     target_compile_options(expat PRIVATE -w)

@@ -80,11 +80,11 @@ if [ -f devservice/test_devservice.py ]; then
     if [ "$bad" -ne 0 ]; then failures+=("devservice-tests"); note devservice-tests "FAILED"; tail -30 "$log"; else note devservice-tests "$n passed"; fi
 fi
 
-if compgen -G "$root/fuzz/bin/fuzz_*" >/dev/null; then
+if compgen -G "$root/fuzz/bin/*_fuzz" >/dev/null; then
     echo "== fuzz targets (${FUZZ_RUNS:=20000} runs each)"
-    for f in "$root"/fuzz/bin/fuzz_*; do
+    for f in "$root"/fuzz/bin/*_fuzz; do
         name=$(basename "$f")
-        corpus=fuzz/corpus/${name#fuzz_}
+        corpus=fuzz/corpus/$name
         work=$(mktemp -d)
         [ -d "$corpus" ] && cp -r "$corpus"/. "$work"/
         single "$name" "$f" -runs="$FUZZ_RUNS" -seed=1 "$work"

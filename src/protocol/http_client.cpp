@@ -1,0 +1,185 @@
+#include "protocol/http_client.h"
+
+#include "text/ansi_text.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr unsigned short kDefaultPort = 80;
+constexpr wchar_t kUserAgent[] = L"Microsoft-ATL-Native/8.00";
+
+bool IsAccepted(int status) {
+    return (status >= 200 && status <= 206) || status == 304 || status == 305;
+}
+bool IsRedirect(int status) {
+    return status == 301 || status == 302 || status == 303;
+}
+
+bool ParsePort(const std::wstring& text, unsigned short& port) {
+    if (text.empty()) {
+        port = kDefaultPort;
+        return true;
+    }
+    unsigned long value = 0;
+    for (wchar_t c : text) {
+        if (c < L'0' || c > L'9')
+            return false;
+        value = value * 10 + static_cast<unsigned long>(c - L'0');
+        if (value > 65535)
+            return false;
+    }
+    if (value == 0)
+        return false;
+    port = static_cast<unsigned short>(value);
+    return true;
+}
+
+// Splits "host[:port]" or "[v6]:port".
+bool ParseAuthority(const std::wstring& authority, CHttpUrl& url) {
+    std::size_t hostEnd = 0;
+    if (!authority.empty() && authority[0] == L'[') {
+        std::size_t close = authority.find(L']');
+        if (close == std::wstring::npos)
+            return false;
+        hostEnd = close + 1;
+        if (hostEnd < authority.size() && authority[hostEnd] != L':')
+            return false;
+    } else {
+        hostEnd = std::min(authority.find(L':'), authority.size());
+    }
+    url.host = authority.substr(0, hostEnd);
+    if (url.host.empty())
+        return false;
+    if (hostEnd == authority.size()) {
+        url.port = kDefaultPort;
+        return true;
+    }
+    return ParsePort(authority.substr(hostEnd + 1), url.port);
+}
+
+// The host name for the resolver: an IPv6 literal without its brackets.
+std::string ResolverHost(const std::wstring& host) {
+    if (host.size() >= 2 && host.front() == L'[' && host.back() == L']')
+        return ToAnsi(host.substr(1, host.size() - 2));
+    return ToAnsi(host);
+}
+
+// A Location value: an absolute http URL, or a path on the same host and port.
+bool ResolveLocation(const CHttpUrl& current, const std::wstring& location, CHttpUrl& next) {
+    if (location.size() >= 2 && location[0] == L'/' && location[1] == L'/')
+        return ParseHttpUrl(L"http:" + location, next);
+    if (!location.empty() && location[0] == L'/') {
+        next = current;
+        next.path = location.substr(0, location.find(L'#'));
+        return true;
+    }
+    return ParseHttpUrl(location, next);
+}
+
+// Feeds the reply reader from the connection.
+class CSocketReplySource : public IHttpReplySource {
+public:
+    explicit CSocketReplySource(ZEvtSyncSocket& socket) : socket(socket) {}
+    bool Receive(char* buffer, std::size_t capacity, std::size_t& received) override {
+        return socket.Receive(buffer, capacity, received);
+    }
+
+private:
+    ZEvtSyncSocket& socket; // borrowed from the client
+};
+
+} // namespace
+
+bool ParseHttpUrl(const std::wstring& url, CHttpUrl& parsed) {
+    // A Location comes from the server: nothing in it may break the request line.
+    if (std::any_of(url.begin(), url.end(), [](wchar_t c) { return c <= L' ' || c == 0x7F; }))
+        return false;
+    std::size_t schemeEnd = url.find(L"://");
+    if (schemeEnd != 4)
+        return false;
+    for (std::size_t i = 0; i < 4; ++i) {
+        wchar_t c = url[i] >= L'A' && url[i] <= L'Z' ? url[i] - L'A' + L'a' : url[i];
+        if (c != L"http"[i])
+            return false;
+    }
+    std::wstring rest = url.substr(schemeEnd + 3);
+    rest = rest.substr(0, rest.find(L'#'));
+    std::size_t pathStart = std::min(rest.find_first_of(L"/?"), rest.size());
+    CHttpUrl result;
+    if (!ParseAuthority(rest.substr(0, pathStart), result))
+        return false;
+    std::wstring path = rest.substr(pathStart);
+    if (path.empty() || path[0] != L'/')
+        path.insert(0, L"/");
+    result.path = path;
+    parsed = result;
+    return true;
+}
+
+std::wstring BuildRequestText(const CHttpUrl& url, const CHttpRequest& request) {
+    std::wstring text = request.method + L" " + url.path + L" HTTP/1.1\r\n";
+    if (!request.body.empty())
+        text += L"Content-Length: " + std::to_wstring(request.body.size()) + L"\r\n";
+    if (!request.contentType.empty())
+        text += L"Content-Type: " + request.contentType + L"\r\n";
+    text += request.extraHeaders;
+    text += L"Host: " + url.host;
+    if (url.port != kDefaultPort)
+        text += L":" + std::to_wstring(url.port);
+    text += L"\r\nUser-Agent: ";
+    text += kUserAgent;
+    text += L"\r\n\r\n";
+    return text;
+}
+
+bool CAtlHttpClientT::Exchange(const std::wstring& url, const CHttpRequest& request) {
+    reply.Reset();
+    CHttpUrl target;
+    if (!ParseHttpUrl(url, target))
+        return false;
+    for (int redirects = 0;; ++redirects) {
+        if (!SendAndRead(target, request))
+            return false;
+        if (IsAccepted(reply.Status()))
+            return true;
+        std::wstring location;
+        CHttpUrl next;
+        if (!IsRedirect(reply.Status()) || redirects == kMaxRedirects ||
+            !reply.HeaderValue(L"Location", location) || !ResolveLocation(target, location, next))
+            return false;
+        target = next;
+    }
+}
+
+bool CAtlHttpClientT::SendAndRead(const CHttpUrl& url, const CHttpRequest& request) {
+    reply.Reset();
+    socket.SetTimeout(request.timeoutMs);
+    std::string head = ToAnsi(BuildRequestText(url, request));
+    if (!Connect(url))
+        return false;
+    bool sent = socket.Send(head.data(), head.size());
+    std::size_t block = std::max<std::size_t>(request.sendBlockSize, 1);
+    for (std::size_t at = 0; sent && at < request.body.size(); at += block)
+        sent = socket.Send(request.body.data() + at, std::min(block, request.body.size() - at));
+    CSocketReplySource source(socket);
+    if (!sent || !reply.Read(source, request.readBlockSize)) {
+        socket.Close();
+        return false;
+    }
+    if (reply.EndsConnection())
+        socket.Close();
+    return true;
+}
+
+// Reuses the open connection when it leads to the same place and the server
+// has not closed it meanwhile; otherwise connects afresh.
+bool CAtlHttpClientT::Connect(const CHttpUrl& url) {
+    if (socket.IsConnected() && connectedTo.host == url.host && connectedTo.port == url.port &&
+        socket.IsReusable())
+        return true;
+    if (!socket.Connect(ResolverHost(url.host), url.port))
+        return false;
+    connectedTo = url;
+    return true;
+}

@@ -1,0 +1,59 @@
+#pragma once
+// The HTTP/1.1 client under the SOAP call: plain http, with one connection
+// kept open between exchanges while the server allows it.
+#include "protocol/http_reply.h"
+#include "protocol/socket.h"
+
+#include <cstddef>
+#include <string>
+
+// The parts of an http URL that an exchange uses.
+struct CHttpUrl {
+    std::wstring host; // as written, with the brackets of an IPv6 literal
+    unsigned short port = 80;
+    std::wstring path = L"/"; // path and query part
+};
+
+// Only "http" URLs parse; no port means 80, no path means "/".
+bool ParseHttpUrl(const std::wstring& url, CHttpUrl& parsed);
+
+// What one exchange sends.
+struct CHttpRequest {
+    std::wstring method = L"GET";
+    std::wstring contentType;
+    std::wstring extraHeaders; // whole header lines, each ending in "\r\n"
+    std::string body;
+    int timeoutMs = ZEvtSyncSocket::kDefaultTimeoutMs;
+    std::size_t sendBlockSize = 4096;
+    std::size_t readBlockSize = 4096;
+};
+
+// The request line and headers, up to and including the empty line.
+std::wstring BuildRequestText(const CHttpUrl& url, const CHttpRequest& request);
+
+class CAtlHttpClientT {
+public:
+    // A server that redirects for ever must not keep us busy for ever.
+    static constexpr int kMaxRedirects = 10;
+
+    // Sends the request, follows redirects and reads the reply; true when a reply
+    // was read and its status accepted. The reply stays readable until the next call.
+    bool Exchange(const std::wstring& url, const CHttpRequest& request);
+
+    // The number from the last status line read, or -1.
+    int Status() const { return reply.Status(); }
+    bool HeaderValue(const std::wstring& name, std::wstring& value) const {
+        return reply.HeaderValue(name, value);
+    }
+    const std::string& Body() const { return reply.Body(); }
+    HttpReadOutcome Outcome() const { return reply.Outcome(); }
+    bool IsConnected() const { return socket.IsConnected(); }
+
+private:
+    bool SendAndRead(const CHttpUrl& url, const CHttpRequest& request);
+    bool Connect(const CHttpUrl& url);
+
+    ZEvtSyncSocket socket;
+    CHttpUrl connectedTo; // the host and port the socket is connected to
+    CHttpReply reply;
+};

@@ -1,0 +1,35 @@
+#include "protocol/soap_client.h"
+
+#include "protocol/soap_reply.h"
+#include "protocol/soap_request.h"
+
+namespace ClientService {
+
+namespace {
+
+constexpr int kStatusOk = 200;
+constexpr wchar_t kContentType[] = L"text/xml; charset=utf-8";
+
+} // namespace
+
+bool CClientServiceT::Entry(const std::wstring& requestData, const std::wstring& cookie,
+                            std::optional<std::wstring>& result) {
+    CHttpRequest request;
+    request.method = L"POST";
+    request.contentType = kContentType;
+    request.extraHeaders = BuildEntryHeaders(cookie);
+    request.body = BuildEntryRequest(requestData);
+    request.timeoutMs = kTimeoutMs;
+    request.sendBlockSize = kBlockSize;
+    request.readBlockSize = kBlockSize;
+    // A 500 reply carries a SOAP fault, but no caller reads one: it fails like any other status.
+    if (!http.Exchange(url, request) || http.Status() != kStatusOk || http.Body().empty())
+        return false;
+    CSoapRootHandler handler;
+    if (!handler.Parse(http.Body()))
+        return false;
+    result = handler.Result();
+    return true;
+}
+
+} // namespace ClientService

@@ -1,0 +1,177 @@
+#include "protocol/socket.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <chrono>
+#include <climits>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Winsock is started once for the process and left running until it ends.
+bool StartWinsock() {
+    static const bool started = [] {
+        WSADATA data;
+        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    return started;
+}
+
+int MillisecondsLeft(Clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+// Waits until the socket is ready for the events or the deadline passes; false
+// with lastError set on a time-out or a failed wait.
+bool WaitFor(SOCKET s, SHORT events, Clock::time_point deadline, int& lastError) {
+    WSAPOLLFD p{s, events, 0};
+    int n = WSAPoll(&p, 1, MillisecondsLeft(deadline));
+    if (n > 0)
+        return true;
+    lastError = n == 0 ? WSAETIMEDOUT : WSAGetLastError();
+    return false;
+}
+
+// Connects the non-blocking socket, waiting at most the time-out. select, not
+// WSAPoll: older WSAPoll never reports a refused connect.
+bool ConnectOne(SOCKET s, const addrinfo& address, int timeoutMs, int& lastError) {
+    // Non-blocking, and without the small-packet delay: the request head and its
+    // body go out as separate sends and must not wait for each other's ACK.
+    u_long nonBlocking = 1;
+    BOOL noDelay = TRUE;
+    if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0 ||
+        setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof(noDelay)) !=
+            0) {
+        lastError = WSAGetLastError();
+        return false;
+    }
+    if (connect(s, address.ai_addr, static_cast<int>(address.ai_addrlen)) == 0)
+        return true;
+    if (WSAGetLastError() != WSAEWOULDBLOCK) {
+        lastError = WSAGetLastError();
+        return false;
+    }
+    fd_set writable, failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(s, &writable);
+    FD_SET(s, &failed);
+    timeval wait{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+    int n = select(0, nullptr, &writable, &failed, &wait);
+    if (n == 0) {
+        lastError = WSAETIMEDOUT;
+        return false;
+    }
+    if (n < 0) {
+        lastError = WSAGetLastError();
+        return false;
+    }
+    int error = 0;
+    int size = sizeof(error);
+    if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) != 0)
+        error = WSAGetLastError();
+    if (error == 0 && !FD_ISSET(s, &writable))
+        error = WSAECONNREFUSED;
+    if (error != 0) {
+        lastError = error;
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+ZEvtSyncSocket::~ZEvtSyncSocket() {
+    Close();
+}
+
+bool ZEvtSyncSocket::Connect(const std::string& host, unsigned short port) {
+    Close();
+    if (!StartWinsock()) {
+        lastError = WSANOTINITIALISED;
+        return false;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) {
+        lastError = WSAGetLastError();
+        return false;
+    }
+    for (addrinfo* a = found; a && !IsConnected(); a = a->ai_next) {
+        SOCKET s = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
+        if (s == INVALID_SOCKET)
+            lastError = WSAGetLastError();
+        else if (ConnectOne(s, *a, timeoutMs, lastError))
+            handle = static_cast<std::intptr_t>(s);
+        else
+            closesocket(s);
+    }
+    freeaddrinfo(found);
+    return IsConnected();
+}
+
+bool ZEvtSyncSocket::IsReusable() const {
+    if (!IsConnected())
+        return false;
+    WSAPOLLFD p{static_cast<SOCKET>(handle), POLLIN, 0};
+    return WSAPoll(&p, 1, 0) == 0;
+}
+
+bool ZEvtSyncSocket::Send(const char* data, std::size_t length) {
+    if (!IsConnected()) {
+        lastError = WSAENOTCONN;
+        return false;
+    }
+    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    SOCKET s = static_cast<SOCKET>(handle);
+    while (length > 0) {
+        if (!WaitFor(s, POLLOUT, deadline, lastError))
+            return false;
+        int piece = length > INT_MAX ? INT_MAX : static_cast<int>(length);
+        int n = ::send(s, data, piece, 0);
+        if (n == SOCKET_ERROR) {
+            if (WSAGetLastError() == WSAEWOULDBLOCK)
+                continue;
+            lastError = WSAGetLastError();
+            return false;
+        }
+        data += n;
+        length -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool ZEvtSyncSocket::Receive(char* buffer, std::size_t capacity, std::size_t& received) {
+    received = 0;
+    if (!IsConnected()) {
+        lastError = WSAENOTCONN;
+        return false;
+    }
+    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    SOCKET s = static_cast<SOCKET>(handle);
+    int piece = capacity > INT_MAX ? INT_MAX : static_cast<int>(capacity);
+    for (;;) {
+        if (!WaitFor(s, POLLIN, deadline, lastError))
+            return false;
+        int n = ::recv(s, buffer, piece, 0);
+        if (n != SOCKET_ERROR) {
+            received = static_cast<std::size_t>(n);
+            return true;
+        }
+        if (WSAGetLastError() != WSAEWOULDBLOCK) {
+            lastError = WSAGetLastError();
+            return false;
+        }
+    }
+}
+
+void ZEvtSyncSocket::Close() {
+    if (IsConnected())
+        closesocket(static_cast<SOCKET>(handle));
+    handle = kNoSocket;
+}

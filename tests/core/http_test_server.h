@@ -1,0 +1,226 @@
+#pragma once
+// A scripted HTTP server on the loopback address for the transport tests. It
+// accepts connections one after another and hands each to the test's script;
+// it records every request it reads.
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace testserver {
+
+#ifdef _WIN32
+using Socket = SOCKET;
+constexpr Socket kNoSocket = INVALID_SOCKET;
+inline void CloseSocket(Socket s) {
+    closesocket(s);
+}
+inline int PollOne(Socket s, int timeoutMs) {
+    WSAPOLLFD p{s, POLLIN, 0};
+    return WSAPoll(&p, 1, timeoutMs);
+}
+constexpr int kSendFlags = 0;
+#else
+using Socket = int;
+constexpr Socket kNoSocket = -1;
+inline void CloseSocket(Socket s) {
+    close(s);
+}
+inline int PollOne(Socket s, int timeoutMs) {
+    pollfd p{s, POLLIN, 0};
+    return poll(&p, 1, timeoutMs);
+}
+constexpr int kSendFlags = MSG_NOSIGNAL;
+#endif
+
+// Bounds every wait of the server, so a failing test cannot hang.
+constexpr int kServerWaitMs = 5000;
+
+// One accepted connection, seen from the server.
+class CConnection {
+public:
+    CConnection(Socket s, const std::atomic<bool>& stop, std::mutex& lock, std::vector<std::string>& requests)
+        : s(s), stop(stop), lock(lock), requests(requests) {}
+    CConnection(const CConnection&) = delete;
+    CConnection& operator=(const CConnection&) = delete;
+    ~CConnection() { Close(); }
+
+    // Reads one request: head and a Content-Length body. Empty once the client
+    // has closed or nothing came in time.
+    std::string ReadRequest() {
+        std::size_t headEnd;
+        while ((headEnd = pending.find("\r\n\r\n")) == std::string::npos)
+            if (!Fill())
+                return {};
+        std::size_t length = ContentLength(pending.substr(0, headEnd));
+        std::size_t total = headEnd + 4 + length;
+        while (pending.size() < total)
+            if (!Fill())
+                return {};
+        std::string request = pending.substr(0, total);
+        pending.erase(0, total);
+        std::lock_guard<std::mutex> guard(lock);
+        requests.push_back(request);
+        return request;
+    }
+
+    void Send(const std::string& bytes) {
+        for (std::size_t at = 0; at < bytes.size() && s != kNoSocket;) {
+            int n = ::send(s, bytes.data() + at, static_cast<int>(bytes.size() - at), kSendFlags);
+            if (n <= 0)
+                return;
+            at += static_cast<std::size_t>(n);
+        }
+    }
+
+    // Sends in pieces with a pause between them, so they arrive as separate reads.
+    void SendInPieces(const std::string& bytes, std::size_t piece) {
+        for (std::size_t at = 0; at < bytes.size(); at += piece) {
+            Send(bytes.substr(at, piece));
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+
+    // Waits until the client closes (or the server's wait ends).
+    bool WaitForClientClose() {
+        while (Fill()) {
+        }
+        return closedByClient;
+    }
+
+    void Close() {
+        if (s != kNoSocket)
+            CloseSocket(s);
+        s = kNoSocket;
+    }
+
+private:
+    // Waits for more bytes in short steps, so that stopping the server ends the wait.
+    bool Fill() {
+        constexpr int kStepMs = 10;
+        int ready = 0;
+        for (int waited = 0; s != kNoSocket && !stop && ready == 0 && waited < kServerWaitMs;
+             waited += kStepMs)
+            ready = PollOne(s, kStepMs);
+        if (ready <= 0)
+            return false;
+        char buffer[4096];
+        int n = ::recv(s, buffer, sizeof(buffer), 0);
+        if (n <= 0) {
+            closedByClient = n == 0;
+            return false;
+        }
+        pending.append(buffer, static_cast<std::size_t>(n));
+        return true;
+    }
+
+    static std::size_t ContentLength(std::string head) {
+        for (char& c : head)
+            c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        std::size_t at = head.find("\r\ncontent-length:");
+        return at == std::string::npos ? 0 : std::stoul(head.substr(at + 17));
+    }
+
+    Socket s;
+    const std::atomic<bool>& stop;
+    std::mutex& lock;
+    std::vector<std::string>& requests;
+    std::string pending;
+    bool closedByClient = false;
+};
+
+// Runs the script for each connection accepted, on its own thread.
+class CLoopbackServer {
+public:
+    using Script = std::function<void(CConnection& connection, int index)>;
+
+    explicit CLoopbackServer(Script script) : script(std::move(script)) {
+#ifdef _WIN32
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+#endif
+        listener = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+        listen(listener, 8);
+        socklen_t size = sizeof(address);
+        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+        port = ntohs(address.sin_port);
+        worker = std::thread([this] { Run(); });
+    }
+    CLoopbackServer(const CLoopbackServer&) = delete;
+    CLoopbackServer& operator=(const CLoopbackServer&) = delete;
+    ~CLoopbackServer() {
+        stop = true;
+        worker.join();
+        CloseSocket(listener);
+    }
+
+    unsigned short Port() const {
+        return port;
+    }
+    std::wstring Url(const std::wstring& path = L"/serv/clientservice.asmx") const {
+        return L"http://127.0.0.1:" + std::to_wstring(port) + path;
+    }
+    int Accepted() const {
+        return accepted;
+    }
+    std::vector<std::string> Requests() const {
+        std::lock_guard<std::mutex> guard(lock);
+        return requests;
+    }
+
+private:
+    void Run() {
+        while (!stop) {
+            if (PollOne(listener, 20) <= 0)
+                continue;
+            Socket s = accept(listener, nullptr, nullptr);
+            if (s == kNoSocket)
+                continue;
+            CConnection connection(s, stop, lock, requests);
+            script(connection, accepted++);
+        }
+    }
+
+    Script script;
+    Socket listener = kNoSocket;
+    unsigned short port = 0;
+    std::atomic<bool> stop{false};
+    std::atomic<int> accepted{0};
+    mutable std::mutex lock;
+    std::vector<std::string> requests;
+    std::thread worker;
+};
+
+// A whole reply with a Content-Length body.
+inline std::string Reply(const std::string& statusLine, const std::string& headers, const std::string& body) {
+    return statusLine + "\r\n" + headers + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
+           body;
+}
+
+// Answers each request on the connection with the same reply until the client closes.
+inline CLoopbackServer::Script AnswerEvery(std::string reply) {
+    return [reply](CConnection& c, int) {
+        while (!c.ReadRequest().empty())
+            c.Send(reply);
+    };
+}
+
+} // namespace testserver

@@ -1,0 +1,9 @@
+#pragma once
+#include "framework/handles.h"
+
+#include <string>
+
+// The per-account lock: the named mutex that keeps a number signed in by one
+// running copy only. Creates it initially owned and returns its handle, also
+// when another copy already holds the name; empty only when creation failed.
+unique_handle CreateAccountLock(const std::wstring& userNumber);

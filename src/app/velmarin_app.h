@@ -1,0 +1,42 @@
+#pragma once
+#include "app/user_session.h"
+#include "framework/application.h"
+#include "framework/com.h"
+#include "framework/gdiplus_session.h"
+#include "framework/handles.h"
+#include "settings/sms_setting.h"
+
+#include <memory>
+#include <mutex>
+
+// The program's application object: brings up settings, resources, images,
+// skin and service client in a fixed order, runs the sign-in, and takes it
+// all down again at exit.
+class CVelmarinApp : public CApplication {
+public:
+    CVelmarinApp();
+
+    // The loaded settings; they exist from a successful start until exit.
+    CSMSSetting& Settings() { return *m_settings; }
+    // res.dll, the library of the windows' bitmaps, icons and GIFs; borrowed.
+    HMODULE ResourceModule() const { return m_resources.get(); }
+    // Copies, safe on any thread.
+    CUserSession GetSession() const;
+    void SetSession(CUserSession session);
+
+protected:
+    bool InitInstance() override;
+    int ExitInstance() override;
+
+private:
+    unique_oleuninitialize_call m_ole;
+    std::unique_ptr<CSMSSetting> m_settings; // set only once loaded: only loaded settings are saved
+    unique_hmodule m_resources;
+    unique_gdiplus_token m_gdiplus;
+    unique_handle m_accountLock; // held from sign-in until exit
+    mutable std::mutex m_sessionLock;
+    CUserSession m_session; // guarded by m_sessionLock
+};
+
+// The program's one application object.
+CVelmarinApp& VelmarinApp();

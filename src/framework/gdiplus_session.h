@@ -1,0 +1,16 @@
+#pragma once
+#include "framework/handles.h"
+
+#include <gdiplus.h>
+
+// The token of one GDI+ session; GdiplusShutdown when it goes.
+using unique_gdiplus_token = unique_any<ULONG_PTR, &Gdiplus::GdiplusShutdown>;
+
+// Starts GDI+ with the default start-up input; empty on failure.
+[[nodiscard]] inline unique_gdiplus_token GdiplusStartupScoped() {
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR token = 0;
+    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok)
+        return {};
+    return unique_gdiplus_token(token);
+}

@@ -1,0 +1,165 @@
+// CallEntry against the stand-in service that the test runner starts and names
+// in VELMARIN_DEVSERVICE (host:port): a whole session as the program sends it.
+#include "protocol/command_strings.h"
+#include "protocol/http_client.h"
+#include "protocol/reply_fields.h"
+#include "protocol/service_client.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct LoggedCommand {
+    std::string code;
+    bool withCookie = false;
+};
+
+class ServiceIntegration : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* address = std::getenv("VELMARIN_DEVSERVICE");
+        if (!address || !*address)
+            GTEST_SKIP() << "VELMARIN_DEVSERVICE is not set (scripts/run-tests.sh starts the stand-in service)";
+        base = L"http://" + std::wstring(address, address + std::strlen(address));
+        ASSERT_TRUE(Control(L"reset", "{}"));
+        SetServiceEndpoint(base + L"/serv/clientservice.asmx");
+    }
+    void TearDown() override { DeleteServiceClient(); }
+
+    bool Control(const std::wstring& name, const std::string& json) {
+        CHttpRequest request;
+        request.method = L"POST";
+        request.contentType = L"application/json";
+        request.body = json;
+        return control.Exchange(base + L"/control/" + name, request) && control.Status() == 200;
+    }
+
+    // The codes of the logged Entry commands, in order, and whether each carried the session cookie.
+    std::vector<LoggedCommand> Log() {
+        CHttpRequest request;
+        EXPECT_TRUE(control.Exchange(base + L"/control/log", request));
+        const std::string& body = control.Body();
+        std::vector<LoggedCommand> log;
+        const std::string entryStart = "{\"time\": ";
+        for (size_t at = body.find(entryStart); at != std::string::npos;) {
+            const size_t next = body.find(entryStart, at + 1);
+            const std::string entry = body.substr(at, next == std::string::npos ? std::string::npos : next - at);
+            LoggedCommand command;
+            const size_t code = entry.find("\"code\": \"");
+            if (code != std::string::npos)
+                command.code = entry.substr(code + 9, 4);
+            const size_t cookie = entry.find("\"cookie\": ");
+            command.withCookie = cookie != std::string::npos && entry.compare(cookie + 10, 4, "null") != 0;
+            log.push_back(command);
+            at = next;
+        }
+        return log;
+    }
+
+    std::wstring base;
+    CAtlHttpClientT control;
+};
+
+CReplyFields Send(const std::wstring& command, const std::wstring& key, const std::wstring& fallback = L"") {
+    std::wstring reply;
+    EXPECT_TRUE(CallEntry(command, reply));
+    CReplyFields fields;
+    ReadReply(reply, key, fallback, fields);
+    return fields;
+}
+
+TEST_F(ServiceIntegration, WholeSessionCarriesTheCookie) {
+    ASSERT_TRUE(Control(L"messages", R"({"user": "05512345678", "messages": [["7", "13900000000", "2026-12-07 10:00:00", "hello", "1"]]})"));
+
+    CCommandContext login(L"05512345678", L"abc123");
+    CReplyFields token = Send(BuildTokenRequest(login), login.SessionKey());
+    ASSERT_EQ(token.ResultCode(), L"0");
+    CReplyFields signedIn = Send(BuildLoginRequest(login, token.Field(L"ltoken")), login.SessionKey());
+    ASSERT_EQ(signedIn.ResultCode(), L"0");
+    ASSERT_TRUE(CaptureSessionCookie());
+    const std::wstring sessionId = signedIn.Field(L"sessionid");
+    const std::wstring skey = signedIn.Field(L"skey");
+    EXPECT_FALSE(sessionId.empty());
+    EXPECT_EQ(SessionCookie().rfind(L"ASP.NET_SessionId=", 0), 0u);
+
+    CCommandContext heartbeat(L"05512345678", L"abc123");
+    CReplyFields first = Send(BuildHeartbeatRequest(sessionId, heartbeat), skey, heartbeat.SessionKey());
+    EXPECT_EQ(first.ResultCode(), L"0");
+    EXPECT_NE(first.Field(L"data").find(L"hello"), std::wstring::npos);
+    CReplyFields second = Send(BuildHeartbeatRequest(sessionId, heartbeat), skey, heartbeat.SessionKey());
+    EXPECT_EQ(second.ResultCode(), L"10001");
+
+    CCommandContext version(L"05512345678", L"abc123");
+    CReplyFields newest = Send(BuildVersionRequest(version), skey, version.SessionKey());
+    EXPECT_EQ(newest.ResultCode(), L"0");
+    EXPECT_FALSE(newest.Field(L"version").empty());
+
+    std::wstring reply;
+    EXPECT_TRUE(CallEntry(BuildLogoutRequest(sessionId), reply));
+
+    const std::vector<LoggedCommand> log = Log();
+    std::vector<std::string> codes;
+    for (const LoggedCommand& c : log)
+        codes.push_back(c.code);
+    EXPECT_EQ(codes, (std::vector<std::string>{"1000", "1002", "9999", "9999", "1005", "1004"}));
+    ASSERT_EQ(log.size(), 6u);
+    EXPECT_FALSE(log[0].withCookie) << "the first request of a fresh client has no cookie";
+    for (size_t i = 2; i < log.size(); ++i)
+        EXPECT_TRUE(log[i].withCookie) << "command " << log[i].code << " came without the session cookie";
+}
+
+TEST_F(ServiceIntegration, WrongPasswordIsRefusedByTheService) {
+    CCommandContext login(L"05512345678", L"wrong");
+    CReplyFields token = Send(BuildTokenRequest(login), login.SessionKey());
+    CReplyFields refused = Send(BuildLoginRequest(login, token.Field(L"ltoken")), login.SessionKey());
+    EXPECT_EQ(refused.ResultCode(), L"11000");
+}
+
+TEST_F(ServiceIntegration, TwoThreadsShareTheClient) {
+    constexpr int kCalls = 20;
+    int succeeded[2] = {0, 0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 2; ++t)
+        threads.emplace_back([&, t] {
+            CCommandContext context(L"05512345678", L"abc123");
+            for (int i = 0; i < kCalls; ++i) {
+                std::wstring reply;
+                CReplyFields fields;
+                if (CallEntry(BuildVersionRequest(context), reply)) {
+                    ReadReply(reply, context.SessionKey(), L"", fields);
+                    succeeded[t] += fields.ResultCode() == L"0";
+                }
+            }
+        });
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(succeeded[0], kCalls);
+    EXPECT_EQ(succeeded[1], kCalls);
+}
+
+TEST_F(ServiceIntegration, ServerFaultsFailTheCallAndTheNextCallRecovers) {
+    CCommandContext context(L"05512345678", L"abc123");
+    for (const char* fault : {"close_mid_header", "close_mid_body", "status_500", "malformed_xml"}) {
+        ASSERT_TRUE(Control(L"fault", std::string("{\"fault\": \"") + fault + "\", \"count\": 1}"));
+        std::wstring reply;
+        EXPECT_FALSE(CallEntry(BuildVersionRequest(context), reply)) << fault;
+        EXPECT_TRUE(reply.empty()) << fault;
+        EXPECT_TRUE(CallEntry(BuildVersionRequest(context), reply)) << "after " << fault;
+    }
+    for (const char* shape : {"connection_close", "chunked", "interim_100", "redirect"}) {
+        ASSERT_TRUE(Control(L"fault", std::string("{\"fault\": \"") + shape + "\", \"count\": 1}"));
+        std::wstring reply;
+        EXPECT_TRUE(CallEntry(BuildVersionRequest(context), reply)) << shape;
+        CReplyFields fields;
+        ReadReply(reply, context.SessionKey(), L"", fields);
+        EXPECT_EQ(fields.ResultCode(), L"0") << shape;
+    }
+}
+
+} // namespace

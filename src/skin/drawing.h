@@ -1,0 +1,37 @@
+#pragma once
+// Drawing helpers shared by the frame, the buttons and the menus.
+#include "framework/gdi.h"
+
+// A new region (the caller owns it) of the bitmap's pixels that differ from
+// key; an image of nothing but key gives an empty region. The bitmap must
+// not be selected into a DC.
+HRGN RegionFromKeyColour(HBITMAP bitmap, COLORREF key);
+
+// Copies a rectangle of source to target, leaving out the pixels of the key colour.
+void TransparentCopy(HDC target, int x, int y, int width, int height, HBITMAP source, int sourceX,
+                     int sourceY, COLORREF key);
+
+// Fills [left, right) x [top, bottom) with a horizontal gradient.
+void FillGradient(HDC dc, const RECT& rect, COLORREF start, COLORREF end);
+void FillSolid(HDC dc, const RECT& rect, COLORREF colour);
+
+// An off-screen surface standing in for one rectangle of a target DC, with
+// the target's coordinates; what is drawn reaches the target when it goes.
+class CBufferDC {
+public:
+    // An empty rectangle stands for the target's clip box.
+    CBufferDC(const RECT& rect, HDC target);
+    ~CBufferDC();
+    CBufferDC(const CBufferDC&) = delete;
+    CBufferDC& operator=(const CBufferDC&) = delete;
+
+    HDC get() const { return memory_.get(); }
+    const RECT& rect() const { return rect_; }
+
+private:
+    HDC target_; // borrowed
+    RECT rect_;
+    unique_hdc memory_;
+    unique_hbitmap bitmap_;
+    HGDIOBJ previous_ = nullptr; // the memory DC's own bitmap, put back at the end
+};

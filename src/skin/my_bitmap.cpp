@@ -1,0 +1,140 @@
+#include "skin/my_bitmap.h"
+
+#include "framework/com.h"
+
+#include <olectl.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// Hundredths of a millimetre per inch: the unit of a picture's size.
+constexpr int kHimetricPerInch = 2540;
+// Theme images are small; anything larger is not an image of ours.
+constexpr LONGLONG kLargestImageFile = 64LL * 1024 * 1024;
+
+// The path is 8-bit text in the ANSI code page.
+bool ReadWholeFile(const std::string& path, std::vector<char>& bytes) {
+    HANDLE opened = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    unique_handle file(opened);
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0 || size.QuadPart > kLargestImageFile) {
+        return false;
+    }
+    bytes.resize(static_cast<std::size_t>(size.QuadPart));
+    DWORD read = 0;
+    return ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
+           read == bytes.size();
+}
+
+// A stream over a movable memory block holding a copy of bytes; the stream owns the block.
+com_ptr<IStream> StreamOnCopy(const std::vector<char>& bytes) {
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+    if (block == nullptr) {
+        return nullptr;
+    }
+    void* data = GlobalLock(block);
+    if (data == nullptr) {
+        GlobalFree(block);
+        return nullptr;
+    }
+    std::memcpy(data, bytes.data(), bytes.size());
+    GlobalUnlock(block);
+    com_ptr<IStream> stream;
+    if (FAILED(CreateStreamOnHGlobal(block, TRUE, stream.put()))) {
+        GlobalFree(block);
+        return nullptr;
+    }
+    return stream;
+}
+
+// The screen's DC for as long as the object lives.
+class CScreenDC {
+public:
+    CScreenDC() : dc_(GetDC(nullptr)) {}
+    ~CScreenDC() {
+        if (dc_ != nullptr) {
+            ReleaseDC(nullptr, dc_);
+        }
+    }
+    CScreenDC(const CScreenDC&) = delete;
+    CScreenDC& operator=(const CScreenDC&) = delete;
+    HDC get() const { return dc_; }
+
+private:
+    HDC dc_;
+};
+
+} // namespace
+
+bool CMyBitmap::LoadFromFile(const std::string& path) {
+    if (HasImage()) {
+        return false;
+    }
+    std::vector<char> bytes;
+    if (!ReadWholeFile(path, bytes)) {
+        return false;
+    }
+    com_ptr<IStream> stream = StreamOnCopy(bytes);
+    if (!stream) {
+        return false;
+    }
+    com_ptr<IPicture> picture;
+    if (FAILED(OleLoadPicture(stream.get(), static_cast<LONG>(bytes.size()), FALSE, IID_IPicture,
+                              reinterpret_cast<void**>(picture.put()))) ||
+        !picture) {
+        return false;
+    }
+    OLE_XSIZE_HIMETRIC himetricWidth = 0;
+    OLE_YSIZE_HIMETRIC himetricHeight = 0;
+    picture->get_Width(&himetricWidth);
+    picture->get_Height(&himetricHeight);
+
+    CScreenDC screen;
+    if (screen.get() == nullptr) {
+        return false;
+    }
+    const int width = MulDiv(himetricWidth, GetDeviceCaps(screen.get(), LOGPIXELSX), kHimetricPerInch);
+    const int height = MulDiv(himetricHeight, GetDeviceCaps(screen.get(), LOGPIXELSY), kHimetricPerInch);
+    if (width <= 0 || height <= 0) {
+        return false;
+    }
+    unique_hbitmap bitmap(CreateCompatibleBitmap(screen.get(), width, height));
+    unique_hdc memory(CreateCompatibleDC(screen.get()));
+    if (!bitmap || !memory) {
+        return false;
+    }
+    {
+        unique_select_object select(memory.get(), bitmap.get());
+        PatBlt(memory.get(), 0, 0, width, height, BLACKNESS);
+        if (FAILED(picture->Render(memory.get(), 0, 0, width, height, 0, himetricHeight, himetricWidth,
+                                   -himetricHeight, nullptr))) {
+            return false;
+        }
+    }
+    bitmap_ = std::move(bitmap);
+    width_ = width;
+    height_ = height;
+    return true;
+}
+
+void CMyBitmap::Attach(HBITMAP bitmap) {
+    bitmap_.reset(bitmap);
+    BITMAP info{};
+    if (bitmap != nullptr && GetObjectA(bitmap, sizeof(info), &info) != 0) {
+        width_ = info.bmWidth;
+        height_ = info.bmHeight;
+    } else {
+        width_ = height_ = 0;
+    }
+}
+
+void CMyBitmap::DeleteObject() {
+    bitmap_.reset();
+    width_ = height_ = 0;
+}

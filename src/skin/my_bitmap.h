@@ -1,0 +1,30 @@
+#pragma once
+// One image of the theme: a bitmap compatible with the screen, decoded from
+// any file format the platform's picture decoder reads.
+#include "framework/gdi.h"
+
+#include <string>
+
+class CMyBitmap {
+public:
+    CMyBitmap() = default;
+    CMyBitmap(CMyBitmap&&) = default;
+    CMyBitmap& operator=(CMyBitmap&&) = default;
+
+    // Fails at once when the object already holds a bitmap; any failure
+    // leaves it empty.
+    bool LoadFromFile(const std::string& path);
+    // Takes ownership of a bitmap made elsewhere.
+    void Attach(HBITMAP bitmap);
+    void DeleteObject();
+
+    HBITMAP GetSafeHandle() const { return bitmap_.get(); }
+    bool HasImage() const { return static_cast<bool>(bitmap_); }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+
+private:
+    unique_hbitmap bitmap_;
+    int width_ = 0;
+    int height_ = 0;
+};

@@ -1,0 +1,83 @@
+#include "skin/skin_registry.h"
+
+#include "skin/skin_button.h"
+#include "skin/skin_menu.h"
+#include "skin/skin_win.h"
+
+#include "framework/window.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr char kButtonClass[] = "Button";
+constexpr int kClassNameBuffer = 100;
+
+} // namespace
+
+CSkinRegistry::CSkinRegistry() {
+    // The framework's handle map must outlive the buttons this object owns:
+    // making it first makes it go last.
+    CWindow::FromHandle(nullptr);
+}
+
+CSkinRegistry::~CSkinRegistry() {
+    ReleaseSkin();
+}
+
+int CSkinRegistry::InitSkin(const char* path) {
+    themePath = path != nullptr ? path : "";
+    return LoadButtonSkin(buttonSkin, themePath) ? 1 : 0;
+}
+
+int CSkinRegistry::InstallDlgSkin(CWindow* dialog) {
+    auto frame = std::make_unique<CSkinWin>(themePath);
+    HWND hwnd = dialog != nullptr ? dialog->GetSafeHwnd() : nullptr;
+    if (hwnd == nullptr || !IsWindow(hwnd) || !frame->IsLoaded()) {
+        return 0;
+    }
+    frame->Uninstall();
+    frame->Install(hwnd);
+    const LONG style = GetWindowLongA(hwnd, GWL_STYLE);
+    frame->SetStyleBits(style & WS_THICKFRAME, style & WS_MINIMIZEBOX, style & WS_MAXIMIZEBOX);
+    if (!menuSettingsRead) {
+        LoadMenuSettings(themePath);
+        menuSettingsRead = true;
+    }
+    SetPropA(hwnd, kSkinMenuProperty, reinterpret_cast<HANDLE>(1));
+    frames.push_back(std::move(frame));
+    return 1;
+}
+
+int CSkinRegistry::InstallCtlSkin(HWND dialog, int controlId) {
+    HWND control = GetDlgItem(dialog, controlId);
+    if (control == nullptr || CWindow::FromHandle(control) != nullptr) {
+        return 0;
+    }
+    char className[kClassNameBuffer] = {};
+    GetClassNameA(control, className, kClassNameBuffer);
+    if (std::strcmp(className, kButtonClass) != 0) {
+        return 1;
+    }
+    auto button = std::make_unique<CSkinButton>();
+    if (!button->Subclass(control)) {
+        return 0;
+    }
+    button->SetSkin(&buttonSkin);
+    controls.emplace(reinterpret_cast<std::uintptr_t>(dialog), ControlEntry{kButtonClass, std::move(button)});
+    return 1;
+}
+
+int CSkinRegistry::UnstallCtlSkin(HWND dialog) {
+    return static_cast<int>(controls.erase(reinterpret_cast<std::uintptr_t>(dialog)));
+}
+
+void CSkinRegistry::ReleaseSkin() {
+    frames.clear();
+    controls.clear();
+}
+
+CSkinRegistry& SkinRegistry() {
+    static CSkinRegistry registry;
+    return registry;
+}

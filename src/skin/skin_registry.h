@@ -1,0 +1,51 @@
+#pragma once
+// The library's process-wide state behind its five exports: the theme path,
+// the shared push-button skin, the frame objects it made and the registry of
+// skinned controls. UI thread only.
+#include "skin/button_skin.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CSkinButton;
+class CSkinWin;
+class CWindow;
+
+// One skinned control, filed under its dialog's handle.
+struct ControlEntry {
+    std::string className;
+    std::unique_ptr<CSkinButton> skin; // owned for class "Button"
+};
+
+class CSkinRegistry {
+public:
+    CSkinRegistry();
+    ~CSkinRegistry();
+    CSkinRegistry(const CSkinRegistry&) = delete;
+    CSkinRegistry& operator=(const CSkinRegistry&) = delete;
+
+    int InitSkin(const char* themePath);
+    int InstallDlgSkin(CWindow* dialog);
+    int InstallCtlSkin(HWND dialog, int controlId);
+    int UnstallCtlSkin(HWND dialog);
+    void ReleaseSkin();
+
+    std::size_t FrameCount() const { return frames.size(); }
+    std::size_t ControlCount() const { return controls.size(); }
+
+private:
+    std::string themePath;
+    ButtonSkin buttonSkin;
+    bool menuSettingsRead = false;
+    std::vector<std::unique_ptr<CSkinWin>> frames;
+    // Dialog handle (as an integer) to its controls, in installation order.
+    std::multimap<std::uintptr_t, ControlEntry> controls;
+};
+
+// The library's one registry, made on first use.
+CSkinRegistry& SkinRegistry();

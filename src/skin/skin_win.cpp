@@ -1,0 +1,431 @@
+#include "skin/skin_win.h"
+
+#include "skin/skin_menu.h"
+#include "skin/theme_reader.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+constexpr char kPersonality[] = "Personality";
+constexpr char kColours[] = "Colours";
+constexpr COLORREF kDefaultTransColor = RGB(255, 0, 255);
+// Extra height over the "Left" image in the smallest size the frame allows.
+constexpr int kMinTrackExtraHeight = 20;
+
+// Caption-button actions of the theme.
+constexpr int kActionClose = 0;
+constexpr int kActionMaximize = 1;
+constexpr int kActionMinimize = 2;
+
+// System commands compared whole: 0xF032 (a caption double-click) is not a maximize.
+constexpr WPARAM kSysMaximize = SC_MAXIMIZE;
+constexpr WPARAM kSysRestore = SC_RESTORE;
+
+static_assert(kHitClose == HTCLOSE && kHitCaption == HTCAPTION && kHitSysMenu == HTSYSMENU &&
+              kHitMinButton == HTMINBUTTON && kHitMaxButton == HTMAXBUTTON && kHitTopLeft == HTTOPLEFT &&
+              kHitBottomRight == HTBOTTOMRIGHT && kHitClient == HTCLIENT);
+
+} // namespace
+
+CSkinWin::CSkinWin(const std::string& themePath) {
+    LoadTheme(themePath);
+}
+
+CSkinWin::~CSkinWin() {
+    Uninstall();
+}
+
+void CSkinWin::LoadTheme(const std::string& themePath) {
+    LoadThemeImage(kPersonality, "DialogBmp", themePath, dialogBmp);
+    if (!LoadThemeImage(kPersonality, "Top", themePath, top) ||
+        !LoadThemeImage(kPersonality, "Left", themePath, left) ||
+        !LoadThemeImage(kPersonality, "Right", themePath, right) ||
+        !LoadThemeImage(kPersonality, "Bottom", themePath, bottom)) {
+        return;
+    }
+    bands = {top.Height() / 2, left.Width() / 2, right.Width() / 2, bottom.Height() / 2};
+    auto readInt = [&](const char* key, int defaultValue) {
+        return ReadProfileInt(kPersonality, key, defaultValue, themePath);
+    };
+    topSplit = SplitBand(readInt("TopTopHeight", 0), readInt("TopBotHeight", 0), top.Width());
+    leftSplit = SplitBand(readInt("LeftTopHeight", 0), readInt("LeftBotHeight", 0), left.Height());
+    rightSplit = SplitBand(readInt("RightTopHeight", 0), readInt("RightBotHeight", 0), right.Height());
+    bottomSplit = SplitBand(readInt("BottomTopHeight", 0), readInt("BottomBotHeight", 0), bottom.Width());
+    if (!LoadCaptionButtons(themePath)) {
+        return;
+    }
+    textShift = readInt("TextShift", 0);
+    textShiftVert = readInt("TextShiftVert", 0);
+    titleText = ReadColour(kColours, "TitleText", themePath, GetSysColor(COLOR_CAPTIONTEXT));
+    inactiveTitleText = ReadColour(kColours, "InactiveTitleText", themePath, GetSysColor(COLOR_CAPTIONTEXT));
+    usesTran = readInt("UsesTran", 0) != 0;
+    if (usesTran) {
+        transColor = ReadColour(kColours, "TransColor", themePath, kDefaultTransColor);
+    }
+    windowText = ReadColour(kColours, "WindowText", themePath, RGB(0, 0, 0));
+    loaded = true;
+}
+
+bool CSkinWin::LoadCaptionButtons(const std::string& themePath) {
+    const int count = ReadProfileInt(kPersonality, "ButtonCount", 0, themePath);
+    // Every caption-button image holds at least one state.
+    buttonImgCount = std::max(1, ReadProfileInt(kPersonality, "ButtonImgCount", 4, themePath));
+    for (int i = 0; i < count; ++i) {
+        char section[32];
+        std::snprintf(section, sizeof(section), "Button%d", i);
+        const int action = ReadProfileInt(section, "Action", 0, themePath);
+        const int x = ReadProfileInt(section, "XCoord", 0, themePath);
+        const int y = ReadProfileInt(section, "YCoord", 0, themePath);
+        CMyBitmap* image = nullptr;
+        CPixelRect* rect = nullptr;
+        switch (action) {
+        case kActionClose:
+            image = &closeButton;
+            rect = &closeRect;
+            break;
+        case kActionMinimize:
+            image = &minButton;
+            rect = &minRect;
+            break;
+        case kActionMaximize:
+            // The second maximize section is the restore button.
+            image = maxButton.HasImage() ? &restoreButton : &maxButton;
+            rect = maxButton.HasImage() ? &restoreRect : &maxRect;
+            break;
+        default:
+            continue;
+        }
+        if (!LoadThemeImage(section, "ButtonImage", themePath, *image)) {
+            return false;
+        }
+        *rect = CaptionButtonThemeRect(x, y, image->Width(), image->Height(), buttonImgCount);
+    }
+    return true;
+}
+
+void CSkinWin::SetStyleBits(bool isSizable, bool minBox, bool maxBox) {
+    sizable = isSizable;
+    hasMinBox = minBox;
+    hasMaxBox = maxBox;
+}
+
+LRESULT CSkinWin::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND hwnd = GetHwnd();
+    if (hwnd == nullptr || !IsWindow(hwnd)) {
+        return 0;
+    }
+    if (!loaded) {
+        return Default();
+    }
+    switch (message) {
+    case WM_SIZE:
+        Default();
+        if (wParam != SIZE_MINIMIZED && windowState == kStateMinimized) {
+            // Restored by other means than ours (the taskbar, ShowWindow).
+            windowState = stateBeforeMinimize;
+        }
+        ApplyShape();
+        return 0;
+    case WM_ACTIVATE:
+        active = LOWORD(wParam) == WA_ACTIVE || LOWORD(wParam) == WA_CLICKACTIVE;
+        PaintFrame();
+        DefWindowProcA(hwnd, WM_NCACTIVATE, active, -1);
+        // The dialog still sees it: its manager saves and restores the focused control here.
+        Default();
+        return 0;
+    case WM_NCACTIVATE:
+        active = wParam != 0;
+        PaintFrame();
+        DefWindowProcA(hwnd, WM_NCACTIVATE, wParam, -1);
+        return wParam == 0 ? 1 : 0;
+    case WM_SETTEXT: {
+        const LRESULT result = Default();
+        title = lParam != 0 ? reinterpret_cast<const char*>(lParam) : "";
+        PaintFrame();
+        return result;
+    }
+    case WM_ERASEBKGND:
+        Default();
+        OnEraseBackground(reinterpret_cast<HDC>(wParam));
+        return 0;
+    case WM_SHOWWINDOW:
+        if (wParam != 0) {
+            // Puts the new frame size into effect.
+            SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_FRAMECHANGED);
+        }
+        return Default();
+    case WM_GETMINMAXINFO: {
+        auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+        info->ptMinTrackSize.x = top.Width() + left.Width() + right.Width();
+        info->ptMinTrackSize.y = left.Height() + kMinTrackExtraHeight;
+        return 0;
+    }
+    case WM_NCCALCSIZE:
+        if (wParam == 0) {
+            return Default();
+        }
+        OnCalcSize(lParam);
+        return 0;
+    case WM_NCHITTEST:
+        return OnNcHitTest(lParam);
+    case WM_NCPAINT:
+        PaintFrame();
+        return 0;
+    case WM_NCMOUSEMOVE:
+    case WM_NCLBUTTONDOWN:
+    case WM_NCLBUTTONUP:
+    case WM_NCLBUTTONDBLCLK:
+    case WM_NCRBUTTONDOWN:
+    case WM_NCRBUTTONUP:
+        return OnNcMouse(message, wParam, lParam);
+    case WM_COMMAND:
+        return OnCommand(wParam, lParam);
+    case WM_SYSCOMMAND:
+        return OnSysCommand(wParam);
+    case WM_INITMENUPOPUP:
+        Default();
+        PrepareMenu(reinterpret_cast<HMENU>(wParam), hwnd);
+        return 0;
+    case WM_MEASUREITEM: {
+        auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
+        if (item->CtlType != ODT_MENU) {
+            return 0;
+        }
+        MeasureMenuItem(*item);
+        return TRUE;
+    }
+    case WM_DRAWITEM:
+        if (DrawMenuItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) {
+            return TRUE;
+        }
+        return Default();
+    case WM_CTLCOLORSTATIC: {
+        Default();
+        auto dc = reinterpret_cast<HDC>(wParam);
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, windowText);
+        return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+    }
+    case WM_WINDOWPOSCHANGING:
+    case WM_SIZING:
+        return 0;
+    default:
+        return Default();
+    }
+}
+
+void CSkinWin::OnCalcSize(LPARAM lParam) {
+    auto* params = reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam);
+    RECT& r = params->rgrc[0];
+    r.left += bands.left;
+    r.top += bands.top;
+    r.right -= bands.right;
+    r.bottom -= bands.bottom;
+    params->rgrc[1] = r;
+}
+
+void CSkinWin::OnEraseBackground(HDC dc) {
+    if (!dialogBmp.HasImage() || dc == nullptr) {
+        return;
+    }
+    RECT client{};
+    GetClientRect(GetHwnd(), &client);
+    const int w = dialogBmp.Width(), h = dialogBmp.Height();
+    unique_hdc memory(CreateCompatibleDC(dc));
+    unique_select_object select(memory.get(), dialogBmp.GetSafeHandle());
+    for (int i = 0; i <= client.right / w; ++i) {
+        for (int j = 0; j <= client.bottom / h; ++j) {
+            BitBlt(dc, i * w, j * h, w, h, memory.get(), 0, 0, SRCCOPY);
+        }
+    }
+}
+
+LRESULT CSkinWin::OnNcHitTest(LPARAM lParam) {
+    RECT window{};
+    GetWindowRect(GetHwnd(), &window);
+    const CFrameHitInput input = HitInput(window.right - window.left, window.bottom - window.top);
+    return FrameHitTest(input, GET_X_LPARAM(lParam) - window.left, GET_Y_LPARAM(lParam) - window.top);
+}
+
+LRESULT CSkinWin::OnNcMouse(UINT message, WPARAM wParam, LPARAM lParam) {
+    const int hit = static_cast<int>(wParam);
+    const bool movesOrSizes = IsSizingHit(hit) || (hit == HTCAPTION && windowState != kStateMaximized);
+    switch (message) {
+    case WM_NCMOUSEMOVE:
+        if (movesOrSizes) {
+            Default();
+        }
+        hoverHit = hit;
+        pressedHit = 0;
+        if (hit != lastHit) {
+            // Repaint on a change of area only, not on every move.
+            PaintFrame();
+            lastHit = hit;
+        }
+        return 0;
+    case WM_NCLBUTTONDOWN:
+        pressedHit = hoverHit = hit;
+        PaintFrame();
+        if (movesOrSizes) {
+            Default(); // the system moves or sizes the window
+        } else if (hit == HTSYSMENU) {
+            ShowSystemMenu({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        }
+        return 0;
+    case WM_NCLBUTTONUP:
+        if (hit == HTCLOSE) {
+            SendMessageA(GetHwnd(), WM_CLOSE, 0, 0);
+            return 0;
+        }
+        if (hit == HTMINBUTTON) {
+            Minimize();
+        } else if (hit == HTMAXBUTTON) {
+            if (windowState == kStateMaximized) {
+                RestoreFromMaximized();
+            } else {
+                Maximize();
+            }
+        } else {
+            return 0;
+        }
+        pressedHit = hoverHit = 0;
+        PaintFrame();
+        return 0;
+    case WM_NCLBUTTONDBLCLK:
+        if (hit == HTCAPTION && sizable) {
+            if (windowState == kStateMaximized) {
+                RestoreFromMaximized();
+            } else {
+                Maximize();
+            }
+            pressedHit = hoverHit = 0;
+            PaintFrame();
+        }
+        return 0;
+    case WM_NCRBUTTONDOWN:
+        if (hit == HTCAPTION) {
+            ShowSystemMenu({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+            return 0;
+        }
+        return Default();
+    default: // WM_NCRBUTTONUP: the system menu has been shown on the way down
+        return 0;
+    }
+}
+
+void CSkinWin::Maximize() {
+    HWND hwnd = GetHwnd();
+    if (IsIconic(hwnd)) {
+        RestoreFromMinimized();
+    }
+    if (windowState == kStateMaximized) {
+        return; // a second maximize would lose the rectangle to restore
+    }
+    GetWindowRect(hwnd, &savedRect);
+    windowState = kStateMaximized;
+    RECT work{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    MoveWindow(hwnd, work.left, work.top, work.right - work.left, work.bottom - work.top, TRUE);
+    UpdateWindow(hwnd);
+}
+
+void CSkinWin::RestoreFromMaximized() {
+    if (windowState != kStateMaximized) {
+        return;
+    }
+    HWND hwnd = GetHwnd();
+    MoveWindow(hwnd, savedRect.left, savedRect.top, savedRect.right - savedRect.left,
+               savedRect.bottom - savedRect.top, TRUE);
+    windowState = kStateNormal;
+    UpdateWindow(hwnd);
+}
+
+void CSkinWin::Minimize() {
+    if (windowState == kStateMinimized) {
+        return;
+    }
+    stateBeforeMinimize = windowState;
+    windowState = kStateMinimized;
+    ShowWindow(GetHwnd(), SW_MINIMIZE);
+}
+
+void CSkinWin::RestoreFromMinimized() {
+    ShowWindow(GetHwnd(), SW_RESTORE);
+    if (windowState == kStateMinimized) {
+        windowState = stateBeforeMinimize;
+    }
+    PaintFrame();
+}
+
+void CSkinWin::RestoreCommand(bool sendWhenNormal) {
+    // A minimized window is brought back first, whichever way it was minimized.
+    if (windowState == kStateMinimized || IsIconic(GetHwnd())) {
+        RestoreFromMinimized();
+    } else if (windowState == kStateMaximized) {
+        RestoreFromMaximized();
+    } else if (sendWhenNormal) {
+        SendMessageA(GetHwnd(), WM_SYSCOMMAND, kSysRestore, 0);
+    } else {
+        Default();
+    }
+}
+
+void CSkinWin::ShowSystemMenu(POINT screen) {
+    HMENU menu = GetSystemMenu(GetHwnd(), FALSE);
+    if (menu != nullptr) {
+        TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_LEFTBUTTON, screen.x, screen.y, 0, GetHwnd(), nullptr);
+    }
+}
+
+bool CSkinWin::IsSystemMenuCommand(UINT id) const {
+    HMENU menu = GetSystemMenu(GetHwnd(), FALSE);
+    const int count = menu != nullptr ? GetMenuItemCount(menu) : 0;
+    for (int i = 0; i < count; ++i) {
+        MENUITEMINFOA info{};
+        info.cbSize = sizeof(info);
+        info.fMask = MIIM_ID | MIIM_FTYPE | MIIM_SUBMENU;
+        if (GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info) && !(info.fType & MFT_SEPARATOR) &&
+            info.hSubMenu == nullptr && info.wID == id) {
+            return true;
+        }
+    }
+    return false;
+}
+
+LRESULT CSkinWin::OnCommand(WPARAM wParam, LPARAM lParam) {
+    const UINT id = LOWORD(wParam);
+    if (lParam != 0 || !IsSystemMenuCommand(id)) {
+        return Default();
+    }
+    switch (id) {
+    case SC_MAXIMIZE:
+        Maximize();
+        break;
+    case SC_MINIMIZE:
+        Minimize();
+        break;
+    case SC_RESTORE:
+        RestoreCommand(true);
+        break;
+    default:
+        SendMessageA(GetHwnd(), WM_SYSCOMMAND, id, 0);
+        break;
+    }
+    return 0;
+}
+
+LRESULT CSkinWin::OnSysCommand(WPARAM wParam) {
+    if (wParam == kSysMaximize) {
+        Maximize();
+        return 0;
+    }
+    if (wParam == kSysRestore && (windowState != kStateNormal || IsIconic(GetHwnd()))) {
+        RestoreCommand(false);
+        return 0;
+    }
+    return Default();
+}

@@ -1,0 +1,81 @@
+#pragma once
+// The skinned frame of one dialog: draws the frame, title and caption
+// buttons from the theme's "Personality" images and takes over the window's
+// whole non-client behaviour (sizing, moving, its own maximize and minimize,
+// the system menu).
+#include "skin/core/frame_layout.h"
+#include "skin/my_bitmap.h"
+#include "skin/subclass_wnd.h"
+
+#include <string>
+
+class CSkinWin : public CSubclassWnd {
+public:
+    // Loads the frame theme; the caller checks IsLoaded().
+    explicit CSkinWin(const std::string& themePath);
+    ~CSkinWin() override;
+
+    bool IsLoaded() const { return loaded; }
+    // The window style bits the frame obeys, taken when it is installed.
+    void SetStyleBits(bool isSizable, bool minBox, bool maxBox);
+    int WindowState() const { return windowState; }
+
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    enum class Band { Top, Left, Right, Bottom };
+
+    void LoadTheme(const std::string& themePath);
+    bool LoadCaptionButtons(const std::string& themePath);
+
+    // Messages.
+    LRESULT OnNcHitTest(LPARAM lParam);
+    LRESULT OnNcMouse(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnCommand(WPARAM wParam, LPARAM lParam);
+    LRESULT OnSysCommand(WPARAM wParam);
+    void OnEraseBackground(HDC dc);
+    void OnCalcSize(LPARAM lParam);
+
+    // Window states: the library maximizes by moving, not through the system.
+    void Maximize();
+    void RestoreFromMaximized();
+    void Minimize();
+    void RestoreFromMinimized();
+    void RestoreCommand(bool sendWhenNormal);
+    void ShowSystemMenu(POINT screen);
+    bool IsSystemMenuCommand(UINT id) const;
+
+    // Drawing (skin_win_paint.cpp).
+    void PaintFrame();
+    void ApplyShape();
+    void DrawBand(HDC dc, Band band, bool activeLook, int start, int length, int across) const;
+    void DrawCaptionButtons(HDC dc, int windowWidth) const;
+    void DrawCaptionButton(HDC dc, const CMyBitmap& image, const CPixelRect& themeRect, int imageIndex,
+                           int windowWidth) const;
+    void DrawIcon(HDC dc) const;
+    void DrawTitle(HDC dc, HDC windowDC, int windowWidth);
+    CFrameHitInput HitInput(int windowWidth, int windowHeight) const;
+    const CPixelRect& MaxPositionRect() const;
+    bool ShowsRestore() const;
+
+    std::string title;
+    CMyBitmap top, left, right, bottom;
+    CMyBitmap dialogBmp;
+    int lastHit = 0;
+    int hoverHit = 0;
+    int pressedHit = 0;
+    CBandSplit topSplit, leftSplit, rightSplit, bottomSplit;
+    CMyBitmap minButton, maxButton, closeButton, restoreButton;
+    CPixelRect minRect{}, maxRect{}, closeRect{}, restoreRect{};
+    RECT savedRect{};
+    int windowState = kStateNormal;
+    int stateBeforeMinimize = kStateNormal;
+    bool sizable = false, hasMinBox = false, hasMaxBox = false;
+    CFrameBands bands;
+    int buttonImgCount = 4;
+    int textShift = 0, textShiftVert = 0;
+    COLORREF titleText = 0, inactiveTitleText = 0, transColor = RGB(255, 0, 255), windowText = 0;
+    bool usesTran = false;
+    bool loaded = false;
+    bool active = false;
+};

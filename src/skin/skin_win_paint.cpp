@@ -1,0 +1,281 @@
+// Drawing of the skinned frame: bands, caption buttons, icon and title.
+#include "skin/drawing.h"
+#include "skin/skin_win.h"
+
+#include "skin/core/frame_layout.h"
+
+#include <algorithm>
+#include <string>
+
+namespace {
+
+// The small icon's top edge in the top band; it starts at the left band's edge.
+constexpr int kIconTop = 5;
+// The title font: "宋体" (SimSun), 12 pixels high, normal weight.
+constexpr wchar_t kTitleFace[] = L"\u5B8B\u4F53";
+constexpr LONG kTitleFontHeight = 12;
+
+// A memory DC and a bitmap compatible with a target, selected for the object's life.
+class COffscreen {
+public:
+    COffscreen(HDC target, int width, int height)
+        : dc_(CreateCompatibleDC(target)),
+          bitmap_(CreateCompatibleBitmap(target, std::max(width, 1), std::max(height, 1))) {
+        if (dc_ && bitmap_) {
+            previous_ = SelectObject(dc_.get(), bitmap_.get());
+        }
+    }
+    ~COffscreen() { Deselect(); }
+    COffscreen(const COffscreen&) = delete;
+    COffscreen& operator=(const COffscreen&) = delete;
+
+    bool ok() const { return previous_ != nullptr; }
+    HDC dc() const { return dc_.get(); }
+    HBITMAP bitmap() const { return bitmap_.get(); }
+    // The bitmap must leave the DC before its pixels are read.
+    void Deselect() {
+        if (previous_ != nullptr) {
+            SelectObject(dc_.get(), previous_);
+            selected_ = false;
+        }
+    }
+    void Reselect() {
+        if (previous_ != nullptr && !selected_) {
+            SelectObject(dc_.get(), bitmap_.get());
+            selected_ = true;
+        }
+    }
+
+private:
+    unique_hdc dc_;
+    unique_hbitmap bitmap_;
+    HGDIOBJ previous_ = nullptr;
+    bool selected_ = true;
+};
+
+// The window DC (whole window, frame included) for the object's life.
+class CWindowDC {
+public:
+    explicit CWindowDC(HWND hwnd) : hwnd_(hwnd), dc_(GetWindowDC(hwnd)) {}
+    ~CWindowDC() {
+        if (dc_ != nullptr) {
+            ReleaseDC(hwnd_, dc_);
+        }
+    }
+    CWindowDC(const CWindowDC&) = delete;
+    CWindowDC& operator=(const CWindowDC&) = delete;
+    HDC get() const { return dc_; }
+
+private:
+    HWND hwnd_;
+    HDC dc_;
+};
+
+SIZE WindowSize(HWND hwnd) {
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    return {r.right - r.left, r.bottom - r.top};
+}
+
+} // namespace
+
+void CSkinWin::DrawBand(HDC dc, Band band, bool activeLook, int start, int length, int across) const {
+    const bool horizontal = band == Band::Top || band == Band::Bottom;
+    const CMyBitmap& image = band == Band::Top     ? top
+                             : band == Band::Left  ? left
+                             : band == Band::Right ? right
+                                                   : bottom;
+    const CBandSplit split = band == Band::Top     ? topSplit
+                             : band == Band::Left  ? leftSplit
+                             : band == Band::Right ? rightSplit
+                                                   : bottomSplit;
+    unique_hdc source(CreateCompatibleDC(dc));
+    unique_select_object select(source.get(), image.GetSafeHandle());
+    // Active look: upper half (horizontal bands) or left half (vertical ones).
+    const int thickness = horizontal ? image.Height() / 2 : image.Width() / 2;
+    const int lookOffset = activeLook ? 0 : thickness;
+    const int imageLength = horizontal ? image.Width() : image.Height();
+    for (const CBandCopy& copy : BandCopies(start, length, split, imageLength, horizontal)) {
+        if (horizontal) {
+            BitBlt(dc, copy.dest, across, copy.length, thickness, source.get(), copy.srcStart, lookOffset,
+                   SRCCOPY);
+        } else {
+            BitBlt(dc, across, copy.dest, thickness, copy.length, source.get(), lookOffset, copy.srcStart,
+                   SRCCOPY);
+        }
+    }
+}
+
+void CSkinWin::PaintFrame() {
+    HWND hwnd = GetHwnd();
+    if (!loaded || hwnd == nullptr) {
+        return;
+    }
+    const SIZE size = WindowSize(hwnd);
+    const int w = size.cx, h = size.cy;
+    const int t = bands.top, l = bands.left, r = bands.right, b = bands.bottom;
+    CWindowDC window(hwnd);
+    if (window.get() == nullptr) {
+        return;
+    }
+    // Sides and bottom straight onto the window, around the title band.
+    ExcludeClipRect(window.get(), 0, 0, w, t);
+    DrawBand(window.get(), Band::Left, active, 0, h, 0);
+    DrawBand(window.get(), Band::Right, active, 0, h, w - r);
+    DrawBand(window.get(), Band::Bottom, active, l, w - r - l, h - b);
+    SelectClipRgn(window.get(), nullptr);
+
+    // The title band is composed off-screen and copied in one go.
+    COffscreen band(window.get(), w, t);
+    if (!band.ok()) {
+        return;
+    }
+    DrawBand(band.dc(), Band::Top, active, l, w - r - l + 1, 0);
+    DrawBand(band.dc(), Band::Left, active, 0, left.Height(), 0);
+    DrawBand(band.dc(), Band::Right, active, 0, right.Height(), w - r);
+    if (usesTran) {
+        band.Deselect();
+        unique_hrgn shape(RegionFromKeyColour(band.bitmap(), transColor));
+        band.Reselect();
+        unique_hrgn body(CreateRectRgn(0, t, w, h));
+        CombineRgn(shape.get(), shape.get(), body.get(), RGN_OR);
+        SelectClipRgn(window.get(), shape.get());
+    } else {
+        SetWindowRgn(hwnd, CreateRectRgn(0, 0, w, h), FALSE);
+    }
+    DrawCaptionButtons(band.dc(), w);
+    DrawIcon(band.dc());
+    DrawTitle(band.dc(), window.get(), w);
+    BitBlt(window.get(), 0, 0, w, t, band.dc(), 0, 0, SRCCOPY);
+    SelectClipRgn(window.get(), nullptr);
+}
+
+void CSkinWin::ApplyShape() {
+    HWND hwnd = GetHwnd();
+    InvalidateRect(hwnd, nullptr, TRUE);
+    PaintFrame();
+    if (!usesTran) {
+        SetWindowRgn(hwnd, nullptr, TRUE);
+        return;
+    }
+    const SIZE size = WindowSize(hwnd);
+    const int w = size.cx, h = size.cy;
+    CWindowDC window(hwnd);
+    COffscreen shape(window.get(), w, h);
+    if (!shape.ok()) {
+        return;
+    }
+    // Black inside: the client area stays solid unless black is the key.
+    PatBlt(shape.dc(), 0, 0, w, h, BLACKNESS);
+    DrawBand(shape.dc(), Band::Top, true, bands.left, w - bands.right - bands.left + 1, 0);
+    DrawBand(shape.dc(), Band::Left, true, 0, h, 0);
+    DrawBand(shape.dc(), Band::Right, true, 0, h, w - bands.right);
+    DrawBand(shape.dc(), Band::Bottom, true, bands.left, w - bands.right - bands.left, h - bands.bottom);
+    shape.Deselect();
+    SetWindowRgn(hwnd, RegionFromKeyColour(shape.bitmap(), transColor), TRUE);
+}
+
+bool CSkinWin::ShowsRestore() const {
+    return windowState == kStateMaximized && restoreButton.HasImage();
+}
+
+const CPixelRect& CSkinWin::MaxPositionRect() const {
+    return ShowsRestore() ? restoreRect : maxRect;
+}
+
+void CSkinWin::DrawCaptionButton(HDC dc, const CMyBitmap& image, const CPixelRect& themeRect, int imageIndex,
+                                 int windowWidth) const {
+    const CPixelRect at = CaptionButtonWindowRect(themeRect, windowWidth);
+    const int width = at.right - at.left;
+    const int height = at.bottom - at.top;
+    if (usesTran) {
+        TransparentCopy(dc, at.left, at.top, width, height, image.GetSafeHandle(), imageIndex * width, 0,
+                        transColor);
+        return;
+    }
+    unique_hdc source(CreateCompatibleDC(dc));
+    unique_select_object select(source.get(), image.GetSafeHandle());
+    BitBlt(dc, at.left, at.top, width, height, source.get(), imageIndex * width, 0, SRCCOPY);
+}
+
+void CSkinWin::DrawCaptionButtons(HDC dc, int windowWidth) const {
+    if (closeButton.HasImage()) {
+        DrawCaptionButton(dc, closeButton, closeRect, CaptionButtonStateIndex(HTCLOSE, pressedHit, hoverHit),
+                          windowWidth);
+    }
+    if (hasMinBox && minButton.HasImage()) {
+        DrawCaptionButton(dc, minButton, minRect, CaptionButtonStateIndex(HTMINBUTTON, pressedHit, hoverHit),
+                          windowWidth);
+    }
+    const CMyBitmap& maxImage = ShowsRestore() ? restoreButton : maxButton;
+    if (maxImage.HasImage()) {
+        const int index = MaxButtonImageIndex(
+            hasMaxBox, hasMinBox, CaptionButtonStateIndex(HTMAXBUTTON, pressedHit, hoverHit), buttonImgCount);
+        if (index >= 0) {
+            DrawCaptionButton(dc, maxImage, MaxPositionRect(), index, windowWidth);
+        }
+    }
+}
+
+void CSkinWin::DrawIcon(HDC dc) const {
+    auto icon = reinterpret_cast<HICON>(SendMessageA(GetHwnd(), WM_GETICON, ICON_SMALL, 0));
+    if (icon == nullptr) {
+        return;
+    }
+    const int cx = GetSystemMetrics(SM_CXSMICON), cy = GetSystemMetrics(SM_CYSMICON);
+    unique_hicon scaled(static_cast<HICON>(CopyImage(icon, IMAGE_ICON, cx, cy, 0)));
+    if (scaled) {
+        DrawIconEx(dc, bands.left, kIconTop, scaled.get(), cx, cy, 0, nullptr, DI_NORMAL);
+    }
+}
+
+void CSkinWin::DrawTitle(HDC dc, HDC windowDC, int windowWidth) {
+    HWND hwnd = GetHwnd();
+    if (title.empty()) {
+        const int length = GetWindowTextLengthA(hwnd);
+        std::string text(static_cast<std::size_t>(length) + 1, '\0');
+        text.resize(static_cast<std::size_t>(GetWindowTextA(hwnd, text.data(), length + 1)));
+        title = text;
+    }
+    // Everything but face, size and weight comes from the dialog's font, or
+    // from the window DC's when the dialog has none.
+    auto base = reinterpret_cast<HFONT>(SendMessageA(hwnd, WM_GETFONT, 0, 0));
+    if (base == nullptr) {
+        base = static_cast<HFONT>(GetCurrentObject(windowDC, OBJ_FONT));
+    }
+    LOGFONTW font{};
+    GetObjectW(base, sizeof(font), &font);
+    wcscpy_s(font.lfFaceName, kTitleFace);
+    font.lfHeight = kTitleFontHeight;
+    font.lfWidth = 0;
+    font.lfWeight = FW_NORMAL;
+    unique_hfont titleFont(CreateFontIndirectW(&font));
+    unique_select_object select(dc, titleFont.get());
+    SetTextColor(dc, active ? titleText : inactiveTitleText);
+    SetBkMode(dc, TRANSPARENT);
+    const CPixelRect at =
+        TitleTextBox(textShift, textShiftVert, windowWidth, top.Width(), topSplit.farEdge, bands.top);
+    RECT box{at.left, at.top, at.right, at.bottom};
+    DrawTextA(dc, title.c_str(), static_cast<int>(title.size()), &box,
+              DT_SINGLELINE | DT_VCENTER | DT_WORD_ELLIPSIS);
+}
+
+CFrameHitInput CSkinWin::HitInput(int windowWidth, int windowHeight) const {
+    CFrameHitInput input;
+    input.width = windowWidth;
+    input.height = windowHeight;
+    input.bands = bands;
+    input.hasClose = closeButton.HasImage();
+    input.hasMin = minButton.HasImage();
+    input.hasMax = maxButton.HasImage();
+    input.close = CaptionButtonWindowRect(closeRect, windowWidth);
+    input.min = CaptionButtonWindowRect(minRect, windowWidth);
+    input.max = CaptionButtonWindowRect(MaxPositionRect(), windowWidth);
+    input.hasMinBox = hasMinBox;
+    input.hasMaxBox = hasMaxBox;
+    input.sizable = sizable;
+    input.windowState = windowState;
+    input.smallIconWidth = GetSystemMetrics(SM_CXSMICON);
+    input.smallIconHeight = GetSystemMetrics(SM_CYSMICON);
+    return input;
+}

@@ -1,0 +1,176 @@
+#include "skin/subclass_wnd.h"
+
+#include "framework/window.h"
+
+#include <unordered_map>
+
+namespace {
+
+// The message the shared procedure is dispatching on this thread.
+struct CCurrentMessage {
+    HWND hwnd = nullptr;
+    UINT message = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+};
+
+thread_local CCurrentMessage t_current;
+
+// Saves the thread's current message, replaces it, and puts it back on every way out.
+class CCurrentMessageScope {
+public:
+    CCurrentMessageScope(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) : saved_(t_current) {
+        t_current = {hwnd, message, wParam, lParam};
+    }
+    ~CCurrentMessageScope() { t_current = saved_; }
+    CCurrentMessageScope(const CCurrentMessageScope&) = delete;
+    CCurrentMessageScope& operator=(const CCurrentMessageScope&) = delete;
+
+private:
+    CCurrentMessage saved_;
+};
+
+} // namespace
+
+// Window handle to its first (newest) handler. A window whose procedure could
+// not be put back, because someone subclassed it after us, keeps the shared
+// procedure as a pass-through to the former one.
+class CSubclassWndMap {
+public:
+    CSubclassWnd* First(HWND hwnd) const {
+        auto it = first_.find(hwnd);
+        return it == first_.end() ? nullptr : it->second;
+    }
+    void SetFirst(HWND hwnd, CSubclassWnd* handler) { first_[hwnd] = handler; }
+    void Remove(HWND hwnd) { first_.erase(hwnd); }
+
+    WNDPROC PassThrough(HWND hwnd) const {
+        auto it = passThrough_.find(hwnd);
+        return it == passThrough_.end() ? nullptr : it->second;
+    }
+    void SetPassThrough(HWND hwnd, WNDPROC proc) { passThrough_[hwnd] = proc; }
+    WNDPROC TakePassThrough(HWND hwnd) {
+        auto it = passThrough_.find(hwnd);
+        if (it == passThrough_.end()) {
+            return nullptr;
+        }
+        WNDPROC proc = it->second;
+        passThrough_.erase(it);
+        return proc;
+    }
+
+private:
+    std::unordered_map<HWND, CSubclassWnd*> first_;
+    std::unordered_map<HWND, WNDPROC> passThrough_;
+};
+
+namespace {
+
+// Created on first use and never destroyed, so that it outlives every
+// handler, static ones included; the process's end reclaims it.
+CSubclassWndMap& HandlerMap() {
+    static CSubclassWndMap* map = new CSubclassWndMap;
+    return *map;
+}
+
+WNDPROC CurrentProc(HWND hwnd) {
+    return reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hwnd, GWLP_WNDPROC));
+}
+
+} // namespace
+
+CSubclassWnd::~CSubclassWnd() {
+    Uninstall();
+}
+
+int CSubclassWnd::Install(CWindow* window) {
+    return Install(window ? window->GetSafeHwnd() : nullptr);
+}
+
+int CSubclassWnd::Install(HWND window) {
+    CSubclassWndMap& map = HandlerMap();
+    if (hwnd != nullptr) {
+        LeaveWindow(map);
+    }
+    if (window == nullptr) {
+        return 1;
+    }
+    CSubclassWnd* first = map.First(window);
+    next = first;
+    if (first != nullptr) {
+        previousProc = first->previousProc;
+    } else if (WNDPROC kept = map.TakePassThrough(window)) {
+        previousProc = kept; // the shared procedure is still in the window's chain
+    } else {
+        previousProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassSharedProc)));
+    }
+    map.SetFirst(window, this);
+    hwnd = window;
+    return 1;
+}
+
+void CSubclassWnd::LeaveWindow(CSubclassWndMap& map) {
+    CSubclassWnd* first = map.First(hwnd);
+    if (first == this) {
+        if (next != nullptr) {
+            map.SetFirst(hwnd, next);
+        } else {
+            map.Remove(hwnd);
+            if (CurrentProc(hwnd) == SubclassSharedProc) {
+                SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previousProc));
+            } else if (IsWindow(hwnd)) {
+                // Someone subclassed the window after us: stay in its chain as a pass-through.
+                map.SetPassThrough(hwnd, previousProc);
+            }
+        }
+    } else {
+        for (CSubclassWnd* h = first; h != nullptr; h = h->next) {
+            if (h->next == this) {
+                h->next = next;
+                break;
+            }
+        }
+    }
+    hwnd = nullptr;
+    previousProc = nullptr;
+    next = nullptr;
+}
+
+LRESULT CSubclassWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (next != nullptr) {
+        return next->WindowProc(message, wParam, lParam);
+    }
+    return CallWindowProcA(previousProc, hwnd, message, wParam, lParam);
+}
+
+LRESULT CSubclassWnd::Default() {
+    return CSubclassWnd::WindowProc(t_current.message, t_current.wParam, t_current.lParam);
+}
+
+LRESULT CALLBACK SubclassSharedProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    CCurrentMessageScope scope(hwnd, message, wParam, lParam);
+    CSubclassWndMap& map = HandlerMap();
+    CSubclassWnd* first = map.First(hwnd);
+    if (message == WM_NCDESTROY) {
+        // Every handler leaves before the former procedure sees the window's last message.
+        WNDPROC former = first != nullptr ? first->previousProc : map.TakePassThrough(hwnd);
+        while ((first = map.First(hwnd)) != nullptr) {
+            first->Uninstall();
+        }
+        map.TakePassThrough(hwnd);
+        return former != nullptr ? CallWindowProcA(former, hwnd, message, wParam, lParam)
+                                 : DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+    if (first == nullptr) {
+        WNDPROC former = map.PassThrough(hwnd);
+        return former != nullptr ? CallWindowProcA(former, hwnd, message, wParam, lParam)
+                                 : DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+    try {
+        return first->WindowProc(message, wParam, lParam);
+    } catch (...) {
+        // Nothing may unwind through the system's dispatch.
+        return 0;
+    }
+}

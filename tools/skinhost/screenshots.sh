@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Takes a screenshot of the skinned host in each scenario, for looking:
+#   tools/skinhost/screenshots.sh BUILD_BIN_DIR OUT_DIR [scenario...]
+# Uses its own Xvfb display and the Wine prefix of WINEPREFIX.
+set -uo pipefail
+bin=$(cd "$1" && pwd)
+out=$(mkdir -p "$2" && cd "$2" && pwd)
+shift 2
+scenarios=("$@")
+[ ${#scenarios[@]} -eq 0 ] && scenarios=(active inactive maximized hover closehover menu menusel sysmenu fixed)
+unset DISPLAY
+source "$(dirname "$0")/../../scripts/wine-env.sh"
+wine_display || exit 1
+trap wine_cleanup EXIT
+wine_prefix
+cd "$bin"
+for s in "${scenarios[@]}"; do
+    "$WINE" skinhost.exe "$s" 6 &
+    host=$!
+    sleep 4
+    import -window root "$out/$s.png"
+    wait "$host"
+done

@@ -81,13 +81,14 @@ if [ -f devservice/test_devservice.py ]; then
 fi
 
 if compgen -G "$root/fuzz/bin/*_fuzz" >/dev/null; then
-    echo "== fuzz targets (${FUZZ_RUNS:=20000} runs each)"
+    echo "== fuzz targets (${FUZZ_RUNS:=20000} runs or 10 s each)"
     for f in "$root"/fuzz/bin/*_fuzz; do
         name=$(basename "$f")
         corpus=fuzz/corpus/$name
         work=$(mktemp -d)
         [ -d "$corpus" ] && cp -r "$corpus"/. "$work"/
-        single "$name" "$f" -runs="$FUZZ_RUNS" -seed=1 "$work"
+        single "$name" "$f" -runs="$FUZZ_RUNS" -max_total_time=10 -seed=1 "$work"
+        grep -h '^Done [0-9]* runs' "$logs/$name.log" | sed 's/^/    /'
         rm -rf "$work"
     done
 fi

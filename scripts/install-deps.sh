@@ -3,7 +3,7 @@
 # Safe to run again: it does nothing when everything is present.
 set -euo pipefail
 
-pkgs=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 xvfb locales-all fonts-wqy-zenhei
+pkgs=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 xvfb locales-all fonts-wqy-zenhei fonts-arphic-uming
       googletest libgtest-dev libtinyxml-dev libexpat1-dev dpkg-dev cmake ninja-build
       clang libclang-rt-14-dev imagemagick x11-apps python3 python3-cryptography)
 

@@ -24,12 +24,23 @@ wine_display() {
     done
 }
 
-# Creates the prefix on first use (about 8 s).
+# Creates the prefix on first use (about 8 s). Wine has no 宋体 of its own and
+# its fallback drops thin strokes at dialog sizes; a Song-style face from
+# Debian's packages stands in for it.
 wine_prefix() {
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         mkdir -p "$WINEPREFIX"
         "$WINE" wineboot -i >/dev/null 2>&1 || true
         wineserver_cmd -w
+    fi
+    if [ ! -f "$WINEPREFIX/.song-face" ]; then
+        local face
+        for face in 宋体 SimSun 新宋体 NSimSun; do
+            "$WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ \
+                /d "AR PL UMing CN" /f >/dev/null 2>&1 || true
+        done
+        wineserver_cmd -w
+        touch "$WINEPREFIX/.song-face"
     fi
 }
 

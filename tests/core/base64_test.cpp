@@ -7,10 +7,7 @@
 
 namespace {
 
-std::string Encode(const std::string& bytes) {
-    return Base64Encode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-}
-
+// Decodes into a buffer one byte larger than capacity and checks that byte stays untouched.
 std::string Decode(const std::string& text, size_t capacity) {
     std::vector<uint8_t> out(capacity + 1, 0xAA);
     const size_t n = Base64Decode(text, out.data(), capacity);
@@ -19,55 +16,33 @@ std::string Decode(const std::string& text, size_t capacity) {
     return std::string(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(n));
 }
 
-// RFC 4648, section 10.
-const std::pair<const char*, const char*> kRfc4648Vectors[] = {
-    {"", ""},
-    {"f", "Zg=="},
-    {"fo", "Zm8="},
-    {"foo", "Zm9v"},
-    {"foob", "Zm9vYg=="},
-    {"fooba", "Zm9vYmE="},
-    {"foobar", "Zm9vYmFy"},
-};
-
 } // namespace
 
-TEST(Base64, Rfc4648Vectors) {
-    for (const auto& [plain, encoded] : kRfc4648Vectors) {
-        EXPECT_EQ(Encode(plain), encoded);
+TEST(Base64, Rfc4648VectorsBothWays) {
+    const std::pair<std::string, const char*> cases[] = {
+        {"", ""},        {"f", "Zg=="},          {"fo", "Zm8="},
+        {"foo", "Zm9v"}, {"foobar", "Zm9vYmFy"}, {"\xfb\xff", "+/8="}, // the last two letters of the alphabet
+    };
+    for (const auto& [plain, encoded] : cases) {
+        EXPECT_EQ(Base64Encode(reinterpret_cast<const uint8_t*>(plain.data()), plain.size()), encoded);
         EXPECT_EQ(Decode(encoded, 16), plain) << encoded;
     }
 }
 
-TEST(Base64, EncodesEveryByteValue) {
-    std::string all;
-    for (int i = 0; i < 256; ++i)
-        all += static_cast<char>(i);
-    const std::string text = Encode(all);
-    EXPECT_EQ(text.size(), 344u);
-    EXPECT_EQ(text.substr(0, 8), "AAECAwQF");
-    EXPECT_EQ(text.substr(336), "/P3+/w==");
-    EXPECT_EQ(Decode(text, 256), all);
-}
-
 TEST(Base64, DecodeSkipsStopsAndLimits) {
-    struct Case {
+    const struct {
         const char* text;
         size_t capacity;
         const char* expected;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"Zm9v\r\nYmFy", 16, "foobar"}, // line breaks skipped
-        {" Z m 9 v ", 16, "foo"},       // spaces skipped
-        {"Zm9v*YmFy!", 16, "foobar"},   // other non-alphabet characters skipped
+        {"Zm9v*Ym Fy!", 16, "foobar"},  // other non-alphabet characters skipped
         {"Zm8=Zm9v", 16, "fo"},         // stops at the first padding
-        {"=Zm9v", 16, ""},              // padding first
         {"Zm9vYmFy", 4, "foob"},        // never past capacity
-        {"Zm9vYmFy", 0, ""},            // no room at all
-        {"Zg", 16, "f"},                // missing padding still decodes
-        {"Z", 16, ""},                  // six bits make no byte
-        {"!!!!", 16, ""},               // nothing in the alphabet
+        {"Zm9vYmFy", 0, ""},
+        {"Zg", 16, "f"}, // missing padding still decodes
+        {"Z", 16, ""},   // six bits make no byte
     };
-    for (const Case& c : cases)
+    for (const auto& c : cases)
         EXPECT_EQ(Decode(c.text, c.capacity), c.expected) << c.text;
 }

@@ -14,7 +14,6 @@
 #endif
 
 #include <atomic>
-#include <chrono>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -25,7 +24,6 @@ namespace testserver {
 
 #ifdef _WIN32
 using Socket = SOCKET;
-constexpr Socket kNoSocket = INVALID_SOCKET;
 inline void CloseSocket(Socket s) {
     closesocket(s);
 }
@@ -36,7 +34,6 @@ inline int PollOne(Socket s, int timeoutMs) {
 constexpr int kSendFlags = 0;
 #else
 using Socket = int;
-constexpr Socket kNoSocket = -1;
 inline void CloseSocket(Socket s) {
     close(s);
 }
@@ -46,60 +43,29 @@ inline int PollOne(Socket s, int timeoutMs) {
 }
 constexpr int kSendFlags = MSG_NOSIGNAL;
 #endif
+constexpr Socket kNoSocket = static_cast<Socket>(-1);
 
 // Bounds every wait of the server, so a failing test cannot hang.
 constexpr int kServerWaitMs = 5000;
 
+class CLoopbackServer;
+
 // One accepted connection, seen from the server.
 class CConnection {
 public:
-    CConnection(Socket s, const std::atomic<bool>& stop, std::mutex& lock, std::vector<std::string>& requests)
-        : s(s), stop(stop), lock(lock), requests(requests) {}
+    CConnection(Socket s, CLoopbackServer& server) : s(s), server(server) {}
     CConnection(const CConnection&) = delete;
     CConnection& operator=(const CConnection&) = delete;
     ~CConnection() { Close(); }
 
     // Reads one request: head and a Content-Length body. Empty once the client
     // has closed or nothing came in time.
-    std::string ReadRequest() {
-        std::size_t headEnd;
-        while ((headEnd = pending.find("\r\n\r\n")) == std::string::npos)
-            if (!Fill())
-                return {};
-        std::size_t length = ContentLength(pending.substr(0, headEnd));
-        std::size_t total = headEnd + 4 + length;
-        while (pending.size() < total)
-            if (!Fill())
-                return {};
-        std::string request = pending.substr(0, total);
-        pending.erase(0, total);
-        std::lock_guard<std::mutex> guard(lock);
-        requests.push_back(request);
-        return request;
-    }
+    std::string ReadRequest();
 
     void Send(const std::string& bytes) {
-        for (std::size_t at = 0; at < bytes.size() && s != kNoSocket;) {
-            int n = ::send(s, bytes.data() + at, static_cast<int>(bytes.size() - at), kSendFlags);
-            if (n <= 0)
+        for (int n = 0, at = 0; at < static_cast<int>(bytes.size()) && s != kNoSocket; at += n)
+            if ((n = ::send(s, bytes.data() + at, static_cast<int>(bytes.size()) - at, kSendFlags)) <= 0)
                 return;
-            at += static_cast<std::size_t>(n);
-        }
-    }
-
-    // Sends in pieces with a pause between them, so they arrive as separate reads.
-    void SendInPieces(const std::string& bytes, std::size_t piece) {
-        for (std::size_t at = 0; at < bytes.size(); at += piece) {
-            Send(bytes.substr(at, piece));
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    }
-
-    // Waits until the client closes (or the server's wait ends).
-    bool WaitForClientClose() {
-        while (Fill()) {
-        }
-        return closedByClient;
     }
 
     void Close() {
@@ -110,43 +76,17 @@ public:
 
 private:
     // Waits for more bytes in short steps, so that stopping the server ends the wait.
-    bool Fill() {
-        constexpr int kStepMs = 10;
-        int ready = 0;
-        for (int waited = 0; s != kNoSocket && !stop && ready == 0 && waited < kServerWaitMs;
-             waited += kStepMs)
-            ready = PollOne(s, kStepMs);
-        if (ready <= 0)
-            return false;
-        char buffer[4096];
-        int n = ::recv(s, buffer, sizeof(buffer), 0);
-        if (n <= 0) {
-            closedByClient = n == 0;
-            return false;
-        }
-        pending.append(buffer, static_cast<std::size_t>(n));
-        return true;
-    }
-
-    static std::size_t ContentLength(std::string head) {
-        for (char& c : head)
-            c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-        std::size_t at = head.find("\r\ncontent-length:");
-        return at == std::string::npos ? 0 : std::stoul(head.substr(at + 17));
-    }
+    bool Fill();
 
     Socket s;
-    const std::atomic<bool>& stop;
-    std::mutex& lock;
-    std::vector<std::string>& requests;
+    CLoopbackServer& server;
     std::string pending;
-    bool closedByClient = false;
 };
 
 // Runs the script for each connection accepted, on its own thread.
 class CLoopbackServer {
 public:
-    using Script = std::function<void(CConnection& connection, int index)>;
+    using Script = std::function<void(CConnection& connection)>;
 
     explicit CLoopbackServer(Script script) : script(std::move(script)) {
 #ifdef _WIN32
@@ -162,7 +102,15 @@ public:
         socklen_t size = sizeof(address);
         getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
         port = ntohs(address.sin_port);
-        worker = std::thread([this] { Run(); });
+        worker = std::thread([this] {
+            for (Socket s; !stop;) {
+                if (PollOne(listener, 20) > 0 && (s = accept(listener, nullptr, nullptr)) != kNoSocket) {
+                    CConnection connection(s, *this);
+                    ++accepted;
+                    this->script(connection);
+                }
+            }
+        });
     }
     CLoopbackServer(const CLoopbackServer&) = delete;
     CLoopbackServer& operator=(const CLoopbackServer&) = delete;
@@ -187,17 +135,7 @@ public:
     }
 
 private:
-    void Run() {
-        while (!stop) {
-            if (PollOne(listener, 20) <= 0)
-                continue;
-            Socket s = accept(listener, nullptr, nullptr);
-            if (s == kNoSocket)
-                continue;
-            CConnection connection(s, stop, lock, requests);
-            script(connection, accepted++);
-        }
-    }
+    friend class CConnection;
 
     Script script;
     Socket listener = kNoSocket;
@@ -209,6 +147,38 @@ private:
     std::thread worker;
 };
 
+inline std::string CConnection::ReadRequest() {
+    std::size_t headEnd, length = 0;
+    while ((headEnd = pending.find("\r\n\r\n")) == std::string::npos)
+        if (!Fill())
+            return {};
+    // Our client writes the header name in this case.
+    if (std::size_t at = pending.find("\r\nContent-Length: "); at < headEnd)
+        length = std::stoul(pending.substr(at + 18));
+    while (pending.size() < headEnd + 4 + length)
+        if (!Fill())
+            return {};
+    std::string request = pending.substr(0, headEnd + 4 + length);
+    pending.erase(0, request.size());
+    std::lock_guard<std::mutex> guard(server.lock);
+    server.requests.push_back(request);
+    return request;
+}
+
+inline bool CConnection::Fill() {
+    constexpr int kStepMs = 10;
+    int ready = 0;
+    for (int waited = 0; s != kNoSocket && !server.stop && ready == 0 && waited < kServerWaitMs;
+         waited += kStepMs)
+        ready = PollOne(s, kStepMs);
+    char buffer[4096];
+    const int n = ready > 0 ? ::recv(s, buffer, sizeof(buffer), 0) : 0;
+    if (n <= 0)
+        return false;
+    pending.append(buffer, static_cast<std::size_t>(n));
+    return true;
+}
+
 // A whole reply with a Content-Length body.
 inline std::string Reply(const std::string& statusLine, const std::string& headers, const std::string& body) {
     return statusLine + "\r\n" + headers + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
@@ -217,7 +187,7 @@ inline std::string Reply(const std::string& statusLine, const std::string& heade
 
 // Answers each request on the connection with the same reply until the client closes.
 inline CLoopbackServer::Script AnswerEvery(std::string reply) {
-    return [reply](CConnection& c, int) {
+    return [reply](CConnection& c) {
         while (!c.ReadRequest().empty())
             c.Send(reply);
     };

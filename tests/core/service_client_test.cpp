@@ -1,11 +1,14 @@
 #include "protocol/service_client.h"
 
+#include "protocol/soap_request.h"
+
 #include "http_test_server.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
-#include <sstream>
 #include <thread>
 
 using testserver::AnswerEvery;
@@ -32,14 +35,6 @@ std::string EntryReply(const std::string& result, const std::string& headers = "
                  EntryDocument("<EntryResult>" + result + "</EntryResult>"));
 }
 
-std::string Chunked(const std::string& body) {
-    std::ostringstream reply;
-    reply << "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
-          << std::hex << body.size() << "\r\n"
-          << body << "\r\n0\r\n\r\n";
-    return reply.str();
-}
-
 // The requestData text of a recorded request.
 std::string RequestData(const std::string& request) {
     std::size_t start = request.find("<requestData>") + 13;
@@ -51,19 +46,15 @@ protected:
     void TearDown() override { DeleteServiceClient(); }
 };
 
+// The document itself is checked byte by byte with the SOAP request; here its HTTP framing.
 TEST_F(ServiceClient, SendsTheEntryRequestByteExact) {
     CLoopbackServer server(AnswerEvery(EntryReply("R")));
     SetServiceEndpoint(server.Url());
     std::wstring reply;
     ASSERT_TRUE(CallEntry(L"1000Key<&>\u4E2D", reply));
     EXPECT_EQ(reply, L"R");
-    std::string document =
-        "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\" "
-        "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
-        "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
-        "xmlns:soapenc=\"http://schemas.xmlsoap.org/soap/encoding/\"><soap:Body><Entry xmlns=\"" +
-        kServiceNamespace +
-        "\"><requestData>1000Key&lt;&amp;&gt;&#x4E2D;</requestData></Entry></soap:Body></soap:Envelope>";
+    const std::string document = BuildEntryRequest(L"1000Key<&>\u4E2D");
+    ASSERT_NE(document.find("<requestData>1000Key&lt;&amp;&gt;&#x4E2D;</requestData>"), std::string::npos);
     ASSERT_EQ(server.Requests().size(), 1u);
     EXPECT_EQ(server.Requests()[0],
               "POST /serv/clientservice.asmx HTTP/1.1\r\nContent-Length: " + std::to_string(document.size()) +
@@ -73,10 +64,10 @@ TEST_F(ServiceClient, SendsTheEntryRequestByteExact) {
 }
 
 TEST_F(ServiceClient, JudgesEachReply) {
+    // A 500 reply fails even with a well-formed fault; the reply rules themselves are the SOAP reply's.
     const std::string fault =
         "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\"><soap:Body>"
-        "<soap:Fault><faultcode>soap:Server</faultcode><faultstring>x</faultstring>"
-        "</soap:Fault></soap:Body></soap:Envelope>";
+        "<soap:Fault><faultcode>soap:Server</faultcode></soap:Fault></soap:Body></soap:Envelope>";
     const struct {
         const char* name;
         std::string reply;
@@ -84,21 +75,10 @@ TEST_F(ServiceClient, JudgesEachReply) {
         const wchar_t* appended;
     } cases[] = {
         {"result", EntryReply("a&amp;b&#x4E2D;"), true, L"a&b\u4E2D"},
-        {"HTTP/1.0 keep-alive",
-         Reply("HTTP/1.0 200 OK", "Connection: Keep-Alive\r\n",
-               EntryDocument("<EntryResult>k</EntryResult>")),
-         true, L"k"},
-        {"chunked", Chunked(EntryDocument("<EntryResult>c</EntryResult>")), true, L"c"},
         {"no EntryResult", Reply("HTTP/1.1 200 OK", "", EntryDocument("")), true, L""},
-        {"nil EntryResult", Reply("HTTP/1.1 200 OK", "", EntryDocument("<EntryResult xsi:nil=\"true\"/>")),
-         true, L""},
-        {"fault with 200", Reply("HTTP/1.1 200 OK", "", fault), false, L""},
         {"fault with 500", Reply("HTTP/1.1 500 Internal Server Error", "", fault), false, L""},
         {"empty body", Reply("HTTP/1.1 200 OK", "", ""), false, L""},
         {"accepted without document", Reply("HTTP/1.1 202 Accepted", "", ""), false, L""},
-        {"not found", Reply("HTTP/1.1 404 Not Found", "", "<html/>"), false, L""},
-        {"malformed", Reply("HTTP/1.1 200 OK", "", EntryDocument("<EntryResult>x")), false, L""},
-        {"garbage", "\x01\x02\r\n\r\n", false, L""},
     };
     for (const auto& c : cases) {
         CLoopbackServer server(AnswerEvery(c.reply));
@@ -110,15 +90,14 @@ TEST_F(ServiceClient, JudgesEachReply) {
 }
 
 TEST_F(ServiceClient, CarriesTheCapturedSessionCookie) {
-    CLoopbackServer server([](CConnection& c, int) {
-        for (int n = 0; !c.ReadRequest().empty(); ++n) {
-            if (n == 0)
-                c.Send(EntryReply("login", "Set-Cookie: ASP.NET_SessionId=abc123; path=/; HttpOnly\r\n"));
-            else if (n == 2)
-                c.Send(EntryReply("again", "Set-Cookie: first=1; path=/\r\nSet-Cookie: second=2\r\n"));
-            else
-                c.Send(EntryReply("plain"));
-        }
+    // One reply per request, in order.
+    const std::string plain = EntryReply("");
+    const std::string replies[] = {
+        EntryReply("", "Set-Cookie: ASP.NET_SessionId=abc123; path=/; HttpOnly\r\n"), plain,
+        EntryReply("", "Set-Cookie: first=1; path=/\r\nSet-Cookie: second=2\r\n"), plain, plain};
+    CLoopbackServer server([&](CConnection& c) {
+        for (std::size_t n = 0; !c.ReadRequest().empty(); ++n)
+            c.Send(replies[std::min(n, std::size(replies) - 1)]);
     });
     SetServiceEndpoint(server.Url());
     std::wstring reply;
@@ -126,42 +105,28 @@ TEST_F(ServiceClient, CarriesTheCapturedSessionCookie) {
     EXPECT_EQ(SessionCookie(), L"");
     EXPECT_TRUE(CaptureSessionCookie());
     EXPECT_EQ(SessionCookie(), L"ASP.NET_SessionId=abc123");
-
     ASSERT_TRUE(CallEntry(L"9999", reply));
     EXPECT_TRUE(CaptureSessionCookie()); // no Set-Cookie: the cookie stays
     EXPECT_EQ(SessionCookie(), L"ASP.NET_SessionId=abc123");
-    auto requests = server.Requests();
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].find("Cookie:"), std::string::npos);
-    EXPECT_NE(requests[1].find("\r\nCookie: ASP.NET_SessionId=abc123\r\nSOAPAction: "), std::string::npos);
 
-    ASSERT_TRUE(CallEntry(L"1002", reply));
-    EXPECT_TRUE(CaptureSessionCookie()); // two headers are joined before the cut
-    EXPECT_EQ(SessionCookie(), L"first=1");
-
-    SetServiceEndpoint(server.Url());
-    EXPECT_EQ(SessionCookie(), L"");
-}
-
-TEST_F(ServiceClient, HandsBackTheCookieOfItsOwnReply) {
-    CLoopbackServer server([](CConnection& c, int) {
-        for (int n = 0; !c.ReadRequest().empty(); ++n)
-            c.Send(n == 0 ? EntryReply("login", "Set-Cookie: s=relogin; path=/\r\n") : EntryReply("other"));
-    });
-    SetServiceEndpoint(server.Url());
-    std::wstring reply;
+    // The relogin's way: the value comes back with its own reply, so a call that
+    // slips in before the capture changes nothing. Two headers are joined before the cut.
     std::optional<std::wstring> setCookie;
     ASSERT_TRUE(CallEntry(L"1002", reply, setCookie));
-    // A call that slips in before the capture does not change what is captured.
     ASSERT_TRUE(CallEntry(L"1003", reply));
-    ASSERT_TRUE(setCookie.has_value());
     EXPECT_TRUE(CaptureSessionCookie(setCookie));
-    EXPECT_EQ(SessionCookie(), L"s=relogin");
-
+    EXPECT_EQ(SessionCookie(), L"first=1");
     ASSERT_TRUE(CallEntry(L"9999", reply, setCookie));
     EXPECT_FALSE(setCookie.has_value());
     EXPECT_TRUE(CaptureSessionCookie(setCookie));
-    EXPECT_EQ(SessionCookie(), L"s=relogin");
+    EXPECT_EQ(SessionCookie(), L"first=1");
+
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 5u);
+    EXPECT_EQ(requests[0].find("Cookie:"), std::string::npos);
+    EXPECT_NE(requests[1].find("\r\nCookie: ASP.NET_SessionId=abc123\r\nSOAPAction: "), std::string::npos);
+    SetServiceEndpoint(server.Url());
+    EXPECT_EQ(SessionCookie(), L"");
 }
 
 TEST_F(ServiceClient, FailsWithoutAClient) {
@@ -174,33 +139,27 @@ TEST_F(ServiceClient, FailsWithoutAClient) {
 
 TEST_F(ServiceClient, SerialisesCallsFromTwoThreads) {
     // Slow answers, so one thread's call waits on the lock while the other is on the wire.
-    CLoopbackServer server([&](CConnection& c, int) {
+    CLoopbackServer server([&](CConnection& c) {
         for (std::string request; !(request = c.ReadRequest()).empty();) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
             c.Send(EntryReply("echo:" + RequestData(request)));
         }
     });
     SetServiceEndpoint(server.Url());
-    std::wstring first, second;
-    bool firstOk = false, secondOk = false;
-    std::thread a([&] {
-        for (int i = 0; i < 3; ++i) {
-            first.clear();
-            firstOk = CallEntry(L"first", first);
+    std::wstring replies[2];
+    std::atomic<int> failures{0};
+    auto run = [&](int i, const wchar_t* command) {
+        for (int n = 0; n < 3; ++n) {
+            replies[i].clear();
+            failures += CallEntry(command, replies[i]) ? 0 : 1;
         }
-    });
-    std::thread b([&] {
-        for (int i = 0; i < 3; ++i) {
-            second.clear();
-            secondOk = CallEntry(L"second", second);
-        }
-    });
+    };
+    std::thread a(run, 0, L"first"), b(run, 1, L"second");
     a.join();
     b.join();
-    EXPECT_TRUE(firstOk);
-    EXPECT_TRUE(secondOk);
-    EXPECT_EQ(first, L"echo:first");
-    EXPECT_EQ(second, L"echo:second");
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(replies[0], L"echo:first");
+    EXPECT_EQ(replies[1], L"echo:second");
     EXPECT_EQ(server.Requests().size(), 6u);
     EXPECT_EQ(server.Accepted(), 1);
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace {
@@ -20,67 +21,55 @@ TEST(FrameLayout, SplitBandTable) {
     }
 }
 
+// "dest,srcStart,length" per copy.
+std::string Describe(const std::vector<CBandCopy>& copies) {
+    std::string text;
+    for (const CBandCopy& c : copies) {
+        text +=
+            std::to_string(c.dest) + "," + std::to_string(c.srcStart) + "," + std::to_string(c.length) + " ";
+    }
+    return text;
+}
+
 TEST(FrameLayout, BandCopiesTable) {
     const struct {
         const char* name;
-        int start, length;
-        CBandSplit split;
-        int imageLength;
+        int start, length, nearEdge, farEdge, imageLength;
         bool dropLast;
-        std::vector<CBandCopy> copies;
+        const char* copies;
     } cases[] = {
-        {"vertical",
-         5,
-         30,
-         {4, 8},
-         12,
-         false,
-         {{5, 0, 4},
-          {9, 4, 4},
-          {13, 4, 4},
-          {17, 4, 4},
-          {21, 4, 4},
-          {25, 4, 4},
-          {29, 4, 4},
-          {33, 4, 2},
-          {31, 8, 4}}},
-        {"horizontal drops the last pixel",
-         0,
-         10,
-         {2, 5},
-         9,
-         true,
-         {{0, 0, 2}, {2, 2, 3}, {5, 2, 3}, {8, 2, 2}, {7, 5, 3}}},
-        {"no fixed parts", 0, 5, {0, 3}, 3, false, {{0, 0, 3}, {3, 0, 2}}},
-        {"far edge at the end, horizontal", 0, 4, {1, 3}, 3, true, {{0, 0, 1}, {1, 1, 2}, {3, 1, 1}}},
-        {"shorter than the near part", 0, 2, {4, 8}, 12, false, {{0, 0, 4}, {-2, 8, 4}}},
+        {"vertical", 5, 30, 4, 8, 12, false, "5,0,4 9,4,4 13,4,4 17,4,4 21,4,4 25,4,4 29,4,4 33,4,2 31,8,4 "},
+        {"horizontal drops the last pixel", 0, 10, 2, 5, 9, true, "0,0,2 2,2,3 5,2,3 8,2,2 7,5,3 "},
+        // Pieces of no length are left out.
+        {"no fixed parts", 0, 5, 0, 3, 3, false, "0,0,3 3,0,2 "},
+        {"far edge at the end, horizontal", 0, 4, 1, 3, 3, true, "0,0,1 1,1,2 3,1,1 "},
+        {"shorter than the near part", 0, 2, 4, 8, 12, false, "0,0,4 -2,8,4 "},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(BandCopies(c.start, c.length, c.split, c.imageLength, c.dropLast), c.copies) << c.name;
+        EXPECT_EQ(Describe(BandCopies(c.start, c.length, {c.nearEdge, c.farEdge}, c.imageLength, c.dropLast)),
+                  c.copies)
+            << c.name;
     }
 }
 
-TEST(FrameLayout, CaptionButtonRectangles) {
+TEST(FrameLayout, CaptionButtons) {
     // XCoord is the distance from the right edge to the button's left edge.
     const CPixelRect theme = CaptionButtonThemeRect(20, 5, 64, 14, 4);
     EXPECT_EQ(theme, (CPixelRect{4, 5, 20, 19}));
     EXPECT_EQ(CaptionButtonWindowRect(theme, 200), (CPixelRect{180, 5, 196, 19}));
-    EXPECT_EQ(CaptionButtonWindowRect(theme, 400), (CPixelRect{380, 5, 396, 19}));
     EXPECT_EQ(CaptionButtonThemeRect(30, 2, 90, 10, 3), (CPixelRect{0, 2, 30, 12}));
-}
+    EXPECT_EQ(CaptionButtonThemeRect(14, 1, 40, 8, 0), (CPixelRect{-26, 1, 14, 9})) << "no states: one image";
 
-TEST(FrameLayout, CaptionButtonImages) {
     EXPECT_EQ(CaptionButtonStateIndex(kHitClose, kHitClose, kHitClose), 1);
     EXPECT_EQ(CaptionButtonStateIndex(kHitClose, 0, kHitClose), 2);
     EXPECT_EQ(CaptionButtonStateIndex(kHitClose, kHitMinButton, kHitMaxButton), 0);
     const struct {
         bool maxBox, minBox;
         int state, count, index;
-    } cases[] = {{true, true, 2, 4, 2},
-                 {true, false, 1, 4, 1},
-                 {false, true, 2, 4, 3},
-                 {false, true, 0, 3, 2},
-                 {false, false, 1, 4, -1}};
+    } cases[] = {
+        {true, true, 2, 4, 2},  {true, false, 1, 4, 1},   {false, true, 2, 4, 3},
+        {false, true, 0, 3, 2}, {false, false, 1, 4, -1},
+    };
     for (const auto& c : cases) {
         EXPECT_EQ(MaxButtonImageIndex(c.maxBox, c.minBox, c.state, c.count), c.index);
     }
@@ -120,36 +109,38 @@ TEST(FrameLayout, HitTestRowByRow) {
 }
 
 TEST(FrameLayout, HitTestConditions) {
+    using Change = void (*)(CFrameHitInput&);
+    const Change fixed = [](CFrameHitInput& f) { f.sizable = false; };
+    const Change maximized = [](CFrameHitInput& f) { f.windowState = kStateMaximized; };
+    const Change minimized = [](CFrameHitInput& f) { f.windowState = kStateMinimized; };
+    const Change noMinBox = [](CFrameHitInput& f) { f.hasMinBox = false; };
+    const Change noMinImage = [](CFrameHitInput& f) { f.hasMin = false; };
+    const Change noMaxBox = [](CFrameHitInput& f) { f.hasMaxBox = false; };
+    const Change noClose = [](CFrameHitInput& f) { f.hasClose = false; };
+    const Change noIcon = [](CFrameHitInput& f) { f.smallIconWidth = 0; };
     const struct {
         const char* name;
-        void (*change)(CFrameHitInput&);
+        Change change;
         int x, y, hit;
     } cases[] = {
-        {"fixed frame has no sizing", [](CFrameHitInput& f) { f.sizable = false; }, 1, 50, kHitClient},
-        {"fixed frame corner", [](CFrameHitInput& f) { f.sizable = false; }, 1, 1, kHitClient},
-        {"fixed frame top", [](CFrameHitInput& f) { f.sizable = false; }, 100, 2, kHitClient},
-        {"fixed frame caption", [](CFrameHitInput& f) { f.sizable = false; }, 100, 5, kHitCaption},
-        {"maximized has no sizing", [](CFrameHitInput& f) { f.windowState = kStateMaximized; }, 198, 148,
-         kHitClient},
-        {"maximized caption", [](CFrameHitInput& f) { f.windowState = kStateMaximized; }, 100, 20,
-         kHitCaption},
-        {"minimized still sizes", [](CFrameHitInput& f) { f.windowState = kStateMinimized; }, 1, 50,
-         kHitLeft},
-        {"no minimize box", [](CFrameHitInput& f) { f.hasMinBox = false; }, 155, 10, kHitCaption},
-        {"no minimize image", [](CFrameHitInput& f) { f.hasMin = false; }, 155, 10, kHitCaption},
-        {"no maximize box", [](CFrameHitInput& f) { f.hasMaxBox = false; }, 170, 10, kHitCaption},
-        {"no close image", [](CFrameHitInput& f) { f.hasClose = false; }, 185, 10, kHitCaption},
-        {"zero-size icon area", [](CFrameHitInput& f) { f.smallIconWidth = 0; }, 6, 10, kHitCaption},
+        {"fixed: no side", fixed, 1, 50, kHitClient},
+        {"fixed: no corner", fixed, 1, 1, kHitClient},
+        {"fixed: no top", fixed, 100, 2, kHitClient},
+        {"fixed: caption", fixed, 100, 5, kHitCaption},
+        {"maximized: no sizing", maximized, 198, 148, kHitClient},
+        {"maximized: caption", maximized, 100, 20, kHitCaption},
+        {"minimized still sizes", minimized, 1, 50, kHitLeft},
+        {"no minimize box", noMinBox, 155, 10, kHitCaption},
+        {"no minimize image", noMinImage, 155, 10, kHitCaption},
+        {"no maximize box", noMaxBox, 170, 10, kHitCaption},
+        {"no close image", noClose, 185, 10, kHitCaption},
+        {"zero-size icon area", noIcon, 6, 10, kHitCaption},
     };
     for (const auto& c : cases) {
         CFrameHitInput f = SampleFrame();
         c.change(f);
         EXPECT_EQ(FrameHitTest(f, c.x, c.y), c.hit) << c.name;
     }
-}
-
-TEST(FrameLayout, TitleBoxEndsWhereTheTopImageFarPartBegins) {
-    EXPECT_EQ(TitleTextBox(28, 3, 300, 120, 60, 30), (CPixelRect{28, 3, 240, 30}));
 }
 
 } // namespace

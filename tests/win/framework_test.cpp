@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -12,32 +12,55 @@ namespace {
 constexpr int kEditId = 100;
 constexpr int kOwnerDrawId = 101;
 constexpr int kLabelId = 102;
-constexpr UINT kFallbackEnd = WM_APP + 1;
-constexpr UINT kDouble = WM_APP + 2;
-constexpr UINT kOuter = WM_APP + 3;
-constexpr UINT kUnhandled = WM_APP + 4;
+constexpr UINT kDouble = WM_APP + 1;
+constexpr UINT kOuter = WM_APP + 2;
+constexpr UINT kUnhandled = WM_APP + 3;
+constexpr UINT kEnd = WM_APP + 4;
 constexpr UINT kPing = WM_APP + 5;
-constexpr INT_PTR kFallbackResult = 42;
+constexpr INT_PTR kEndResult = 42;
 
-const DWORD kDialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
-
-CDialogTemplate TestTemplate(DWORD style = kDialogStyle) {
-    CDialogTemplate dialog(style, L"framework test");
-    dialog.Add(CDialogTemplate::kEdit, kEditId, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, L"", 5)
-        .Add(CDialogTemplate::kButton, kOwnerDrawId, BS_OWNERDRAW, L"draw", 25)
-        .Add(CDialogTemplate::kStatic, kLabelId, SS_LEFT, L"label", 45)
-        .Add(CDialogTemplate::kButton, IDOK, BS_DEFPUSHBUTTON | WS_TABSTOP, L"OK", 65);
-    return dialog;
+const DLGTEMPLATE* TestTemplate() {
+    static const CDialogTemplate dialog = [] {
+        CDialogTemplate t(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, L"framework test");
+        t.Add(CDialogTemplate::kEdit, kEditId, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, L"", 5)
+            .Add(CDialogTemplate::kButton, kOwnerDrawId, BS_OWNERDRAW, L"draw", 25)
+            .Add(CDialogTemplate::kStatic, kLabelId, SS_LEFT, L"label", 45)
+            .Add(CDialogTemplate::kButton, IDOK, BS_DEFPUSHBUTTON | WS_TABSTOP, L"OK", 65);
+        return t;
+    }();
+    return dialog.get();
 }
 
-enum class Ending { OkCommand, CloseMessage, EscapeKey, EscapeKeySwallowed, EndDuringInit };
+const HBRUSH kControlBrush = GetSysColorBrush(COLOR_WINDOW);
+const HBRUSH kParentBrush = GetSysColorBrush(COLOR_BTNFACE);
 
-// Ends its modal run in the way it is told, recording what it saw on the way.
-class CEndingDialog : public CDialog {
+// A control object that counts what its parent reflects to it, and takes it when told to.
+class CProbe : public CWindow {
 public:
-    CEndingDialog(const DLGTEMPLATE* dialogTemplate, Ending ending)
-        : CDialog(dialogTemplate), m_ending(ending) {}
+    bool answers = false;
+    int reflected = 0;
 
+protected:
+    bool OnReflectedCommand(int) override { return ++reflected, answers; }
+    HBRUSH OnReflectedCtlColor(HDC, UINT) override { return ++reflected, answers ? kControlBrush : nullptr; }
+    bool OnReflectedDrawItem(const DRAWITEMSTRUCT&) override { return ++reflected, answers; }
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        return message == kPing ? 77 : CWindow::WindowProc(message, wParam, lParam);
+    }
+};
+
+// Runs a script as it opens (then ends, unless told to wait), answers the test messages, and
+// counts what reaches its own handlers.
+class CScriptDialog : public CDialog {
+public:
+    explicit CScriptDialog(std::function<void(CScriptDialog&)> script, bool endAtOnce = true)
+        : CDialog(TestTemplate()), m_script(std::move(script)), m_endAtOnce(endAtOnce) {}
+
+    HWND Item(int id) const { return GetDlgItem(m_hWnd, id); }
+
+    bool keepEscape = false;
+    CProbe probe;
+    int parentSaw = 0;
     HWND initHwnd = nullptr;
     bool foundByHandle = false;
     HWND handleAfterVtable = nullptr;
@@ -46,66 +69,69 @@ protected:
     bool OnInitDialog() override {
         initHwnd = m_hWnd;
         foundByHandle = FromHandle(m_hWnd) == this;
-        // The skin library reads the handle from the object's memory, right after the vtable pointer.
+        // Skin.dll reads the handle from the object's memory, right after the vtable pointer.
         handleAfterVtable = reinterpret_cast<HWND*>(this)[1];
-        switch (m_ending) {
-        case Ending::OkCommand:
-            PostMessageW(m_hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                         reinterpret_cast<LPARAM>(GetDlgItem(m_hWnd, IDOK)));
-            break;
-        case Ending::CloseMessage:
-            PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
-            break;
-        case Ending::EscapeKey:
-        case Ending::EscapeKeySwallowed:
-            PostMessageW(GetDlgItem(m_hWnd, kEditId), WM_KEYDOWN, VK_ESCAPE, 1);
-            PostMessageW(m_hWnd, kFallbackEnd, 0, 0);
-            break;
-        case Ending::EndDuringInit:
-            EndDialog(kFallbackResult);
-            break;
-        }
+        m_script(*this);
+        if (m_endAtOnce)
+            EndDialog(IDOK);
         return CDialog::OnInitDialog();
     }
-
     bool PreTranslateMessage(MSG& msg) override {
-        if (m_ending == Ending::EscapeKeySwallowed && msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE)
+        if (keepEscape && msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE)
             return true;
         return CDialog::PreTranslateMessage(msg);
     }
-
+    bool OnCommand(int id, int code, HWND control) override {
+        ++parentSaw;
+        return CDialog::OnCommand(id, code, control);
+    }
+    HBRUSH OnCtlColor(HDC, HWND, UINT) override { return ++parentSaw, kParentBrush; }
+    bool OnDrawItem(int, const DRAWITEMSTRUCT&) override { return ++parentSaw, true; }
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-        if (message == kFallbackEnd) {
-            EndDialog(kFallbackResult);
+        switch (message) {
+        case kDouble:
+            return static_cast<LRESULT>(wParam * 2);
+        case kOuter: // the dialog manager's answer to the inner message must not unhandle this one
+            SendMessageW(m_hWnd, kUnhandled, 0, 0);
+            return 55;
+        case kEnd:
+            EndDialog(kEndResult);
             return 0;
         }
         return CDialog::WindowProc(message, wParam, lParam);
     }
 
 private:
-    Ending m_ending;
+    std::function<void(CScriptDialog&)> m_script;
+    bool m_endAtOnce;
 };
 
-struct EndingCase {
-    const char* name;
-    Ending ending;
-    INT_PTR result;
-};
+void PostEscapeThenEnd(CScriptDialog& d) {
+    PostMessageW(d.Item(kEditId), WM_KEYDOWN, VK_ESCAPE, 1);
+    PostMessageW(d.GetSafeHwnd(), kEnd, 0, 0);
+}
 
 TEST(Dialog, ModalRunEndsAsTheDialogManagerAndHooksDecide) {
-    const EndingCase cases[] = {
-        {"OK command", Ending::OkCommand, IDOK},
-        {"close box", Ending::CloseMessage, IDCANCEL},
-        {"Escape reaches the dialog manager", Ending::EscapeKey, IDCANCEL},
-        {"Escape consumed by PreTranslateMessage", Ending::EscapeKeySwallowed, kFallbackResult},
-        {"ended during initialisation", Ending::EndDuringInit, kFallbackResult},
+    struct Case {
+        const char* name;
+        bool keepEscape;
+        std::function<void(CScriptDialog&)> script;
+        INT_PTR result;
     };
-    CDialogTemplate dialogTemplate = TestTemplate();
-    for (const auto& c : cases) {
+    const Case cases[] = {
+        {"OK command", false, [](CScriptDialog& d) { PostMessageW(d.GetSafeHwnd(), WM_COMMAND, IDOK, 0); },
+         IDOK},
+        {"close box", false, [](CScriptDialog& d) { PostMessageW(d.GetSafeHwnd(), WM_CLOSE, 0, 0); },
+         IDCANCEL},
+        {"Escape reaches the dialog manager", false, PostEscapeThenEnd, IDCANCEL},
+        {"Escape consumed by PreTranslateMessage", true, PostEscapeThenEnd, kEndResult},
+        {"ended during initialisation", false, [](CScriptDialog& d) { d.EndDialog(kEndResult); }, kEndResult},
+    };
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        CEndingDialog dialog(dialogTemplate.get(), c.ending);
+        CScriptDialog dialog(c.script, false);
+        dialog.keepEscape = c.keepEscape;
         EXPECT_EQ(dialog.DoModal(), c.result);
-        EXPECT_NE(dialog.initHwnd, nullptr);
         EXPECT_TRUE(dialog.foundByHandle);
         EXPECT_EQ(dialog.handleAfterVtable, dialog.initHwnd);
         EXPECT_EQ(dialog.GetSafeHwnd(), nullptr);
@@ -114,219 +140,96 @@ TEST(Dialog, ModalRunEndsAsTheDialogManagerAndHooksDecide) {
     }
 }
 
-// Answers messages sent to itself during initialisation, then ends.
-class CResultDialog : public CDialog {
-public:
-    explicit CResultDialog(const DLGTEMPLATE* dialogTemplate) : CDialog(dialogTemplate) {}
-    std::function<void(CResultDialog&)> script;
-    HWND Hwnd() const { return m_hWnd; }
-
-protected:
-    bool OnInitDialog() override {
-        script(*this);
-        EndDialog(IDOK);
-        return true;
-    }
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-        if (message == kDouble)
-            return static_cast<LRESULT>(wParam * 2);
-        if (message == kOuter) {
-            SendMessageW(m_hWnd, kUnhandled, 0, 0);
-            return 55;
-        }
-        return CDialog::WindowProc(message, wParam, lParam);
-    }
-};
-
-TEST(Dialog, HandlerResultsReachTheSender) {
-    CDialogTemplate dialogTemplate = TestTemplate();
-    CResultDialog dialog(dialogTemplate.get());
+TEST(Dialog, HandlerResultsReachTheSenderThroughNestedSends) {
     std::vector<LRESULT> results;
-    dialog.script = [&](CResultDialog& d) {
-        results.push_back(SendMessageW(d.Hwnd(), kDouble, 21, 0));
-        // A message left to the dialog manager inside a handled one must not unhandle the outer one.
-        results.push_back(SendMessageW(d.Hwnd(), kOuter, 0, 0));
-        results.push_back(SendMessageW(d.Hwnd(), kUnhandled, 0, 0));
-    };
+    CScriptDialog dialog([&](CScriptDialog& d) {
+        for (UINT message : {kDouble, kOuter, kUnhandled})
+            results.push_back(SendMessageW(d.GetSafeHwnd(), message, 21, 0));
+    });
     EXPECT_EQ(dialog.DoModal(), IDOK);
     EXPECT_EQ(results, (std::vector<LRESULT>{42, 55, 0}));
 }
 
-TEST(Dialog, EndingAModelessDialogDestroysIt) {
-    CDialogTemplate dialogTemplate = TestTemplate();
-    CDialog dialog(dialogTemplate.get());
-    ASSERT_TRUE(dialog.Create());
-    HWND hwnd = dialog.GetSafeHwnd();
-    EXPECT_TRUE(IsWindow(hwnd));
-    EXPECT_FALSE(dialog.IsModal());
-    EXPECT_FALSE(dialog.Create()) << "one window per object";
-    dialog.EndDialog(IDOK);
-    EXPECT_FALSE(IsWindow(hwnd));
-    EXPECT_EQ(dialog.GetSafeHwnd(), nullptr);
-}
-
 TEST(Dialog, ObjectGoingAwayDestroysItsModelessWindow) {
-    CDialogTemplate dialogTemplate = TestTemplate();
     HWND hwnd = nullptr;
     {
-        CDialog dialog(dialogTemplate.get());
+        CDialog dialog(TestTemplate());
         ASSERT_TRUE(dialog.Create());
+        EXPECT_FALSE(dialog.Create()) << "one window per object";
         hwnd = dialog.GetSafeHwnd();
-        ASSERT_TRUE(IsWindow(hwnd));
     }
     EXPECT_FALSE(IsWindow(hwnd));
     EXPECT_EQ(CWindow::FromHandle(hwnd), nullptr);
 }
 
-// A control object that records what its parent reflects to it.
-class CProbe : public CWindow {
-public:
-    bool handleCommand = false;
-    std::vector<int> commands;
-    HBRUSH brush = nullptr;
-    int drawItems = 0;
-
-protected:
-    bool OnReflectedCommand(int code) override {
-        commands.push_back(code);
-        return handleCommand;
-    }
-    HBRUSH OnReflectedCtlColor(HDC, UINT) override { return brush; }
-    bool OnReflectedDrawItem(const DRAWITEMSTRUCT&) override {
-        ++drawItems;
-        return true;
-    }
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-        if (message == kPing)
-            return 77;
-        return CWindow::WindowProc(message, wParam, lParam);
-    }
-};
-
-// Hosts probes on its controls and runs a script against them while it is open.
-class CHostDialog : public CDialog {
-public:
-    explicit CHostDialog(const DLGTEMPLATE* dialogTemplate) : CDialog(dialogTemplate) {}
-    std::function<void(CHostDialog&)> script;
-    CProbe button;
-    CProbe label;
-    std::vector<int> parentCommands;
-    HBRUSH parentBrush = nullptr;
-
-    HWND Hwnd() const { return m_hWnd; }
-    HWND Item(int id) const { return GetDlgItem(m_hWnd, id); }
-
-protected:
-    bool OnInitDialog() override {
-        script(*this);
-        EndDialog(IDOK);
-        return true;
-    }
-    bool OnCommand(int id, int code, HWND control) override {
-        parentCommands.push_back(id);
-        return CDialog::OnCommand(id, code, control);
-    }
-    HBRUSH OnCtlColor(HDC, HWND, UINT) override { return parentBrush; }
-};
-
-void RunHost(const std::function<void(CHostDialog&)>& script) {
-    CDialogTemplate dialogTemplate = TestTemplate();
-    CHostDialog dialog(dialogTemplate.get());
-    dialog.script = script;
-    EXPECT_EQ(dialog.DoModal(), IDOK);
-    EXPECT_EQ(dialog.button.GetSafeHwnd(), nullptr) << "the window's end unbinds its control objects";
-    EXPECT_EQ(dialog.label.GetSafeHwnd(), nullptr);
-}
-
-TEST(Controls, SubclassRoutesMessagesAndKeepsTheControlWorking) {
-    RunHost([](CHostDialog& d) {
+TEST(Controls, SubclassRoutesMessagesUntilDetached) {
+    CScriptDialog dialog([](CScriptDialog& d) {
         HWND button = d.Item(kOwnerDrawId);
-        ASSERT_TRUE(d.button.SubclassDlgItem(kOwnerDrawId, d.Hwnd()));
-        EXPECT_EQ(CWindow::FromHandle(button), &d.button);
+        ASSERT_TRUE(d.probe.SubclassDlgItem(kOwnerDrawId, d.GetSafeHwnd()));
         EXPECT_EQ(SendMessageW(button, kPing, 0, 0), 77);
-        SetWindowTextW(button, L"changed");
-        wchar_t text[32] = {};
-        GetWindowTextW(button, text, 32);
-        EXPECT_STREQ(text, L"changed");
+        SetWindowTextW(button, L"changed"); // the control's own procedure still runs
+        EXPECT_EQ(GetWindowTextLengthW(button), 7);
 
         CProbe other;
         EXPECT_FALSE(other.Subclass(button)) << "one object per window";
-        EXPECT_FALSE(d.button.Attach(d.Item(kLabelId))) << "one window per object";
-        EXPECT_FALSE(other.SubclassDlgItem(999, d.Hwnd()));
-
-        EXPECT_EQ(d.button.Detach(), button);
-        EXPECT_EQ(CWindow::FromHandle(button), nullptr);
+        EXPECT_FALSE(d.probe.Attach(d.Item(kLabelId))) << "one window per object";
+        EXPECT_EQ(d.probe.Detach(), button);
         EXPECT_EQ(SendMessageW(button, kPing, 0, 0), 0);
-
-        // Bound again: the dialog's end must unbind it.
-        EXPECT_TRUE(d.button.Subclass(button));
-        EXPECT_TRUE(d.label.Attach(d.Item(kLabelId)));
-        EXPECT_EQ(SendMessageW(d.Item(kLabelId), kPing, 0, 0), 0) << "attaching takes no messages";
+        EXPECT_TRUE(d.probe.Attach(button)); // bound again: the dialog's end must unbind it
+        EXPECT_EQ(SendMessageW(button, kPing, 0, 0), 0) << "attaching takes no messages";
     });
+    EXPECT_EQ(dialog.DoModal(), IDOK);
+    EXPECT_EQ(dialog.probe.GetSafeHwnd(), nullptr);
 }
 
-TEST(Controls, CommandsGoToTheControlFirst) {
-    struct Case {
-        bool controlHandles;
-        std::vector<int> parentSees;
-    };
-    for (const Case& c : {Case{false, {kOwnerDrawId}}, Case{true, {}}}) {
-        SCOPED_TRACE(c.controlHandles);
-        RunHost([&](CHostDialog& d) {
-            HWND button = d.Item(kOwnerDrawId);
-            ASSERT_TRUE(d.button.Attach(button));
-            d.button.handleCommand = c.controlHandles;
-            SendMessageW(d.Hwnd(), WM_COMMAND, MAKEWPARAM(kOwnerDrawId, BN_DOUBLECLICKED),
-                         reinterpret_cast<LPARAM>(button));
-            EXPECT_EQ(d.button.commands, std::vector<int>{BN_DOUBLECLICKED});
-            EXPECT_EQ(d.parentCommands, c.parentSees);
-        });
-    }
-}
-
-TEST(Controls, ControlColourComesFromTheControlThenTheParent) {
-    HBRUSH controlBrush = GetSysColorBrush(COLOR_WINDOW);
-    HBRUSH parentBrush = GetSysColorBrush(COLOR_BTNFACE);
+TEST(Controls, ReflectedMessagesGoToTheControlFirst) {
     struct Case {
         const char* name;
-        int controlId;
-        HBRUSH controlBrush;
-        HBRUSH expected;
+        UINT message;
+        bool menuItem;
+        int controlId; // the probe is on the owner-drawn button only
+        bool controlAnswers;
+        int reflected;
+        int parentSaw;
     };
     const Case cases[] = {
-        {"control answers", kLabelId, controlBrush, controlBrush},
-        {"control declines", kLabelId, nullptr, parentBrush},
-        {"control without an object", kEditId, controlBrush, parentBrush},
+        {"command taken by the control", WM_COMMAND, false, kOwnerDrawId, true, 1, 0},
+        {"command left by the control", WM_COMMAND, false, kOwnerDrawId, false, 1, 1},
+        {"colour from the control", WM_CTLCOLORSTATIC, false, kOwnerDrawId, true, 1, 0},
+        {"colour left by the control", WM_CTLCOLORSTATIC, false, kOwnerDrawId, false, 1, 1},
+        {"colour of a control without an object", WM_CTLCOLORSTATIC, false, kLabelId, true, 0, 1},
+        {"owner draw", WM_DRAWITEM, false, kOwnerDrawId, true, 1, 0},
+        {"menu items belong to the window", WM_DRAWITEM, true, kOwnerDrawId, true, 0, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        RunHost([&](CHostDialog& d) {
-            ASSERT_TRUE(d.label.Attach(d.Item(kLabelId)));
-            d.label.brush = c.controlBrush;
-            d.parentBrush = parentBrush;
-            HDC dc = GetDC(d.Hwnd());
-            LRESULT brush = SendMessageW(d.Hwnd(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                                         reinterpret_cast<LPARAM>(d.Item(c.controlId)));
-            ReleaseDC(d.Hwnd(), dc);
-            EXPECT_EQ(reinterpret_cast<HBRUSH>(brush), c.expected);
+        CScriptDialog dialog([&](CScriptDialog& d) {
+            ASSERT_TRUE(d.probe.Attach(d.Item(kOwnerDrawId)));
+            d.probe.answers = c.controlAnswers;
+            HWND control = d.Item(c.controlId);
+            HDC dc = GetDC(d.GetSafeHwnd());
+            DRAWITEMSTRUCT item{};
+            item.CtlType = c.menuItem ? ODT_MENU : ODT_BUTTON;
+            item.CtlID = c.controlId;
+            item.hwndItem = control;
+            WPARAM wParam = c.message == WM_COMMAND    ? MAKEWPARAM(c.controlId, BN_DOUBLECLICKED)
+                            : c.message == WM_DRAWITEM ? c.controlId
+                                                       : reinterpret_cast<WPARAM>(dc);
+            LPARAM lParam = c.message == WM_DRAWITEM ? reinterpret_cast<LPARAM>(&item)
+                                                     : reinterpret_cast<LPARAM>(control);
+            d.parentSaw = 0;
+            LRESULT result = SendMessageW(d.GetSafeHwnd(), c.message, wParam, lParam);
+            ReleaseDC(d.GetSafeHwnd(), dc);
+            EXPECT_EQ(d.probe.reflected, c.reflected);
+            EXPECT_EQ(d.parentSaw, c.parentSaw);
+            HBRUSH brush = c.parentSaw ? kParentBrush : kControlBrush;
+            EXPECT_EQ(result, c.message == WM_COMMAND    ? 0
+                              : c.message == WM_DRAWITEM ? TRUE
+                                                         : reinterpret_cast<LRESULT>(brush));
         });
+        EXPECT_EQ(dialog.DoModal(), IDOK);
+        EXPECT_EQ(dialog.probe.GetSafeHwnd(), nullptr) << "the window's end unbinds its control objects";
     }
-}
-
-TEST(Controls, OwnerDrawReachesTheControl) {
-    RunHost([](CHostDialog& d) {
-        HWND button = d.Item(kOwnerDrawId);
-        ASSERT_TRUE(d.button.Subclass(button));
-        DRAWITEMSTRUCT item{};
-        item.CtlType = ODT_BUTTON;
-        item.CtlID = kOwnerDrawId;
-        item.hwndItem = button;
-        EXPECT_EQ(SendMessageW(d.Hwnd(), WM_DRAWITEM, kOwnerDrawId, reinterpret_cast<LPARAM>(&item)), TRUE);
-        EXPECT_EQ(d.button.drawItems, 1);
-        item.CtlType = ODT_MENU; // menu items belong to the window itself
-        SendMessageW(d.Hwnd(), WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&item));
-        EXPECT_EQ(d.button.drawItems, 1);
-    });
 }
 
 } // namespace

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -13,7 +13,7 @@ using skintest::CRecordingWindow;
 constexpr UINT kProbe = WM_APP + 10;
 constexpr UINT kNested = WM_APP + 11;
 
-// Records its tag for every message it sees, then passes the message on.
+// Records its tag for every kProbe and WM_NCDESTROY it sees, then passes the message on.
 class CTagHandler : public CSubclassWnd {
 public:
     CTagHandler(std::string tag, std::string& log) : tag_(std::move(tag)), log_(log) {}
@@ -36,73 +36,53 @@ std::string Probe(HWND hwnd, std::string& log) {
     return log;
 }
 
-TEST(SkinSubclass, NewestHandlerFirstAndUninstallFromAnyPosition) {
+TEST(SkinSubclass, NewestFirstUninstallFromAnyPositionAndTheLastPutsTheProcedureBack) {
     CRecordingWindow window;
+    const LONG_PTR former = GetWindowLongPtrW(window.hwnd(), GWLP_WNDPROC);
     std::string log;
     CTagHandler a("a", log), b("b", log), c("c", log);
-    a.Install(window.hwnd());
-    b.Install(window.hwnd());
-    c.Install(window.hwnd());
+    for (CTagHandler* h : {&a, &b, &c}) {
+        h->Install(window.hwnd());
+    }
     EXPECT_EQ(Probe(window.hwnd(), log), "cba");
-
     const struct {
         CTagHandler* leave;
         const char* after;
     } steps[] = {{&b, "ca"}, {&a, "c"}, {&c, ""}};
     for (const auto& step : steps) {
+        SCOPED_TRACE(step.after);
         const int before = window.Count(kProbe);
         EXPECT_EQ(step.leave->Install(static_cast<HWND>(nullptr)), 1);
         EXPECT_FALSE(step.leave->IsInstalled());
         EXPECT_EQ(Probe(window.hwnd(), log), step.after);
         EXPECT_EQ(window.Count(kProbe), before + 1) << "the former procedure is still reached";
     }
-    // Uninstalling what is not installed does nothing.
-    EXPECT_EQ(a.Install(static_cast<HWND>(nullptr)), 1);
-}
+    EXPECT_EQ(GetWindowLongPtrW(window.hwnd(), GWLP_WNDPROC), former);
+    EXPECT_EQ(a.Install(static_cast<HWND>(nullptr)), 1) << "uninstalling twice does nothing";
 
-TEST(SkinSubclass, LastHandlerPutsBackTheFormerProcedure) {
-    CRecordingWindow window;
-    const LONG_PTR before = GetWindowLongPtrW(window.hwnd(), GWLP_WNDPROC);
-    std::string log;
-    {
-        CTagHandler a("a", log), b("b", log);
-        a.Install(window.hwnd());
-        b.Install(window.hwnd());
-        EXPECT_NE(GetWindowLongPtrW(window.hwnd(), GWLP_WNDPROC), before);
-        a.Uninstall();
-        EXPECT_NE(GetWindowLongPtrW(window.hwnd(), GWLP_WNDPROC), before);
-    } // b's destructor uninstalls it
-    EXPECT_EQ(GetWindowLongPtrW(window.hwnd(), GWLP_WNDPROC), before);
+    // Installing on another window leaves the first.
+    CRecordingWindow other;
+    a.Install(window.hwnd());
+    a.Install(other.hwnd());
     EXPECT_EQ(Probe(window.hwnd(), log), "");
+    EXPECT_EQ(Probe(other.hwnd(), log), "a");
 }
 
 TEST(SkinSubclass, DestroyedWindowUninstallsEveryHandlerFirst) {
     auto window = std::make_unique<CRecordingWindow>();
-    HWND hwnd = window->hwnd();
     std::string log;
     CTagHandler a("a", log), b("b", log);
-    a.Install(hwnd);
-    b.Install(hwnd);
+    a.Install(window->hwnd());
+    b.Install(window->hwnd());
     log.clear();
-    DestroyWindow(hwnd);
-    EXPECT_TRUE(window->sawNcDestroy);
+    DestroyWindow(window->hwnd());
+    EXPECT_EQ(window->Count(WM_NCDESTROY), 1);
     EXPECT_EQ(log, "") << "handlers are gone before the window's last message";
     EXPECT_FALSE(a.IsInstalled());
     EXPECT_FALSE(b.IsInstalled());
     // A new window that happens to get the same handle starts without handlers.
-    CRecordingWindow other;
-    EXPECT_EQ(Probe(other.hwnd(), log), "");
-}
-
-TEST(SkinSubclass, MovingToAnotherWindowLeavesTheFirst) {
-    CRecordingWindow one, two;
-    std::string log;
-    CTagHandler a("a", log);
-    a.Install(one.hwnd());
-    a.Install(two.hwnd());
-    EXPECT_EQ(Probe(one.hwnd(), log), "");
-    EXPECT_EQ(Probe(two.hwnd(), log), "a");
-    EXPECT_EQ(a.GetHwnd(), two.hwnd());
+    CRecordingWindow next;
+    EXPECT_EQ(Probe(next.hwnd(), log), "");
 }
 
 // Sends itself another message while handling kProbe, then lets Default()
@@ -113,9 +93,6 @@ public:
         if (message == kProbe) {
             SendMessageW(GetHwnd(), kNested, 7, 8);
             return Default();
-        }
-        if (message == kNested) {
-            return Default() + 100;
         }
         return CSubclassWnd::WindowProc(message, wParam, lParam);
     }
@@ -130,8 +107,8 @@ TEST(SkinSubclass, DefaultPassesOnTheMessageBeingDispatched) {
     outer.Install(window.hwnd());
     SendMessageW(window.hwnd(), kProbe, 3, 4);
     ASSERT_GE(window.seen.size(), 2u);
-    const auto& nested = window.seen[window.seen.size() - 2];
-    const auto& probe = window.seen.back();
+    const MSG& nested = window.seen[window.seen.size() - 2];
+    const MSG& probe = window.seen.back();
     EXPECT_EQ(nested.message, kNested);
     EXPECT_EQ(nested.wParam, 7u);
     EXPECT_EQ(probe.message, kProbe);
@@ -140,14 +117,11 @@ TEST(SkinSubclass, DefaultPassesOnTheMessageBeingDispatched) {
     EXPECT_EQ(log, "o");
 }
 
-LRESULT CALLBACK CountingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 WNDPROC g_beneath = nullptr;
 int g_counted = 0;
 
 LRESULT CALLBACK CountingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == kProbe) {
-        ++g_counted;
-    }
+    g_counted += message == kProbe;
     return CallWindowProcW(g_beneath, hwnd, message, wParam, lParam);
 }
 
@@ -156,10 +130,10 @@ TEST(SkinSubclass, SubclassedAfterUsTheChainStaysWhole) {
     std::string log;
     CTagHandler a("a", log);
     a.Install(window->hwnd());
-    // Someone else subclasses the window after us...
+    // Someone else subclasses the window after us, so leaving cannot put the
+    // old procedure back without cutting them off.
     g_beneath = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(window->hwnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingProc)));
-    // ...so leaving cannot put the old procedure back without cutting them off.
     a.Uninstall();
     g_counted = 0;
     EXPECT_EQ(Probe(window->hwnd(), log), "");

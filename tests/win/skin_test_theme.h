@@ -3,8 +3,10 @@
 // 24-bit BMP images drawn from colour functions, and theme.ini files.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -14,41 +16,7 @@ namespace skintest {
 using PixelFn = std::function<COLORREF(int x, int y)>;
 
 inline const COLORREF kKey = RGB(255, 0, 255);
-inline const COLORREF kActive = RGB(20, 60, 160);
-inline const COLORREF kInactive = RGB(150, 150, 150);
-
-inline bool WriteBmp(const std::string& path, int width, int height, const PixelFn& pixel) {
-    const int stride = (width * 3 + 3) & ~3;
-    std::vector<std::uint8_t> rows(static_cast<std::size_t>(stride) * height, 0);
-    for (int y = 0; y < height; ++y) {
-        std::uint8_t* row = rows.data() + static_cast<std::size_t>(height - 1 - y) * stride; // bottom-up
-        for (int x = 0; x < width; ++x) {
-            const COLORREF c = pixel(x, y);
-            row[3 * x] = GetBValue(c);
-            row[3 * x + 1] = GetGValue(c);
-            row[3 * x + 2] = GetRValue(c);
-        }
-    }
-    BITMAPFILEHEADER file{};
-    BITMAPINFOHEADER info{};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof(file) + sizeof(info);
-    file.bfSize = file.bfOffBits + static_cast<DWORD>(rows.size());
-    info.biSize = sizeof(info);
-    info.biWidth = width;
-    info.biHeight = height;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biSizeImage = static_cast<DWORD>(rows.size());
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr) {
-        return false;
-    }
-    std::fwrite(&file, sizeof(file), 1, f);
-    std::fwrite(&info, sizeof(info), 1, f);
-    std::fwrite(rows.data(), 1, rows.size(), f);
-    return std::fclose(f) == 0;
-}
+inline const COLORREF kFrame = RGB(20, 60, 160);
 
 inline bool WriteText(const std::string& path, const std::string& text) {
     FILE* f = std::fopen(path.c_str(), "wb");
@@ -59,33 +27,45 @@ inline bool WriteText(const std::string& path, const std::string& text) {
     return std::fclose(f) == 0;
 }
 
+inline bool WriteBmp(const std::string& path, int width, int height, const PixelFn& pixel) {
+    const int stride = (width * 3 + 3) & ~3;
+    BITMAPFILEHEADER file{};
+    BITMAPINFOHEADER info{sizeof(info), width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    std::string bytes(sizeof(file) + sizeof(info) + static_cast<std::size_t>(stride) * height, '\0');
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof(file) + sizeof(info);
+    file.bfSize = static_cast<DWORD>(bytes.size());
+    std::copy_n(reinterpret_cast<const char*>(&file), sizeof(file), bytes.data());
+    std::copy_n(reinterpret_cast<const char*>(&info), sizeof(info), bytes.data() + sizeof(file));
+    for (int y = 0; y < height; ++y) {
+        char* row = bytes.data() + file.bfOffBits + static_cast<std::size_t>(height - 1 - y) * stride;
+        for (int x = 0; x < width; ++x) {
+            const COLORREF c = pixel(x, y);
+            row[3 * x] = static_cast<char>(GetBValue(c));
+            row[3 * x + 1] = static_cast<char>(GetGValue(c));
+            row[3 * x + 2] = static_cast<char>(GetRValue(c));
+        }
+    }
+    return WriteText(path, bytes);
+}
+
 // A fresh folder under the temporary folder, removed with its files when the object goes.
 class CTempFolder {
 public:
     CTempFolder() {
-        char base[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, base);
         static int counter = 0;
-        char name[MAX_PATH];
-        std::snprintf(name, sizeof(name), "%sskintest_%lu_%d", base, GetCurrentProcessId(), ++counter);
-        path_ = name;
-        CreateDirectoryA(path_.c_str(), nullptr);
+        path_ = (std::filesystem::temp_directory_path() /
+                 ("skintest_" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++counter)))
+                    .string();
+        std::filesystem::create_directory(path_);
     }
     ~CTempFolder() {
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((path_ + "\\*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                DeleteFileA((path_ + "\\" + found.cFileName).c_str());
-            } while (FindNextFileA(search, &found));
-            FindClose(search);
-        }
-        RemoveDirectoryA(path_.c_str());
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
     }
     CTempFolder(const CTempFolder&) = delete;
     CTempFolder& operator=(const CTempFolder&) = delete;
 
-    const std::string& path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "\\" + name; }
 
 private:
@@ -93,34 +73,26 @@ private:
 };
 
 // Frame images: top 40 x 20 (band 10), sides 8 x 30 (bands 4), bottom 40 x 8
-// (band 4). Active halves in kActive, inactive in kInactive. The upper-left
-// pixel block of "Left" (rows 0-1, columns 0-1 of each half) is the key.
-// Caption buttons: four states of 10 x 8; state i is filled with RGB(i, 200, 0).
+// (band 4), in one colour but for the key-colour upper-left 2 x 2 pixels of
+// each half of "Left". Caption buttons: four states of 10 x 8 filled with
+// RGB(state, 200, 0). Push button: five states of 10 x 20 filled with
+// RGB(40 * state, 100, 100), with key-colour corners.
 struct CFrameTheme {
     static constexpr int kBandTop = 10, kBandSide = 4, kBandBottom = 4;
-    static constexpr int kButtonWidth = 10, kButtonHeight = 8;
+    static constexpr char kButtonCount[] = "ButtonCount=4";
 
     explicit CFrameTheme(const CTempFolder& folder) : folder_(folder) {
-        auto halves = [](bool horizontal, int split) {
-            return [horizontal, split](int x, int y) {
-                return (horizontal ? y : x) < split ? kActive : kInactive;
-            };
-        };
-        WriteBmp(folder.File("top.bmp"), 40, 2 * kBandTop, halves(true, kBandTop));
-        WriteBmp(folder.File("left.bmp"), 2 * kBandSide, 30, [](int x, int y) {
-            const int inHalf = x % kBandSide;
-            return (inHalf < 2 && y < 2) ? kKey : (x < kBandSide ? kActive : kInactive);
-        });
-        WriteBmp(folder.File("right.bmp"), 2 * kBandSide, 30, halves(false, kBandSide));
-        WriteBmp(folder.File("bottom.bmp"), 40, 2 * kBandBottom, halves(true, kBandBottom));
+        const auto solid = [](int, int) { return kFrame; };
+        WriteBmp(folder.File("top.bmp"), 40, 2 * kBandTop, solid);
+        WriteBmp(folder.File("left.bmp"), 2 * kBandSide, 30,
+                 [](int x, int y) { return x % kBandSide < 2 && y < 2 ? kKey : kFrame; });
+        WriteBmp(folder.File("right.bmp"), 2 * kBandSide, 30, solid);
+        WriteBmp(folder.File("bottom.bmp"), 40, 2 * kBandBottom, solid);
         for (const char* name : {"close.bmp", "max.bmp", "restore.bmp", "min.bmp"}) {
-            WriteBmp(folder.File(name), 4 * kButtonWidth, kButtonHeight,
-                     [](int x, int) { return RGB(x / kButtonWidth, 200, 0); });
+            WriteBmp(folder.File(name), 40, 8, [](int x, int) { return RGB(x / 10, 200, 0); });
         }
         WriteBmp(folder.File("button.bmp"), 50, 20, [](int x, int y) {
-            // Five states of 10 x 20; the corner pixels of each are the key.
-            const int inState = x % 10;
-            const bool corner = (inState == 0 || inState == 9) && (y == 0 || y == 19);
+            const bool corner = (x % 10 == 0 || x % 10 == 9) && (y == 0 || y == 19);
             return corner ? kKey : RGB(x / 10 * 40, 100, 100);
         });
     }
@@ -140,9 +112,7 @@ struct CFrameTheme {
         return path;
     }
 
-    // The usual caption buttons: close at XCoord 14, maximize (and restore)
-    // at 26, minimize at 38, all at YCoord 1.
-    static constexpr char kButtonCount[] = "ButtonCount=4";
+    // Close at XCoord 14, maximize (and restore) at 26, minimize at 38, all at YCoord 1.
     static std::string CaptionButtons() {
         return "[Button0]\r\nButtonImage=close.bmp\r\nAction=0\r\nXCoord=14\r\nYCoord=1\r\n"
                "[Button1]\r\nButtonImage=max.bmp\r\nAction=1\r\nXCoord=26\r\nYCoord=1\r\n"
@@ -155,7 +125,8 @@ private:
     mutable int written_ = 0;
 };
 
-// A top-level window whose own procedure records the messages it gets.
+// A top-level window whose own procedure records the messages it gets and
+// only records WM_CLOSE.
 class CRecordingWindow {
 public:
     explicit CRecordingWindow(DWORD style = WS_OVERLAPPEDWINDOW, int x = 100, int y = 100, int w = 300,
@@ -181,28 +152,18 @@ public:
     CRecordingWindow& operator=(const CRecordingWindow&) = delete;
 
     HWND hwnd() const { return hwnd_; }
-    struct Seen {
-        UINT message;
-        WPARAM wParam;
-        LPARAM lParam;
-    };
-    std::vector<Seen> seen;
     bool Saw(UINT message, WPARAM wParam) const {
-        for (const Seen& s : seen) {
-            if (s.message == message && s.wParam == wParam) {
-                return true;
-            }
-        }
-        return false;
+        return std::any_of(seen.begin(), seen.end(),
+                           [&](const MSG& m) { return m.message == message && m.wParam == wParam; });
     }
     int Count(UINT message) const {
-        int n = 0;
-        for (const Seen& s : seen) {
-            n += s.message == message;
-        }
-        return n;
+        return static_cast<int>(
+            std::count_if(seen.begin(), seen.end(), [&](const MSG& m) { return m.message == message; }));
     }
 
+    std::vector<MSG> seen;
+
+private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         if (message == WM_NCCREATE) {
             SetWindowLongPtrW(
@@ -210,22 +171,24 @@ public:
                 reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
         }
         if (auto* self = reinterpret_cast<CRecordingWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA))) {
-            self->seen.push_back({message, wParam, lParam});
-            if (message == WM_NCDESTROY) {
-                self->sawNcDestroy = true;
-            }
+            self->seen.push_back({hwnd, message, wParam, lParam, 0, {}});
             if (message == WM_CLOSE) {
-                return 0; // closing is only recorded
+                return 0;
             }
         }
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }
 
-    bool sawNcDestroy = false;
-
-private:
     HWND hwnd_ = nullptr;
 };
+
+// A bitmap compatible with the screen; the caller owns it.
+inline HBITMAP ScreenBitmap(int width, int height) {
+    HDC screen = GetDC(nullptr);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    ReleaseDC(nullptr, screen);
+    return bitmap;
+}
 
 // Pumps the thread's queue so that posted and painting messages are handled.
 inline void Pump() {

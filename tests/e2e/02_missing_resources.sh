@@ -9,13 +9,7 @@ write_settings '<velmarin><userinfo><defaultuser><username>05512345678</username
 before=$(read_settings "$dir/velmarin.dat")
 grep -q '<userpwd' <<<"$before" && ! grep -q '737373' <<<"$before" || fail "bad fixture"
 
-start_app "$dir"
-ui wait --title Velmarin --timeout 20000 >/dev/null || fail "no message box"
-texts=$(ui texts --title Velmarin)
-echo "$texts"
-grep -q '加载资源文件失败！' <<<"$texts" || fail "message text"
-ui click --title Velmarin --id 1
-wait_app_end 15
+expect_start_failure "$dir" '加载资源文件失败！'
 
 after=$(read_settings "$dir/velmarin.dat")
 echo "$after"

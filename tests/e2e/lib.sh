@@ -44,3 +44,16 @@ write_settings() { # xml text, file
 }
 
 read_settings() { "$E2E_NATIVE_BIN/datfile" decode "$1"; }
+
+# Starts the program in the folder, expects a start-up failure box with the
+# text, presses its OK button and waits for the program to end.
+expect_start_failure() { # folder, text
+    start_app "$1"
+    ui wait --title Velmarin --timeout 20000 >/dev/null || fail "no message box"
+    local texts
+    texts=$(ui texts --title Velmarin)
+    echo "$texts"
+    grep -q "$2" <<<"$texts" || fail "message text"
+    ui click --title Velmarin --id 1
+    wait_app_end 15
+}

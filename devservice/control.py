@@ -4,6 +4,7 @@ import json
 import time
 
 import commands as cmd
+import gif
 import service
 
 FAULTS = (
@@ -21,6 +22,16 @@ FAULTS = (
 )
 DEFAULT_DELAY_SECONDS = 12.0
 MAX_WAIT_SECONDS = 120.0
+# Advertisement settings: (type, lowest, highest); the bounds keep a typo
+# from tying up the service for hours or filling its memory.
+AD_LIMITS = {
+    "status": (int, 200, 599),
+    "content_length": (bool, None, None),
+    "last_modified": (bool, None, None),
+    "piece": (int, 0, 1 << 20),
+    "interval_ms": (float, 0, 60000),
+    "padding": (int, 0, 16 << 20),
+}
 
 
 class ControlError(ValueError):
@@ -110,15 +121,39 @@ def _session(state, body):
     return {"ok": True, "sessions": state.mark_session(user, action)}
 
 
+def ad_view(state):
+    """The advertisement settings with the size of a 200 body."""
+    view = state.ad_snapshot()
+    view["size"] = len(gif.advertisement(view["generation"])) + view["padding"]
+    return view
+
+
 def _ad(state, body):
+    unknown = sorted(set(body) - set(AD_LIMITS) - {"touch", "modified"})
+    if unknown:
+        raise ControlError(
+            "unknown ad setting %s; known: touch, modified, %s"
+            % (", ".join(map(repr, unknown)), ", ".join(AD_LIMITS))
+        )
     modified = _field(body, "modified", int)
+    changes = {}
+    for name, (kind, lowest, highest) in AD_LIMITS.items():
+        value = _field(body, name, kind)
+        if value is None:
+            continue
+        if lowest is not None and not lowest <= value <= highest:
+            raise ControlError("%r must be from %s to %s" % (name, lowest, highest))
+        if kind is float and value == int(value):
+            value = int(value)
+        changes[name] = value
     with state.lock:
         if body.get("touch") or modified is not None:
             state.ad_generation += 1
             state.ad_modified = (
                 modified if modified is not None else max(int(time.time()), state.ad_modified + 1)
             )
-        return {"ok": True, "generation": state.ad_generation, "modified": state.ad_modified}
+        state.ad_settings.update(changes)
+        return dict(ok=True, **ad_view(state))
 
 
 def _wait(state, body):
@@ -133,8 +168,14 @@ def _wait(state, body):
 def _log(state, query):
     since = int(query.get("since", ["0"])[0])
     pages_since = int(query.get("pages_since", ["0"])[0])
+    ads_since = int(query.get("ads_since", ["0"])[0])
     with state.lock:
-        return {"commands": state.log[since:], "pages": state.pages[pages_since:]}
+        return {
+            "commands": state.log[since:],
+            "pages": state.pages[pages_since:],
+            # Copied: a body still being sent updates its entry.
+            "ads": [dict(e) for e in state.ads[ads_since:]],
+        }
 
 
 _POST = {
@@ -157,7 +198,7 @@ def handle(state, method, name, query, raw_body):
         if method == "GET" and name == "log":
             return 200, _log(state, query)
         if method == "GET" and name == "state":
-            return 200, state.snapshot()
+            return 200, dict(state.snapshot(), ad=ad_view(state))
         handler = _POST.get(name)
         if handler is None:
             return 404, {"ok": False, "error": "no control %r" % name}

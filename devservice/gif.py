@@ -1,6 +1,7 @@
 """A small animated GIF for the login advertisement, drawn and LZW-encoded
 here so that the service ships no image file."""
 
+import functools
 import struct
 
 WIDTH = 180
@@ -81,21 +82,32 @@ def _sub_blocks(data):
 
 def encode_gif(width, height, palette, frames, delay_cs=50):
     """palette: list of (r, g, b), at most 256; frames: lists of palette
-    indices, width * height each. Loops forever when it has several frames."""
+    indices, width * height each; delay_cs: hundredths of a second, one for
+    all frames or a list with one per frame. Loops forever when it has
+    several frames."""
+    delays = list(delay_cs) if isinstance(delay_cs, (list, tuple)) else [delay_cs] * len(frames)
+    if len(delays) != len(frames):
+        raise ValueError("one delay per frame")
     bits = max(1, (len(palette) - 1).bit_length())
     table = b"".join(bytes(colour) for colour in palette).ljust(3 << bits, b"\0")
     out = [b"GIF89a", struct.pack("<HHBBB", width, height, 0x80 | 0x70 | (bits - 1), 0, 0), table]
     if len(frames) > 1:
         out.append(b"\x21\xff\x0bNETSCAPE2.0\x03\x01\x00\x00\x00")
     min_code_size = max(2, bits)
-    for pixels in frames:
-        out.append(struct.pack("<BBBBHBB", 0x21, 0xF9, 4, 0, delay_cs, 0, 0))
+    for pixels, delay in zip(frames, delays):
+        out.append(struct.pack("<BBBBHBB", 0x21, 0xF9, 4, 0, delay, 0, 0))
         out.append(struct.pack("<BHHHHB", 0x2C, 0, 0, width, height, 0))
         out.append(bytes([min_code_size]) + _sub_blocks(lzw_encode(pixels, min_code_size)))
     out.append(b"\x3b")
     return b"".join(out)
 
 
+# The second frame's delay is 0, which viewers replace by a default of their
+# own: a picture with both kinds shows that both are handled.
+FRAME_DELAYS_CS = (50, 0)
+
+
+@functools.lru_cache(maxsize=16)
 def advertisement(generation):
     """Two frames of a band sliding over a striped field; the colours change
     with the generation, so a new picture is visibly new."""
@@ -113,4 +125,4 @@ def advertisement(generation):
                 else:
                     pixels.append(0 if (x + y + generation) % 7 else 2)
         frames.append(pixels)
-    return encode_gif(WIDTH, HEIGHT, palette, frames)
+    return encode_gif(WIDTH, HEIGHT, palette, frames, FRAME_DELAYS_CS)

@@ -63,6 +63,17 @@ def request_cookie(headers):
     return None
 
 
+# Challenge headers, so that a forced 401 or 407 looks like a real one.
+_CHALLENGES = {401: "WWW-Authenticate", 407: "Proxy-Authenticate"}
+
+
+def _not_modified_since(since, modified):
+    try:
+        return email.utils.parsedate_to_datetime(since).timestamp() >= modified
+    except (TypeError, ValueError, OverflowError):
+        return False
+
+
 def _chunked(body):
     pieces = [body[i : i + 97] for i in range(0, len(body), 97)]
     return b"".join(b"%x\r\n%s\r\n" % (len(p), p) for p in pieces) + b"0\r\n\r\n"
@@ -368,20 +379,80 @@ class Handler(BaseHTTPRequestHandler):
             self._plain_error(405, "the advertisement takes GET", [("Allow", "GET, HEAD")])
             return
         with self.state.lock:
-            generation, modified = self.state.ad_generation, self.state.ad_modified
-        headers = [
-            ("Last-Modified", email.utils.formatdate(modified, usegmt=True)),
-            ("Cache-Control", "no-cache"),
-        ]
+            ad = self.state.ad_snapshot()
         since = self.headers.get("If-Modified-Since")
-        if since:
-            try:
-                if email.utils.parsedate_to_datetime(since).timestamp() >= modified:
-                    self._write(304, headers)
-                    return
-            except (TypeError, ValueError, OverflowError):
-                pass
-        self._write(200, headers + [("Content-Type", "image/gif")], self.server.advertisement(generation))
+        entry = {
+            "time": time.time(),
+            "path": self.path,
+            "method": self.command,
+            "headers": [[k, v] for k, v in self.headers.items()],
+            "if_modified_since": since,
+            "generation": ad["generation"],
+            "modified": None,
+            "status": None,
+            "content_length": None,
+            "length": 0,
+            "bytes_sent": 0,
+            "complete": False,
+            "ended": None,
+            "error": None,
+        }
+        headers = [("Cache-Control", "no-cache")]
+        if ad["status"] != 200:
+            status = ad["status"]
+            body = ("%d: the advertisement is unavailable on purpose\n" % status).encode("ascii")
+            headers.append(("Content-Type", "text/plain; charset=utf-8"))
+            if status in _CHALLENGES:
+                headers.append((_CHALLENGES[status], 'Basic realm="devservice"'))
+            self._send_advertisement(status, headers, body, ad, entry)
+            return
+        if ad["last_modified"]:
+            headers.insert(0, ("Last-Modified", email.utils.formatdate(ad["modified"], usegmt=True)))
+            entry["modified"] = ad["modified"]
+            if since and _not_modified_since(since, ad["modified"]):
+                self._send_advertisement(304, headers, b"", ad, entry)
+                return
+        body = self.server.advertisement(ad["generation"]) + bytes(ad["padding"])
+        headers.append(("Content-Type", "image/gif"))
+        self._send_advertisement(200, headers, body, ad, entry)
+
+    def _send_advertisement(self, status, headers, body, ad, entry):
+        """The reply with the framing and pace the settings ask for. Its log
+        entry is published before the head goes out and follows the body."""
+        head = ["HTTP/1.1 %d %s" % (status, self.responses.get(status, ("",))[0])]
+        head.append("Date: %s" % self.date_time_string())
+        head.append("Server: %s" % self.server_version)
+        head += ["%s: %s" % pair for pair in headers]
+        bodiless = status in (204, 304)
+        if not bodiless and ad["content_length"]:
+            head.append("Content-Length: %d" % len(body))
+            entry["content_length"] = len(body)
+        elif not bodiless:
+            # Read to close: nothing else can tell the client where the body ends.
+            self.close_connection = True
+        if self.close_connection:
+            head.append("Connection: close")
+        if bodiless or self.command == "HEAD":
+            body = b""
+        entry.update(status=status, length=len(body))
+        self.log_request(status, len(body))
+        self.state.append_log(entry, ads=True)
+        piece = ad["piece"] or len(body) or 1
+        sent = 0
+        try:
+            self.wfile.write(("\r\n".join(head) + "\r\n\r\n").encode("latin-1"))
+            for start in range(0, len(body), piece):
+                if start and ad["interval_ms"]:
+                    time.sleep(ad["interval_ms"] / 1000.0)
+                self.wfile.write(body[start : start + piece])
+                sent += len(body[start : start + piece])
+                self.state.update_entry(entry, bytes_sent=sent)
+            self.wfile.flush()
+        except OSError as error:
+            # The client went away mid-reply, as a destroyed window's download does.
+            self.close_connection = True
+            self.state.update_entry(entry, error="client gone: %s" % (error.strerror or error))
+        self.state.update_entry(entry, bytes_sent=sent, complete=sent == len(body), ended=time.time())
 
     def _control(self, url):
         try:
@@ -407,13 +478,10 @@ class DevServer(ThreadingHTTPServer):
         self.state = service.ServiceState(users, version)
         self.namespace = namespace
         self.quiet = quiet
-        self._gifs = {}
         super().__init__(("127.0.0.1", port), Handler)
 
     def advertisement(self, generation):
-        if generation not in self._gifs:
-            self._gifs[generation] = gif.advertisement(generation)
-        return self._gifs[generation]
+        return gif.advertisement(generation)
 
 
 def load_users(path):

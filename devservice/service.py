@@ -25,6 +25,21 @@ DEFAULT_OPTIONS = {
     # A second login of a user signs the first session out (12000).
     "supersede": True,
 }
+# How /ad/loginad.gif is served; POST /control/ad changes them.
+DEFAULT_AD = {
+    # Any other status is answered with a short text and no Last-Modified.
+    "status": 200,
+    # false: no Content-Length, not chunked; the body ends with the connection.
+    "content_length": True,
+    # false: a 200 without Last-Modified.
+    "last_modified": True,
+    # Body written in pieces of this many bytes (0: at once) ...
+    "piece": 0,
+    # ... with this pause between them.
+    "interval_ms": 0,
+    # Zero bytes behind the GIF trailer, to make a slow body last.
+    "padding": 0,
+}
 _OPTION_CHOICES = {"login_reply_key": ("command", "digest"), "heartbeat_reply_key": ("skey", "command")}
 
 
@@ -90,8 +105,10 @@ class ServiceState:
             self.faults = []
             self.log = []
             self.pages = []
+            self.ads = []
             self.ad_generation = 0
             self.ad_modified = AD_FIRST_MODIFIED
+            self.ad_settings = dict(DEFAULT_AD)
             self.changed.notify_all()
 
     def set_options(self, values):
@@ -155,13 +172,24 @@ class ServiceState:
                 "forced": [dict(f) for f in self.forced if f["count"] > 0],
                 "faults": [dict(f) for f in self.faults if f["count"] > 0],
                 "ad_modified": self.ad_modified,
+                "ad": self.ad_snapshot(),
             }
 
-    def append_log(self, entry, pages=False):
+    def ad_snapshot(self):
         with self.lock:
-            target = self.pages if pages else self.log
+            return dict(self.ad_settings, generation=self.ad_generation, modified=self.ad_modified)
+
+    def append_log(self, entry, pages=False, ads=False):
+        with self.lock:
+            target = self.pages if pages else self.ads if ads else self.log
             entry["index"] = len(target)
             target.append(entry)
+            self.changed.notify_all()
+
+    def update_entry(self, entry, **values):
+        """Changes a logged entry; readers copy entries under the lock."""
+        with self.lock:
+            entry.update(values)
             self.changed.notify_all()
 
     def wait_for(self, code, count, since, timeout):

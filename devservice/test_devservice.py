@@ -1,13 +1,17 @@
 import base64
 import http.client
 import json
+import random
 import socket
+import struct
 import threading
+import time
 import unittest
 
 import cipher
 import commands as cmd
 import control
+import gif
 import pages
 import server
 import soap
@@ -108,6 +112,81 @@ class SoapTest(unittest.TestCase):
         self.assertNotIn("</script><b>", page)
 
 
+def lzw_decode(data, min_code_size):
+    """An independent GIF LZW decoder: the table is a list grown one entry
+    per code, as viewers do it."""
+    clear, stream, out = 1 << min_code_size, iter(data), []
+    buffer = count = 0
+    table, previous, size = None, None, min_code_size + 1
+    while True:
+        while count < size:
+            buffer, count = buffer | next(stream) << count, count + 8
+        code, buffer, count = buffer & ((1 << size) - 1), buffer >> size, count - size
+        if code == clear:
+            table, previous, size = [(i,) for i in range(clear)] + [None, None], None, min_code_size + 1
+            continue
+        if code == clear + 1:
+            return out
+        entry = table[code] if code < len(table) else previous + previous[:1]
+        if previous is not None and len(table) < 4096:
+            table.append(previous + entry[:1])
+        if len(table) == 1 << size and size < 12:
+            size += 1
+        out.extend(entry)
+        previous = entry
+
+
+def read_gif(data):
+    """(width, height, colours, frames, delays); fails on anything malformed."""
+    assert data[:6] == b"GIF89a", data[:6]
+    width, height, flags = struct.unpack_from("<HHB", data, 6)
+    colours = 2 << (flags & 7) if flags & 0x80 else 0
+    position, frames, delays = 13 + 3 * colours, [], []
+
+    def blocks():
+        nonlocal position
+        joined = b""
+        while data[position]:
+            joined += data[position + 1 : position + 1 + data[position]]
+            position += 1 + data[position]
+        position += 1
+        return joined
+
+    while data[position] != 0x3B:
+        kind, position = data[position], position + 1
+        if kind == 0x21:
+            label, position = data[position], position + 1
+            block = blocks()
+            if label == 0xF9:
+                delays.append(struct.unpack_from("<H", block, 1)[0])
+        else:
+            assert kind == 0x2C, hex(kind)
+            assert struct.unpack_from("<HHHHB", data, position) == (0, 0, width, height, 0)
+            min_code_size, position = data[position + 9], position + 10
+            frames.append(lzw_decode(blocks(), min_code_size))
+    assert position == len(data) - 1, "bytes behind the trailer"
+    return width, height, colours, frames, delays
+
+
+class GifTest(unittest.TestCase):
+    def test_lzw_survives_full_tables(self):
+        generator = random.Random(7)
+        for min_code_size, colours in [(2, 4), (3, 5), (8, 256)]:
+            pixels = [generator.randrange(colours) for _ in range(30000)] + [1] * 5000
+            self.assertEqual(lzw_decode(gif.lzw_encode(pixels, min_code_size), min_code_size), pixels)
+
+    def test_advertisement_is_an_animated_gif89a(self):
+        width, height, colours, frames, delays = read_gif(gif.advertisement(0))
+        self.assertEqual((width, height), (gif.WIDTH, gif.HEIGHT))
+        self.assertEqual(len(frames), len(delays))
+        self.assertGreaterEqual(len(frames), 2)
+        self.assertNotEqual(frames[0], frames[1])
+        self.assertTrue(all(len(f) == width * height and max(f) < colours for f in frames))
+        self.assertIn(0, delays)
+        self.assertTrue(any(delays))
+        self.assertNotEqual(gif.advertisement(0), gif.advertisement(1))
+
+
 class LiveServerTest(unittest.TestCase):
     """The service over real HTTP, with requests of the client's exact shape."""
 
@@ -140,7 +219,7 @@ class LiveServerTest(unittest.TestCase):
 
     def control(self, name, body=None):
         method = "GET" if body is None else "POST"
-        response, data = self.request(method, "/control/" + name, body and json.dumps(body))
+        response, data = self.request(method, "/control/" + name, None if body is None else json.dumps(body))
         self.assertEqual(response.status, 200, data)
         return json.loads(data)
 
@@ -295,6 +374,86 @@ class LiveServerTest(unittest.TestCase):
         response, _ = self.request("GET", server.AD_PATH, headers={"If-Modified-Since": modified})
         self.assertEqual(response.status, 200)
         self.assertNotEqual(response.getheader("Last-Modified"), modified)
+
+    def last_ad(self, until=lambda entry: True):
+        """The newest advertisement log entry, once it satisfies until."""
+        deadline = time.monotonic() + 3
+        while True:
+            entry = self.control("log")["ads"][-1]
+            if until(entry) or time.monotonic() > deadline:
+                return entry
+            time.sleep(0.01)
+
+    def test_advertisement_settings(self):
+        bad_bodies = [{"stauts": 404}, {"status": "404"}, {"status": 100}, {"content_length": 0}]
+        bad_bodies += [{"interval_ms": True}, {"padding": 1 << 30}, {"status": 404, "piece": -1}]
+        for bad in bad_bodies:
+            response, data = self.request("POST", "/control/ad", json.dumps(bad))
+            self.assertEqual(response.status, 400, bad)
+        self.assertEqual(self.control("state")["ad"]["status"], 200, "a refused body changes nothing")
+        reply = self.control("ad", {"touch": True, "padding": 10, "piece": 7})
+        self.assertEqual((reply["generation"], reply["size"]), (1, len(gif.advertisement(1)) + 10))
+        self.control("reset", {})
+        self.assertEqual(self.control("state")["ad"]["piece"], 0)
+
+    def test_advertisement_replies(self):
+        picture = gif.advertisement(0)
+        stamp = "Mon, 01 Jan 2024 00:00:00 GMT"
+        cases = [  # settings, method, If-Modified-Since, status, Last-Modified, body
+            ({}, "HEAD", None, 200, stamp, b""),
+            ({}, "GET", stamp, 304, stamp, b""),
+            ({"status": 404}, "GET", None, 404, None, None),
+            ({"status": 407}, "GET", None, 407, None, None),
+            ({"last_modified": False}, "GET", stamp, 200, None, picture),
+            ({"padding": 100}, "GET", None, 200, stamp, picture + bytes(100)),
+        ]
+        for settings, method, since, status, modified, body in cases:
+            self.control("reset", {})
+            self.control("ad", settings)
+            headers = {"If-Modified-Since": since} if since else {}
+            response, data = self.request(method, server.AD_PATH, headers=headers)
+            entry = self.last_ad(lambda e: e["ended"])
+            self.assertEqual((response.status, response.getheader("Last-Modified")), (status, modified))
+            if body is not None:
+                self.assertEqual(data, body, settings)
+            self.assertEqual(response.getheader("Proxy-Authenticate") is not None, status == 407)
+            logged = (entry["method"], entry["status"], entry["if_modified_since"])
+            self.assertEqual(logged, (method, status, since))
+            self.assertEqual((entry["bytes_sent"], entry["complete"]), (len(data), True))
+            self.assertEqual(entry["modified"], modified and 1704067200)
+        self.assertEqual(int(response.getheader("Content-Length")), len(picture) + 100)
+
+    def test_advertisement_read_to_close(self):
+        self.control("ad", {"content_length": False, "piece": 300, "padding": 5})
+        received = b""
+        with socket.create_connection(("127.0.0.1", self.port), timeout=5) as raw:
+            raw.sendall(b"GET %s HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n" % server.AD_PATH.encode())
+            while piece := raw.recv(4096):
+                received += piece
+        head, _, body = received.partition(b"\r\n\r\n")
+        self.assertNotIn(b"Content-Length", head)
+        self.assertNotIn(b"Transfer-Encoding", head)
+        self.assertIn(b"\r\nConnection: close", head)
+        self.assertEqual(body, gif.advertisement(0) + bytes(5))
+
+    def test_slow_advertisement_left_mid_body(self):
+        self.control("ad", {"piece": 100, "interval_ms": 20, "padding": 3000})
+        with socket.create_connection(("127.0.0.1", self.port), timeout=5) as raw:
+            raw.sendall(b"GET %s HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n" % server.AD_PATH.encode())
+            raw.recv(100)
+            entry = self.last_ad()
+            self.assertEqual((entry["status"], entry["ended"], entry["complete"]), (200, None, False))
+        entry = self.last_ad(lambda e: e["ended"])
+        self.assertTrue(entry["ended"] and entry["error"], entry)
+        self.assertFalse(entry["complete"])
+        self.assertLess(entry["bytes_sent"], entry["content_length"])
+        # The next client is served whole, at the pace asked for.
+        self.control("ad", {"piece": 1000, "interval_ms": 30})
+        started = time.monotonic()
+        response, data = self.request("GET", server.AD_PATH)
+        self.assertGreater(time.monotonic() - started, 0.08)
+        self.assertEqual(data, gif.advertisement(0) + bytes(3000))
+        self.assertEqual(self.last_ad(lambda e: e["ended"])["bytes_sent"], len(data))
 
 
 if __name__ == "__main__":

@@ -12,17 +12,18 @@ import sys
 
 MAGENTA = (255, 0, 255)  # the key colour of the shaped windows and picture buttons
 
-# Dialog base units taken for 9-point 宋体 at 96 DPI. Wine's stand-in fonts are
-# taller (6 x 16), which makes the dialogs taller than their backgrounds there.
-DLU_X, DLU_Y = 6 / 4, 13 / 8
+# Dialog base units of 9-point 宋体 at 96 DPI on Windows (6 x 12). Wine's
+# stand-in face is a pixel taller (6 x 13): the dialogs come out taller than
+# their backgrounds there, so their controls stay within the Windows height.
+DLU_X, DLU_Y = 6 / 4, 12 / 8
 
 
 def dlu(cx, cy):
     return int(cx * DLU_X + 0.5), int(cy * DLU_Y + 0.5)  # rounded half up, as MulDiv
 
 
-LOGIN_SIZE = dlu(203, 153)  # login dialog background, 305 x 249
-NOTICE_SIZE = dlu(176, 49)  # notice popup background, 264 x 80
+LOGIN_SIZE = dlu(203, 153)  # login dialog background, 305 x 230
+NOTICE_SIZE = dlu(176, 49)  # notice popup background, 264 x 74
 WAIT_SIZE = (288, 28)  # fits the 193 x 19 DLU frame of the wait window
 CAPTION_BUTTON = (28, 20)
 NOTICE_CLOSE = (16, 16)

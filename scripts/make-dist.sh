@@ -1,18 +1,35 @@
 #!/usr/bin/env bash
 # Lays out a runnable program folder from the Windows build:
 #   make-dist.sh FOLDER SERVER_BASE_URL
-# The sample settings point both servers at SERVER_BASE_URL.
+# Both servers of the settings point at SERVER_BASE_URL. A settings file the
+# program saved there before keeps everything else (remembered numbers,
+# auto-login, hot key, advertisement time); otherwise the sample is used.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 root=${BUILD_ROOT:-$top/build}
 dest=$1 server=$2
 bin=$root/win/bin
+datfile=$root/native/bin/datfile
 
 mkdir -p "$dest/ad"
 for f in Velmarin.exe Skin.dll res.dll; do cp "$bin/$f" "$dest/"; done
 if [ -d "$bin/skin" ]; then rm -rf "$dest/skin"; cp -r "$bin/skin" "$dest/skin"; else mkdir -p "$dest/skin"; fi
 
 xml=$(mktemp)
-sed "s#http://127.0.0.1:8080#$server#g" "$top/res/velmarin.sample.xml" >"$xml"
-"$root/native/bin/datfile" encode "$xml" "$dest/velmarin.dat"
-rm -f "$xml"
+trap 'rm -f "$xml"' EXIT
+if [ -f "$dest/velmarin.dat" ] && "$datfile" decode "$dest/velmarin.dat" >"$xml" 2>/dev/null && [ -s "$xml" ]; then
+    echo "make-dist: keeping the saved settings, servers pointed at $server"
+else
+    cp "$top/res/velmarin.sample.xml" "$xml"
+fi
+python3 - "$xml" "$server" <<'PY'
+import re, sys
+path, server = sys.argv[1], sys.argv[2]
+text = open(path, encoding="utf-8").read()
+for key in ("appserver", "updserver"):
+    text, n = re.subn(r"<%s\s*/>|<%s>.*?</%s>" % (key, key, key), "<%s>%s</%s>" % (key, server, key), text, flags=re.S)
+    if n != 1:
+        sys.exit("make-dist: the settings have no single <%s>" % key)
+open(path, "w", encoding="utf-8").write(text)
+PY
+"$datfile" encode "$xml" "$dest/velmarin.dat"

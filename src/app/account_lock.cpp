@@ -11,3 +11,9 @@ unique_handle CreateAccountLock(const std::wstring& userNumber) {
     const std::wstring name = kAccountLockPrefix + userNumber;
     return unique_handle(CreateMutexW(nullptr, TRUE, name.c_str()));
 }
+
+bool AccountLockHeldElsewhere(const std::wstring& userNumber) {
+    const std::wstring name = kAccountLockPrefix + userNumber;
+    unique_handle probe(CreateMutexW(nullptr, TRUE, name.c_str()));
+    return probe && GetLastError() == ERROR_ALREADY_EXISTS;
+}

@@ -2,6 +2,7 @@
 
 #include "app/account_lock.h"
 #include "app/login_dialog.h"
+#include "app/program_paths.h"
 #include "protocol/service_client.h"
 #include "skin/skin.h"
 
@@ -10,27 +11,11 @@
 namespace {
 
 constexpr wchar_t kProgramName[] = L"Velmarin";
-constexpr wchar_t kSettingsFileName[] = L"\\velmarin.dat";
 constexpr wchar_t kResourceLibrary[] = L"res.dll";
 constexpr char kThemePath[] = "skin\\theme.ini";
-constexpr wchar_t kServicePath[] = L"/serv/clientservice.asmx";
 constexpr wchar_t kSettingsLoadFailed[] = L"加载配置文件失败！";
 constexpr wchar_t kResourcesLoadFailed[] = L"加载资源文件失败！";
 constexpr UINT kStartFailureBox = MB_OK | MB_ICONEXCLAMATION;
-
-// The folder of the program's executable followed by the settings file name.
-std::wstring SettingsFilePath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    return path.substr(0, path.rfind(L'\\')) + kSettingsFileName;
-}
 
 } // namespace
 
@@ -71,10 +56,13 @@ bool CVelmarinApp::InitInstance() {
     m_gdiplus = GdiplusStartupScoped();
     // Without a theme the windows keep their plain look.
     InitSkin(kThemePath);
-    SetServiceEndpoint(m_settings->appServer + kServicePath);
+    SetServiceEndpoint(ServiceEndpointUrl(m_settings->appServer));
 
-    if (RunLoginDialog() == kLoginSignedIn)
-        m_accountLock = CreateAccountLock(GetSession().userNumber);
+    CLoginDlg login(*m_settings, m_resources.get(), ProgramFolder());
+    if (login.DoModal() == kLoginSignedIn) {
+        SetSession(login.Session());
+        m_accountLock = CreateAccountLock(login.Session().userNumber);
+    }
     // Without a main window the framework ends the program at once.
     return true;
 }
@@ -92,9 +80,4 @@ int CVelmarinApp::ExitInstance() {
     // Last, after every window object holding COM objects is gone.
     m_ole.reset();
     return CApplication::ExitInstance();
-}
-
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    CVelmarinApp app;
-    return app.Execute();
 }

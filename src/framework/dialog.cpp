@@ -117,6 +117,14 @@ bool CDialog::PreTranslateMessage(MSG& msg) {
     return consumed;
 }
 
+bool CDialog::PassEscapeToFocus(MSG& msg) {
+    if ((msg.message != WM_KEYDOWN && msg.message != WM_KEYUP) || msg.wParam != VK_ESCAPE)
+        return false;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+    return true;
+}
+
 bool CDialog::OnInitDialog() {
     return true;
 }

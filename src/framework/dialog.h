@@ -21,6 +21,9 @@ public:
 
     // A modeless dialog takes its dialog keys here; a modal run's own loop does that itself.
     bool PreTranslateMessage(MSG& msg) override;
+    // Hands Escape's key-down and key-up straight to the focused control, past
+    // the dialog manager, so Escape never cancels the dialog; true when it did.
+    static bool PassEscapeToFocus(MSG& msg);
 
 protected:
     // True lets the system focus the first control.

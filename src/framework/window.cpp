@@ -58,6 +58,7 @@ bool CWindow::Hook(HWND hwnd, bool routeMessages) {
     }
     m_subclassed = true;
     m_routesMessages = routeMessages;
+    PreSubclassWindow();
     return true;
 }
 
@@ -89,6 +90,8 @@ void CWindow::OnFinalMessage() {
     if (CApplication* app = AppInstance())
         app->OnWindowDestroyed(this);
 }
+
+void CWindow::PreSubclassWindow() {}
 
 bool CWindow::PreTranslateMessage(MSG&) {
     return false;

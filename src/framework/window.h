@@ -40,6 +40,10 @@ public:
     static bool PreTranslateTree(MSG& msg);
 
 protected:
+    // Runs right after Attach or Subclass has bound the window: controls adjust
+    // their window (styles, helper windows) here.
+    virtual void PreSubclassWindow();
+
     // The one switch: typed handlers first, DefaultProc for what they leave.
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     virtual LRESULT DefaultProc(UINT message, WPARAM wParam, LPARAM lParam);

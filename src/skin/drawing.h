@@ -1,11 +1,7 @@
 #pragma once
 // Drawing helpers shared by the frame, the buttons and the menus.
+#include "framework/bitmap_region.h"
 #include "framework/gdi.h"
-
-// A new region (the caller owns it) of the bitmap's pixels that differ from
-// key; an image of nothing but key gives an empty region. The bitmap must
-// not be selected into a DC.
-HRGN RegionFromKeyColour(HBITMAP bitmap, COLORREF key);
 
 // Copies a rectangle of source to target, leaving out the pixels of the key colour.
 void TransparentCopy(HDC target, int x, int y, int width, int height, HBITMAP source, int sourceX,

@@ -1,5 +1,6 @@
 // CallEntry against the stand-in service that the test runner starts and names
 // in VELMARIN_DEVSERVICE (host:port): a whole session as the program sends it.
+#include "devservice_fixture.h"
 #include "protocol/command_strings.h"
 #include "protocol/http_client.h"
 #include "protocol/reply_fields.h"
@@ -7,64 +8,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace {
 
-struct LoggedCommand {
-    std::string code;
-    bool withCookie = false;
-};
-
-class ServiceIntegration : public ::testing::Test {
-protected:
-    void SetUp() override {
-        const char* address = std::getenv("VELMARIN_DEVSERVICE");
-        if (!address || !*address)
-            GTEST_SKIP() << "VELMARIN_DEVSERVICE is not set (scripts/run-tests.sh starts the stand-in service)";
-        base = L"http://" + std::wstring(address, address + std::strlen(address));
-        ASSERT_TRUE(Control(L"reset", "{}"));
-        SetServiceEndpoint(base + L"/serv/clientservice.asmx");
-    }
-    void TearDown() override { DeleteServiceClient(); }
-
-    bool Control(const std::wstring& name, const std::string& json) {
-        CHttpRequest request;
-        request.method = L"POST";
-        request.contentType = L"application/json";
-        request.body = json;
-        return control.Exchange(base + L"/control/" + name, request) && control.Status() == 200;
-    }
-
-    // The codes of the logged Entry commands, in order, and whether each carried the session cookie.
-    std::vector<LoggedCommand> Log() {
-        CHttpRequest request;
-        EXPECT_TRUE(control.Exchange(base + L"/control/log", request));
-        const std::string& body = control.Body();
-        std::vector<LoggedCommand> log;
-        const std::string entryStart = "{\"time\": ";
-        for (size_t at = body.find(entryStart); at != std::string::npos;) {
-            const size_t next = body.find(entryStart, at + 1);
-            const std::string entry = body.substr(at, next == std::string::npos ? std::string::npos : next - at);
-            LoggedCommand command;
-            const size_t code = entry.find("\"code\": \"");
-            if (code != std::string::npos)
-                command.code = entry.substr(code + 9, 4);
-            const size_t cookie = entry.find("\"cookie\": ");
-            command.withCookie = cookie != std::string::npos && entry.compare(cookie + 10, 4, "null") != 0;
-            log.push_back(command);
-            at = next;
-        }
-        return log;
-    }
-
-    std::wstring base;
-    CAtlHttpClientT control;
-};
+using ServiceIntegration = DevServiceTest;
 
 CReplyFields Send(const std::wstring& command, const std::wstring& key, const std::wstring& fallback = L"") {
     std::wstring reply;

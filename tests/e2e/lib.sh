@@ -17,6 +17,9 @@ program_folder() {
 
 ui() { "$WINE" "$E2E_BIN/uidriver.exe" "$@"; }
 
+# The UI driver in the background, its own process in $!, so that kill reaches it.
+ui_background() { (exec "$WINE" "$E2E_BIN/uidriver.exe" "$@") & }
+
 # Starts Velmarin.exe in the folder; its pid is in $app_pid.
 start_app() { # folder
     (cd "$1" && exec "$WINE" Velmarin.exe) >/dev/null 2>&1 &
@@ -56,4 +59,99 @@ expect_start_failure() { # folder, text
     grep -q "$2" <<<"$texts" || fail "message text"
     ui click --title Velmarin --id 1
     wait_app_end 15
+}
+
+# ---- The login dialog against the stand-in service ----
+
+login_title=Velmarin登录
+
+# A program folder as installed: program, libraries, theme, an empty ad folder.
+login_folder() {
+    local dir
+    dir=$(program_folder Velmarin.exe Skin.dll res.dll skin)
+    mkdir -p "$dir/ad"
+    echo "$dir"
+}
+
+# The stand-in service's control interface: JSON in and out.
+service() { # GET|POST, name[?query], [json body]
+    : "${VELMARIN_DEVSERVICE:?address of the stand-in service}"
+    local url="http://$VELMARIN_DEVSERVICE/control/$2" body='{}'
+    [ $# -ge 3 ] && body=$3
+    if [ "$1" = GET ]; then
+        curl -sSf "$url"
+    else
+        curl -sSf -X POST -H 'Content-Type: application/json' --data-binary "$body" "$url"
+    fi
+}
+
+# "code retn" of each command the service has logged, one a line.
+service_commands() { service GET log | jq -r '.commands[] | "\(.code) \(.retn)"'; }
+
+# A complete settings document; NAME=VALUE arguments replace the defaults:
+# user and pwd (default user and password), auto (true/false), users (the
+# remembered numbers, space-separated), appserver and updserver (default the
+# stand-in), lastversion, version, adtime.
+settings_xml() {
+    local user="" pwd=737373 auto=false users="" lastversion=1.0.0.1 version=1.0.0.1 adtime=""
+    local appserver="http://$VELMARIN_DEVSERVICE" updserver="http://$VELMARIN_DEVSERVICE"
+    local arg name
+    for arg in "$@"; do
+        name=${arg%%=*}
+        case $name in
+            user | pwd | auto | users | lastversion | version | adtime | appserver | updserver)
+                printf -v "$name" '%s' "${arg#*=}" ;;
+            *) fail "settings_xml: unknown $arg" ;;
+        esac
+    done
+    local list="" u
+    for u in $users; do list+="<user name=\"$u\" />"; done
+    printf '%s' "<velmarin><userinfo><defaultuser><username>$user</username><userpwd>$pwd</userpwd></defaultuser><userlist>$list</userlist></userinfo><loginset><autologin>$auto</autologin></loginset><hotkeyset><allowhotkey>1</allowhotkey><ctrlkey>1</ctrlkey><shiftkey>0</shiftkey><altkey>1</altkey><codekey>Z</codekey></hotkeyset><serverinfo><appserver>$appserver</appserver><updserver>$updserver</updserver></serverinfo><updateinfo><lastversion>$lastversion</lastversion><version>$version</version><adtime>$adtime</adtime><filelist /></updateinfo><soundset><isopen>false</isopen><soundlist /></soundset></velmarin>"
+}
+
+# Ends the program if it still runs: for the scripts' exit traps.
+stop_app() {
+    [ -n "${app_pid:-}" ] || return 0
+    kill "$app_pid" 2>/dev/null || true
+    wait "$app_pid" 2>/dev/null || true
+    app_pid=""
+}
+
+# Starts the program in the folder and waits for its login dialog.
+start_login() { # folder
+    start_app "$1"
+    ui wait --title "$login_title" --timeout 20000 >/dev/null || fail "no login dialog"
+}
+
+# The text of the control with the id in the output of "ui texts".
+control_text() { # texts, id
+    awk -F'\t' -v id="$2" 'NR > 1 && $2 == id { print $3; exit }' <<<"$1"
+}
+
+# Expects a message box with the caption and the text, owned by the window
+# titled as the third argument when one is given; closes it with OK.
+expect_box() { # caption, text, [owner title]
+    ui wait --title "$1" --timeout 20000 >/dev/null || fail "no box captioned \"$1\" (expected \"$2\")"
+    local texts
+    texts=$(ui texts --title "$1")
+    echo "$texts"
+    grep -qF -- "$2" <<<"$texts" || fail "the box \"$1\" does not say \"$2\""
+    if [ $# -ge 3 ]; then
+        [ "$(ui owner --title "$1")" = "$3" ] || fail "the box \"$1\" is not owned by \"$3\""
+    fi
+    ui click --title "$1" --id 1 || fail "no OK in the box \"$1\""
+    ui gone --title "$1" --timeout 15000 || fail "the box \"$1\" stayed"
+}
+
+# Closes the login dialog with its close button and waits for the program to end.
+close_login() {
+    ui click --title "$login_title" --id 1001 || fail "no close button"
+    wait_app_end 20
+}
+
+# Keys that erase a box's text of up to n characters: {END} and n {BACKSPACE}.
+erase_keys() { # n
+    local keys="{END}" i
+    for ((i = 0; i < $1; i++)); do keys+="{BACKSPACE}"; done
+    printf '%s' "$keys"
 }

@@ -35,7 +35,7 @@ template <typename Owner, typename... Args> std::shared_ptr<void> Own(Args&&... 
 }
 
 TEST(Handles, EachOwnerClosesWhatItHoldsWhenItGoes) {
-    constexpr wchar_t kLibrary[] = L"msimg32.dll"; // one the tests do not load otherwise
+    constexpr wchar_t kLibrary[] = L"dciman32.dll"; // one the tests do not load otherwise
     ASSERT_EQ(GetModuleHandleW(kLibrary), nullptr);
     HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));

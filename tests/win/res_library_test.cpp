@@ -100,8 +100,8 @@ struct Entry {
 constexpr Entry kEntries[] = {
     {109, Kind::Bitmap, 28, 20},   {110, Kind::Bitmap, 28, 20},  {111, Kind::Bitmap, 28, 20},
     {112, Kind::Bitmap, 28, 20},   {113, Kind::Bitmap, 28, 20},  {114, Kind::Bitmap, 28, 20},
-    {117, Kind::Bitmap, 305, 249}, {120, Kind::Icon, 0, 0},      {121, Kind::Icon, 0, 0},
-    {123, Kind::Gif, 288, 28},     {127, Kind::Bitmap, 264, 80}, {128, Kind::Bitmap, 16, 16},
+    {117, Kind::Bitmap, 305, 230}, {120, Kind::Icon, 0, 0},      {121, Kind::Icon, 0, 0},
+    {123, Kind::Gif, 288, 28},     {127, Kind::Bitmap, 264, 74}, {128, Kind::Bitmap, 16, 16},
     {129, Kind::Bitmap, 16, 16},   {130, Kind::Bitmap, 16, 16},  {132, Kind::Bitmap, 32, 32},
     {133, Kind::Icon, 0, 0},
 };

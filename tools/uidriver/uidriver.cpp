@@ -3,6 +3,8 @@
 // scripts compare Chinese texts whatever the console's code page.
 #include <windows.h>
 
+#include <tlhelp32.h>
+
 #include <fcntl.h>
 #include <io.h>
 
@@ -34,11 +36,24 @@ constexpr wchar_t kUsage[] =
     L"  texts WINDOW                    print its title, then class<TAB>id<TAB>text of each\n"
     L"                                  visible control (line breaks and tabs as \\n \\r \\t)\n"
     L"  click WINDOW --id N | --text S  click a button or a notifying static control\n"
+    L"  press WINDOW --id N | --text S  press and release the left mouse button at the\n"
+    L"                                  control's centre (for controls that act on the mouse)\n"
+    L"  check WINDOW --id N             print a check box's state: 0, 1 or 2 (indeterminate)\n"
+    L"  focus WINDOW --id N             give control N the focus as the dialog manager does\n"
     L"  keys  WINDOW --keys K [--id N]  type K into the focused control (or control N);\n"
     L"                                  {ENTER} {ESC} {TAB} {BACKSPACE} {DELETE} {HOME} {END}\n"
     L"                                  {LEFT} {RIGHT} {UP} {DOWN} {SPACE} {LBRACE} {RBRACE}\n"
     L"  close WINDOW                    send the window WM_CLOSE\n"
+    L"  rect  WINDOW [--id N]           print the window's (or control's) screen rectangle as it\n"
+    L"                                  is seen, a shaped window's cut to its shape's bounds:\n"
+    L"                                  left top right bottom\n"
+    L"  move  WINDOW --x X --y Y        move the window's top-left corner to X,Y on the screen\n"
+    L"  owner WINDOW                    print the title of the window's owner (empty if none)\n"
     L"  list                            every top-level window: handle, class, title, visible\n"
+    L"  hold-mutex --name N             create the named mutex, print \"held\", keep it for MS\n"
+    L"  never [WINDOW] --while EXE      print \"watching\", then watch while the program EXE runs\n"
+    L"                                  (it must start and end within MS): fail if it shows a\n"
+    L"                                  visible top-level window (matching WINDOW, when given)\n"
     L"Waits last up to MS milliseconds (10000); exit code 1 on a time-out, 2 on a usage error.\n";
 
 struct Options {
@@ -47,7 +62,11 @@ struct Options {
     std::optional<std::wstring> className;
     std::optional<std::wstring> text;
     std::optional<std::wstring> keys;
+    std::optional<std::wstring> name;
+    std::optional<std::wstring> whileProgram;
     std::optional<int> id;
+    std::optional<int> x;
+    std::optional<int> y;
     DWORD timeout = kDefaultTimeoutMs;
 };
 
@@ -270,12 +289,15 @@ bool IsCheckOrRadio(HWND control) {
     }
 }
 
-int Click(const Options& options) {
-    struct Target {
-        HWND window = nullptr;
-        HWND control = nullptr;
-        explicit operator bool() const { return control != nullptr; }
-    };
+// A window and one of its visible controls, found within the time-out.
+struct Target {
+    HWND window = nullptr;
+    HWND control = nullptr;
+    explicit operator bool() const { return control != nullptr; }
+};
+
+// Finds the control named by the options; on failure, error holds the message.
+Target FindTarget(const Options& options, std::wstring& error) {
     Target target = PollFor(options.timeout, [&] {
         Target t;
         t.window = FindVisible(options);
@@ -284,10 +306,18 @@ int Click(const Options& options) {
         return t;
     });
     if (!target.window)
-        return Fail(L"no " + Describe(options) + After(options.timeout));
-    if (!target.control)
-        return Fail(L"no visible " + DescribeControl(options) + L" in the " + Describe(options) +
-                    After(options.timeout));
+        error = L"no " + Describe(options) + After(options.timeout);
+    else if (!target.control)
+        error = L"no visible " + DescribeControl(options) + L" in the " + Describe(options) +
+                After(options.timeout);
+    return target;
+}
+
+int Click(const Options& options) {
+    std::wstring error;
+    Target target = FindTarget(options, error);
+    if (!target)
+        return Fail(error);
     if (!IsWindowEnabled(target.control))
         return Fail(DescribeControl(options) + L" is disabled");
     // Posted, not sent: a click that opens a modal box must not block the driver.
@@ -301,6 +331,38 @@ int Click(const Options& options) {
                      reinterpret_cast<LPARAM>(target.control));
     }
     Settle(target.window);
+    return kExitOk;
+}
+
+// The mouse messages a person's click leaves in the control's queue, for controls that act on
+// button down and up themselves (a link takes the capture on down and acts on up). Posted, so
+// that what the click opens cannot block the driver.
+int Press(const Options& options) {
+    std::wstring error;
+    Target target = FindTarget(options, error);
+    if (!target)
+        return Fail(error);
+    if (!IsWindowEnabled(target.control))
+        return Fail(DescribeControl(options) + L" is disabled");
+    RECT client{};
+    GetClientRect(target.control, &client);
+    LPARAM centre = MAKELPARAM((client.left + client.right) / 2, (client.top + client.bottom) / 2);
+    PostMessageW(target.control, WM_MOUSEMOVE, 0, centre);
+    PostMessageW(target.control, WM_LBUTTONDOWN, MK_LBUTTON, centre);
+    PostMessageW(target.control, WM_LBUTTONUP, 0, centre);
+    Settle(target.window);
+    return kExitOk;
+}
+
+int Check(const Options& options) {
+    std::wstring error;
+    Target target = FindTarget(options, error);
+    if (!target)
+        return Fail(error);
+    DWORD_PTR state = 0;
+    if (!SendMessageTimeoutW(target.control, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &state))
+        return Fail(DescribeControl(options) + L" did not answer");
+    Write(stdout, std::to_wstring(state) + L"\n");
     return kExitOk;
 }
 
@@ -395,6 +457,123 @@ int Keys(const Options& options) {
     return kExitOk;
 }
 
+int Rect(const Options& options) {
+    HWND hwnd = nullptr;
+    if (options.id) {
+        std::wstring error;
+        Target target = FindTarget(options, error);
+        if (!target)
+            return Fail(error);
+        hwnd = target.control;
+    } else {
+        hwnd = PollFor(options.timeout, [&] { return FindVisible(options); });
+        if (!hwnd)
+            return Fail(L"no " + Describe(options) + After(options.timeout));
+    }
+    RECT rect{};
+    GetWindowRect(hwnd, &rect);
+    // A window drawn from a bitmap may end inside its rectangle; what shows is its shape.
+    RECT shape{};
+    if (GetWindowRgnBox(hwnd, &shape) != ERROR && !IsRectEmpty(&shape)) {
+        OffsetRect(&shape, rect.left, rect.top);
+        IntersectRect(&rect, &rect, &shape);
+    }
+    Write(stdout, std::to_wstring(rect.left) + L" " + std::to_wstring(rect.top) + L" " +
+                      std::to_wstring(rect.right) + L" " + std::to_wstring(rect.bottom) + L"\n");
+    return kExitOk;
+}
+
+// Moves the window as a drag would end: its thread gets the position change and WM_MOVE.
+int Move(const Options& options) {
+    HWND hwnd = PollFor(options.timeout, [&] { return FindVisible(options); });
+    if (!hwnd)
+        return Fail(L"no " + Describe(options) + After(options.timeout));
+    if (!SetWindowPos(hwnd, nullptr, *options.x, *options.y, 0, 0,
+                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE))
+        return Fail(L"cannot move the " + Describe(options));
+    Settle(hwnd);
+    return kExitOk;
+}
+
+int Owner(const Options& options) {
+    HWND hwnd = PollFor(options.timeout, [&] { return FindVisible(options); });
+    if (!hwnd)
+        return Fail(L"no " + Describe(options) + After(options.timeout));
+    HWND owner = GetWindow(hwnd, GW_OWNER);
+    Write(stdout, (owner ? Escaped(TitleOf(owner)) : std::wstring()) + L"\n");
+    return kExitOk;
+}
+
+// Stands for another running copy that holds a name: the name exists until the time-out or until
+// the driver is killed. "held" tells the caller that the name is in place.
+int HoldMutex(const Options& options) {
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, options.name->c_str());
+    if (!mutex)
+        return Fail(L"cannot create the mutex " + *options.name);
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        CloseHandle(mutex);
+        return Fail(L"the mutex " + *options.name + L" exists already");
+    }
+    Write(stdout, L"held\n");
+    Sleep(options.timeout);
+    CloseHandle(mutex);
+    return kExitOk;
+}
+
+// The process ids of the running programs whose file name is exe (any case).
+std::vector<DWORD> ProcessesNamed(const std::wstring& exe) {
+    std::vector<DWORD> ids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return ids;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+        if (_wcsicmp(entry.szExeFile, exe.c_str()) == 0)
+            ids.push_back(entry.th32ProcessID);
+    CloseHandle(snapshot);
+    return ids;
+}
+
+// A visible top-level window of one of the processes that matches the options, or null.
+HWND VisibleWindowOf(const std::vector<DWORD>& processes, const Options& options) {
+    for (HWND hwnd : TopLevelWindows()) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(hwnd, &process);
+        bool ours = false;
+        for (DWORD id : processes)
+            ours = ours || id == process;
+        if (ours && IsWindowVisible(hwnd) && Matches(hwnd, options))
+            return hwnd;
+    }
+    return nullptr;
+}
+
+// Watches a program from its start to its end at a short interval: a window that shows for a
+// moment between two polls of "list" is still caught.
+int Never(const Options& options) {
+    constexpr DWORD kWatchPollMs = 5;
+    ULONGLONG deadline = GetTickCount64() + options.timeout;
+    Write(stdout, L"watching\n");
+    std::vector<DWORD> processes;
+    while (processes.empty()) {
+        if (GetTickCount64() >= deadline)
+            return Fail(L"no program " + *options.whileProgram + L" started" + After(options.timeout));
+        processes = ProcessesNamed(*options.whileProgram);
+        Sleep(kWatchPollMs);
+    }
+    for (;;) {
+        if (HWND shown = VisibleWindowOf(processes, options))
+            return Fail(*options.whileProgram + L" showed a window: " + ClassOf(shown) + L" \"" +
+                        Escaped(TitleOf(shown)) + L"\"");
+        if (ProcessesNamed(*options.whileProgram).empty())
+            return kExitOk;
+        if (GetTickCount64() >= deadline)
+            return Fail(*options.whileProgram + L" still running" + After(options.timeout));
+        Sleep(kWatchPollMs);
+    }
+}
+
 int Close(const Options& options) {
     HWND hwnd = PollFor(options.timeout, [&] { return FindVisible(options); });
     if (!hwnd)
@@ -439,12 +618,20 @@ std::wstring ParseArguments(int argc, wchar_t** argv, Options& options) {
             options.text = value;
         } else if (name == L"--keys") {
             options.keys = value;
-        } else if (name == L"--id" || name == L"--timeout") {
+        } else if (name == L"--name") {
+            options.name = value;
+        } else if (name == L"--while") {
+            options.whileProgram = value;
+        } else if (name == L"--id" || name == L"--timeout" || name == L"--x" || name == L"--y") {
             std::optional<long> number = Number(value);
             if (!number)
                 return name + L" needs a number";
             if (name == L"--id")
                 options.id = static_cast<int>(*number);
+            else if (name == L"--x")
+                options.x = static_cast<int>(*number);
+            else if (name == L"--y")
+                options.y = static_cast<int>(*number);
             else
                 options.timeout = static_cast<DWORD>(*number);
         } else {
@@ -458,19 +645,46 @@ int Run(const Options& options) {
     const std::wstring& command = options.command;
     if (command == L"list")
         return List();
+    if (command == L"hold-mutex") {
+        if (!options.name)
+            return UsageError(L"hold-mutex needs --name");
+        return HoldMutex(options);
+    }
+    if (command == L"never") {
+        if (!options.whileProgram)
+            return UsageError(L"never needs --while");
+        return Never(options);
+    }
     bool named = options.title || options.className;
-    if (command == L"wait" || command == L"gone" || command == L"texts" || command == L"close") {
+    if (command == L"wait" || command == L"gone" || command == L"texts" || command == L"close" ||
+        command == L"rect" || command == L"owner") {
         if (!named)
             return UsageError(command + L" needs --title or --class");
         return command == L"wait"    ? Wait(options)
                : command == L"gone"  ? Gone(options)
                : command == L"texts" ? Texts(options)
+               : command == L"rect"  ? Rect(options)
+               : command == L"owner" ? Owner(options)
                                      : Close(options);
     }
-    if (command == L"click") {
+    if (command == L"click" || command == L"press") {
         if (!named || options.id.has_value() == options.text.has_value())
-            return UsageError(L"click needs --title or --class, and one of --id and --text");
-        return Click(options);
+            return UsageError(command + L" needs --title or --class, and one of --id and --text");
+        return command == L"click" ? Click(options) : Press(options);
+    }
+    if (command == L"check" || command == L"focus") {
+        if (!named || !options.id)
+            return UsageError(command + L" needs --title or --class, and --id");
+        if (command == L"check")
+            return Check(options);
+        Options focus = options;
+        focus.keys = L"";
+        return Keys(focus);
+    }
+    if (command == L"move") {
+        if (!named || !options.x || !options.y)
+            return UsageError(L"move needs --title or --class, --x and --y");
+        return Move(options);
     }
     if (command == L"keys") {
         if (!named || !options.keys)

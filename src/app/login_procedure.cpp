@@ -1,0 +1,60 @@
+#include "app/login_procedure.h"
+
+#include "app/account_lock.h"
+#include "protocol/service_client.h"
+
+#include <wininet.h>
+
+#include <cwchar>
+#include <vector>
+
+namespace {
+
+constexpr wchar_t kDuplicateFormat[] = L"你已经登录一个相同Velmarin账号：%ls，不能重复登录！";
+constexpr wchar_t kDuplicateCaption[] = L"Velmarin";
+constexpr wchar_t kSendFailed[] = L"发送失败，请检查网络!";
+constexpr wchar_t kLoginCaption[] = L"登录";
+constexpr wchar_t kCookieUrlSuffix[] = L"/#";
+constexpr UINT kMessageBox = MB_OK | MB_ICONEXCLAMATION;
+
+std::wstring DuplicateMessage(const std::wstring& number) {
+    std::vector<wchar_t> text(std::wcslen(kDuplicateFormat) + number.size() + 1);
+    std::swprintf(text.data(), text.size(), kDuplicateFormat, number.c_str());
+    return text.data();
+}
+
+} // namespace
+
+CSignInResult SignIn(const std::wstring& number, const std::wstring& password, const std::wstring& appServer,
+                     CUserSession& session) {
+    CSignInResult result = ExchangeSignIn(number, password);
+    if (result.outcome != SignInOutcome::kSignedIn)
+        return result;
+    session = {number, password, result.sessionId, result.skey};
+    CaptureSessionCookie(result.setCookie);
+    // The pages the main window opens go out as this session.
+    const std::wstring url = appServer + kCookieUrlSuffix;
+    InternetSetCookieW(url.c_str(), nullptr, SessionCookie().c_str());
+    return result;
+}
+
+bool Login(HWND owner, const std::wstring& number, const std::wstring& password,
+           const std::wstring& appServer, CUserSession& session) {
+    if (AccountLockHeldElsewhere(number)) {
+        MessageBoxW(owner, DuplicateMessage(number).c_str(), kDuplicateCaption, kMessageBox);
+        return false;
+    }
+    const CSignInResult result = SignIn(number, password, appServer, session);
+    switch (result.outcome) {
+    case SignInOutcome::kSignedIn:
+        return true;
+    case SignInOutcome::kSendFailed:
+        MessageBoxW(owner, kSendFailed, kLoginCaption, kMessageBox);
+        return false;
+    case SignInOutcome::kTokenRefused:
+    case SignInOutcome::kLoginRefused:
+        MessageBoxW(owner, result.message.c_str(), kLoginCaption, kMessageBox);
+        return false;
+    }
+    return false;
+}

@@ -1,0 +1,297 @@
+// The download worker against the stand-in service named in VELMARIN_DEVSERVICE,
+// and against a scripted loopback server for lengths the stand-in never announces.
+#include "../core/http_test_server.h"
+#include "dialog_template.h"
+#include "framework/dialog.h"
+#include "protocol/http_client.h"
+#include "update/download_file_wnd.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+// Runs this thread's messages until done() or the time is up.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000) {
+    for (const ULONGLONG end = GetTickCount64() + timeoutMs; !done();) {
+        if (GetTickCount64() >= end)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);)
+            DispatchMessageW(&msg);
+    }
+    return true;
+}
+
+// What the handlers saw; kept outside the window so that it outlives it.
+struct CSeen {
+    Calls calls; // a run of progress calls counts once
+    std::vector<std::pair<DWORD, DWORD>> progress;
+    std::wstring time;
+    std::vector<BYTE> data; // with the 8 bytes behind
+
+    void Call(const char* name) {
+        if (calls.empty() || calls.back() != name)
+            calls.push_back(name);
+    }
+    bool Ended() const { return !calls.empty() && (calls.back() == "finished" || calls.back() == "error"); }
+};
+
+class CRecordingWnd : public FCDownloadFileWndBase<CDialog> {
+public:
+    CRecordingWnd(CSeen& seen, int checkAnswer = 1)
+        : FCDownloadFileWndBase<CDialog>(Template()), m_seen(seen), m_checkAnswer(checkAnswer) {
+        Create();
+    }
+
+protected:
+    int OnCheckTime(const std::wstring&, const std::wstring& time) override {
+        m_seen.Call("check");
+        m_seen.time = time;
+        return m_checkAnswer;
+    }
+    void OnDownFinished(const std::wstring&, const BYTE* data, DWORD size) override {
+        m_seen.Call("finished");
+        m_seen.data.assign(data, data + size + 8);
+    }
+    void OnProxyValidate(const std::wstring&, std::wstring& user, std::wstring& password) override {
+        m_seen.Call("proxy");
+        user = L"user";
+        password = L"secret";
+    }
+    void OnDownError(const std::wstring&) override { m_seen.Call("error"); }
+    void OnStartDownload(const std::wstring&) override { m_seen.Call("start"); }
+    void OnDownProgress(const std::wstring&, DWORD done, DWORD total) override {
+        m_seen.Call("progress");
+        m_seen.progress.emplace_back(done, total);
+    }
+
+private:
+    static const DLGTEMPLATE* Template() {
+        static const CDialogTemplate dialog(WS_POPUP, L"download test");
+        return dialog.get();
+    }
+
+    CSeen& m_seen;
+    int m_checkAnswer;
+};
+
+int TempFileCount() {
+    wchar_t folder[MAX_PATH + 1];
+    GetTempPathW(MAX_PATH + 1, folder);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((std::wstring(folder) + L"foo*.tmp").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return 0;
+    int count = 1;
+    while (FindNextFileW(search, &found))
+        ++count;
+    FindClose(search);
+    return count;
+}
+
+class DownloadService : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* address = std::getenv("VELMARIN_DEVSERVICE");
+        if (!address || !*address)
+            GTEST_SKIP() << "VELMARIN_DEVSERVICE is not set";
+        base = L"http://" + std::wstring(address, address + std::strlen(address));
+    }
+
+    // Resets the stand-in, sets its advertisement up and returns the size of its body.
+    long long Serve(const std::string& json) {
+        CHttpRequest request;
+        request.method = L"POST";
+        request.contentType = L"application/json";
+        request.body = "{}";
+        EXPECT_TRUE(control.Exchange(base + L"/control/reset", request));
+        request.body = json;
+        EXPECT_TRUE(control.Exchange(base + L"/control/ad", request) && control.Status() == 200) << json;
+        const size_t at = control.Body().find("\"size\": ");
+        return at == std::string::npos ? -1 : std::atoll(control.Body().c_str() + at + 8);
+    }
+
+    // The served advertisements as logged, once the stand-in has finished with each.
+    std::vector<std::string> Ads() {
+        std::vector<std::string> ads;
+        PumpUntil([&] {
+            EXPECT_TRUE(control.Exchange(base + L"/control/log", CHttpRequest()));
+            const std::string& body = control.Body();
+            ads.clear();
+            for (size_t at = body.find("{\"time\": ", body.find("\"ads\": ")), next; at != std::string::npos;
+                 at = next)
+                ads.push_back(body.substr(at, (next = body.find("{\"time\": ", at + 1)) - at));
+            return body.find("\"ended\": null") == std::string::npos;
+        });
+        return ads;
+    }
+    static bool Complete(const std::string& ad) { return ad.find("\"complete\": true") != std::string::npos; }
+
+    std::wstring Url() const { return base + L"/ad/loginad.gif"; }
+
+    std::wstring base;
+    CAtlHttpClientT control;
+    CSeen seen;
+};
+
+TEST_F(DownloadService, DeliversTheWholeFileWithOrWithoutLength) {
+    for (const bool withLength : {true, false}) {
+        SCOPED_TRACE(withLength ? "Content-Length" : "read to close");
+        seen = {};
+        const int tempFiles = TempFileCount();
+        // Bigger than one read, so that the progress comes in steps.
+        const long long size = Serve(std::string(R"({"padding": 20000, "content_length": )") +
+                                     (withLength ? "true}" : "false}"));
+        CRecordingWnd window(seen);
+        window.StartDownload(Url());
+        ASSERT_TRUE(PumpUntil([&] { return seen.Ended(); }));
+
+        ASSERT_EQ(seen.calls, (Calls{"check", "start", "progress", "finished"}));
+        ASSERT_EQ(static_cast<long long>(seen.data.size()), size + 8);
+        EXPECT_EQ(std::string(seen.data.begin(), seen.data.begin() + 6), "GIF89a");
+        EXPECT_EQ(std::vector<BYTE>(seen.data.end() - 8, seen.data.end()), std::vector<BYTE>(8, 0));
+        EXPECT_EQ(seen.progress.back().first, size);
+        for (size_t i = 0; i < seen.progress.size(); ++i) {
+            const DWORD step = seen.progress[i].first - (i ? seen.progress[i - 1].first : 0);
+            EXPECT_TRUE(step > 0 && step <= 8192) << step;
+            EXPECT_EQ(seen.progress[i].second, withLength ? size : 0);
+        }
+        EXPECT_EQ(TempFileCount(), tempFiles);
+    }
+}
+
+TEST_F(DownloadService, RefusedDownloadsEndInErrorWithoutStarting) {
+    struct Case {
+        const char* ad;
+        int checkAnswer;
+        Calls calls;
+        bool wholeBodySent; // a slow body shows whether the client read on to the end
+        std::wstring time;  // the Last-Modified text as sent, no zone conversion
+    };
+    const Calls refused{"check", "error"};
+    const Case cases[] = {
+        {R"({"status": 404})", 1, {"error"}, true, L""},
+        {R"({"padding": 200000, "piece": 1000, "interval_ms": 20})", 0, refused, false,
+         L"2024-01-01 00:00:00"},
+        {R"({"modified": 1718900000})", 0, refused, true, L"2024-06-20 16:13:20"},
+        {R"({"last_modified": false})", 0, refused, true, L"0000-00-00 00:00:00"},
+        {R"({"status": 407})", 1, {"proxy", "error"}, true, L""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ad);
+        seen = {};
+        Serve(c.ad);
+        CRecordingWnd window(seen, c.checkAnswer);
+        window.StartDownload(Url());
+        ASSERT_TRUE(PumpUntil([&] { return seen.Ended(); }));
+        EXPECT_EQ(seen.calls, c.calls);
+        EXPECT_EQ(seen.time, c.time);
+        const std::vector<std::string> ads = Ads();
+        ASSERT_FALSE(ads.empty());
+        EXPECT_EQ(Complete(ads.back()), c.wholeBodySent) << ads.back();
+        // The platform may answer a proxy challenge again itself, but with what the window gave.
+        if (c.calls.front() == "proxy")
+            EXPECT_NE(ads.back().find(R"(["Proxy-Authorization", "Basic dXNlcjpzZWNyZXQ="])"),
+                      std::string::npos);
+        else
+            EXPECT_EQ(ads.size(), 1u);
+    }
+}
+
+TEST_F(DownloadService, RunsOneDownloadPerUrlAtATime) {
+    Serve(R"({"padding": 4000, "piece": 1000, "interval_ms": 50})");
+    CRecordingWnd window(seen);
+    window.StartDownload(Url());
+    window.StartDownload(Url());
+    ASSERT_TRUE(PumpUntil([&] { return seen.Ended(); }));
+    EXPECT_EQ(Ads().size(), 1u);
+
+    // Once the worker has ended, the same URL starts again.
+    seen = {};
+    ASSERT_TRUE(PumpUntil([&] {
+        window.StartDownload(Url());
+        return seen.Ended();
+    }));
+    EXPECT_EQ(seen.calls.back(), "finished");
+    EXPECT_EQ(Ads().size(), 2u);
+}
+
+TEST_F(DownloadService, DestroyingTheWindowStopsTheTransferPromptly) {
+    struct Case {
+        const char* name;
+        const char* ad;
+        bool transferring; // else the worker waits for the answer to CHECKTIME
+        bool reading;      // blocked reading, else blocked sending to the window being destroyed
+    };
+    const char* slow = R"({"padding": 2000000, "piece": 4096, "interval_ms": 20})";
+    const Case cases[] = {
+        {"checking", slow, false, false},
+        {"answering", slow, true, false},
+        {"trickling", R"({"padding": 2000000, "piece": 100, "interval_ms": 300})", true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        seen = {};
+        Serve(c.ad);
+        auto window = std::make_unique<CRecordingWnd>(seen);
+        window->StartDownload(Url());
+        if (c.transferring) {
+            ASSERT_TRUE(PumpUntil([&] { return !seen.progress.empty(); }));
+        }
+        // Not answering leaves the worker blocked in SendMessage.
+        c.reading ? (void)PumpUntil([] { return false; }, 300) : Sleep(300);
+
+        // Nothing reaches the handlers from the start of the destruction on.
+        const CSeen before = seen;
+        const ULONGLONG start = GetTickCount64();
+        window.reset();
+        EXPECT_LT(GetTickCount64() - start, 3000u);
+        PumpUntil([] { return false; }, 200);
+        EXPECT_EQ(seen.calls, before.calls);
+        EXPECT_EQ(seen.progress.size(), before.progress.size());
+        // A slow server notices the closed connection only at its next piece.
+        if (!c.reading) {
+            EXPECT_NE(Ads().at(0).find("client gone"), std::string::npos);
+        }
+    }
+}
+
+// The registered messages are open to every program: one not sent by our worker carries no record.
+TEST(DownloadLimits, ForeignMessagesReachNoHandler) {
+    CSeen seen;
+    CRecordingWnd window(seen);
+    const CDownloadMessages& ids = DownloadMessages();
+    for (UINT message :
+         {ids.checkTime, ids.downFinished, ids.proxyValidate, ids.error, ids.startDownload, ids.progress})
+        EXPECT_EQ(SendMessageW(window.GetSafeHwnd(), message, 0x1234, 0), 0);
+    EXPECT_TRUE(seen.calls.empty());
+}
+
+TEST(DownloadLimits, LengthsMemoryCannotHoldAreErrors) {
+    // Beyond 4 GB; length + 8 beyond 32 bits; beyond 64 bits.
+    for (const char* length : {"4294967296", "4294967290", "99999999999999999999999"}) {
+        SCOPED_TRACE(length);
+        const std::string reply = std::string("HTTP/1.1 200 OK\r\nContent-Length: ") + length +
+                                  "\r\nConnection: close\r\n\r\nGIF89a";
+        testserver::CLoopbackServer server([&](testserver::CConnection& connection) {
+            if (!connection.ReadRequest().empty())
+                connection.Send(reply);
+        });
+        CSeen seen;
+        CRecordingWnd window(seen);
+        window.StartDownload(server.Url(L"/ad/loginad.gif"));
+        ASSERT_TRUE(PumpUntil([&] { return seen.Ended(); }));
+        EXPECT_EQ(seen.calls, (Calls{"check", "start", "error"}));
+    }
+}
+
+} // namespace

@@ -475,7 +475,7 @@ def build(outdir):
         (128, "BITMAP", "notice_close_pressed.bmp", bitmap(notice_close[2])),
         (129, "BITMAP", "notice_close_normal.bmp", bitmap(notice_close[0])),
         (130, "BITMAP", "notice_close_hover.bmp", bitmap(notice_close[1])),
-        (132, "BITMAP", "notice_picture.bmp", bitmap(notice_picture())),
+        (132, "BITMAP", "notice_picture.bmp", bmp_bytes(notice_picture().rgb_rows())),  # shown as it is: no key
         (133, "ICON", "tray_new_message.ico", icon(icon_new_message)),
     ]
     os.makedirs(outdir, exist_ok=True)

@@ -12,7 +12,7 @@ bin=$root/win/bin
 datfile=$root/native/bin/datfile
 
 mkdir -p "$dest/ad"
-for f in Velmarin.exe Skin.dll res.dll; do cp "$bin/$f" "$dest/"; done
+for f in Velmarin.exe Skin.dll res.dll config.dll; do cp "$bin/$f" "$dest/"; done
 if [ -d "$bin/skin" ]; then rm -rf "$dest/skin"; cp -r "$bin/skin" "$dest/skin"; else mkdir -p "$dest/skin"; fi
 
 xml=$(mktemp)

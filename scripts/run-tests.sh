@@ -17,7 +17,8 @@ note() { printf '%-44s %s\n' "$1" "$2"; }
 gtest() { # name, command...
     local name=$1; shift
     local log=$logs/$name.log
-    "$@" --gtest_brief=1 >"$log" 2>&1
+    # A hung test must fail the run, not stall it.
+    timeout "${TEST_TIMEOUT:-1200}" "$@" --gtest_brief=1 >"$log" 2>&1
     local rc=$?
     local p f
     p=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' "$log" | tail -1)
@@ -36,7 +37,7 @@ gtest() { # name, command...
 single() { # name, command...
     local name=$1; shift
     local log=$logs/$name.log
-    if "$@" >"$log" 2>&1; then
+    if timeout "${SINGLE_TIMEOUT:-600}" "$@" >"$log" 2>&1; then
         passed=$((passed + 1)); note "$name" "passed"
     else
         failed=$((failed + 1)); failures+=("$name"); note "$name" "FAILED"; tail -20 "$log"

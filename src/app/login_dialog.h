@@ -1,6 +1,6 @@
 #pragma once
 #include "app/login_settings_dialog.h"
-#include "app/user_session.h"
+#include "session/core/user_session.h"
 #include "controls/hyper_link.h"
 #include "controls/picture_ex.h"
 #include "controls/skin_btn.h"

@@ -1,9 +1,6 @@
 #include "app/login_procedure.h"
 
 #include "app/account_lock.h"
-#include "protocol/service_client.h"
-
-#include <wininet.h>
 
 #include <cwchar>
 #include <vector>
@@ -14,7 +11,6 @@ constexpr wchar_t kDuplicateFormat[] = L"你已经登录一个相同Velmarin账�
 constexpr wchar_t kDuplicateCaption[] = L"Velmarin";
 constexpr wchar_t kSendFailed[] = L"发送失败，请检查网络!";
 constexpr wchar_t kLoginCaption[] = L"登录";
-constexpr wchar_t kCookieUrlSuffix[] = L"/#";
 constexpr UINT kMessageBox = MB_OK | MB_ICONEXCLAMATION;
 
 std::wstring DuplicateMessage(const std::wstring& number) {
@@ -24,19 +20,6 @@ std::wstring DuplicateMessage(const std::wstring& number) {
 }
 
 } // namespace
-
-CSignInResult SignIn(const std::wstring& number, const std::wstring& password, const std::wstring& appServer,
-                     CUserSession& session) {
-    CSignInResult result = ExchangeSignIn(number, password);
-    if (result.outcome != SignInOutcome::kSignedIn)
-        return result;
-    session = {number, password, result.sessionId, result.skey};
-    CaptureSessionCookie(result.setCookie);
-    // The pages the main window opens go out as this session.
-    const std::wstring url = appServer + kCookieUrlSuffix;
-    InternetSetCookieW(url.c_str(), nullptr, SessionCookie().c_str());
-    return result;
-}
 
 bool Login(HWND owner, const std::wstring& number, const std::wstring& password,
            const std::wstring& appServer, CUserSession& session) {

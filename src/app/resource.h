@@ -4,6 +4,9 @@
 #define IDD_ABOUTBOX 100
 #define IDR_MAINFRAME 132
 
+#define IDS_ABOUTBOX 101
+#define IDD_MAIN 102
+#define IDC_MAIN_VIEW 103
 #define IDD_LOGIN 129
 #define IDD_LOGINSET 130
 #define IDD_WAIT 135

@@ -25,16 +25,6 @@ CVelmarinApp& VelmarinApp() {
     return *static_cast<CVelmarinApp*>(AppInstance());
 }
 
-CUserSession CVelmarinApp::GetSession() const {
-    std::lock_guard lock(m_sessionLock);
-    return m_session;
-}
-
-void CVelmarinApp::SetSession(CUserSession session) {
-    std::lock_guard lock(m_sessionLock);
-    m_session = std::move(session);
-}
-
 bool CVelmarinApp::InitInstance() {
     if (!CApplication::InitInstance())
         return false;
@@ -60,14 +50,43 @@ bool CVelmarinApp::InitInstance() {
 
     CLoginDlg login(*m_settings, m_resources.get(), ProgramFolder());
     if (login.DoModal() == kLoginSignedIn) {
-        SetSession(login.Session());
+        m_session.Set(login.Session());
         m_accountLock = CreateAccountLock(login.Session().userNumber);
+        OpenMainWindow();
     }
     // Without a main window the framework ends the program at once.
     return true;
 }
 
+void CVelmarinApp::OpenMainWindow() {
+    m_mainWindow = std::make_unique<CVelmarinDlg>(*m_settings, m_resources.get(), m_session);
+    if (!m_mainWindow->Create(nullptr))
+        return;
+    HWND main = m_mainWindow->GetSafeHwnd();
+    SetMainWindow(m_mainWindow.get());
+    ShowWindow(main, SW_SHOW);
+
+    // Over the main window until the service's first page has loaded.
+    m_waitWindow = std::make_unique<CWaitDlg>(m_resources.get());
+    if (!m_waitWindow->Create(main))
+        return;
+    HWND wait = m_waitWindow->GetSafeHwnd();
+    RECT parent, own;
+    GetWindowRect(main, &parent);
+    GetWindowRect(wait, &own);
+    SetWindowPos(wait, nullptr, parent.left + (parent.right - parent.left - (own.right - own.left)) / 2,
+                 parent.top + (parent.bottom - parent.top - (own.bottom - own.top)) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowTextW(wait, kWaitWindowTitle);
+    ShowWindow(wait, SW_SHOW);
+}
+
 int CVelmarinApp::ExitInstance() {
+    // The windows first: the main window stops the heartbeat (its service
+    // calls, sounds and notices) and releases the web view's COM objects and
+    // the images that GDI+ and res.dll back.
+    m_mainWindow.reset();
+    m_waitWindow.reset();
     m_accountLock.reset();
     m_gdiplus.reset();
     m_resources.reset();

@@ -1,13 +1,14 @@
 #pragma once
-#include "app/user_session.h"
+#include "app/wait_dialog.h"
 #include "framework/application.h"
 #include "framework/com.h"
 #include "framework/gdiplus_session.h"
 #include "framework/handles.h"
+#include "session/core/user_session.h"
+#include "session/main_window.h"
 #include "settings/sms_setting.h"
 
 #include <memory>
-#include <mutex>
 
 // The program's application object: brings up settings, resources, images,
 // skin and service client in a fixed order, runs the sign-in, and takes it
@@ -20,22 +21,25 @@ public:
     CSMSSetting& Settings() { return *m_settings; }
     // res.dll, the library of the windows' bitmaps, icons and GIFs; borrowed.
     HMODULE ResourceModule() const { return m_resources.get(); }
-    // Copies, safe on any thread.
-    CUserSession GetSession() const;
-    void SetSession(CUserSession session);
+    // The signed-in user, shared with the heartbeat worker.
+    CSessionRecord& Session() { return m_session; }
 
 protected:
     bool InitInstance() override;
     int ExitInstance() override;
 
 private:
+    void OpenMainWindow();
+
     unique_oleuninitialize_call m_ole;
     std::unique_ptr<CSMSSetting> m_settings; // set only once loaded: only loaded settings are saved
     unique_hmodule m_resources;
     unique_gdiplus_token m_gdiplus;
     unique_handle m_accountLock; // held from sign-in until exit
-    mutable std::mutex m_sessionLock;
-    CUserSession m_session; // guarded by m_sessionLock
+    CSessionRecord m_session;
+    // Both hold COM, GDI+ and res.dll objects: they go before those libraries.
+    std::unique_ptr<CVelmarinDlg> m_mainWindow;
+    std::unique_ptr<CWaitDlg> m_waitWindow;
 };
 
 // The program's one application object.

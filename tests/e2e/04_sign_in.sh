@@ -14,10 +14,10 @@ ui keys --title "$login_title" --id 1008 --keys 'abc124{ENTER}'
 expect_box 登录 无效账号/密码 "$login_title"
 ui wait --title "$login_title" --timeout 0 >/dev/null || fail "a refused login closed the dialog"
 ui keys --title "$login_title" --id 1008 --keys "$(erase_keys 6)abc123{ENTER}"
-wait_app_end 20
+exit_signed_in
 log=$(service_commands)
 echo "$log"
-[ "$log" = $'1000 0\n1002 11000\n1000 0\n1002 0' ] || fail "commands sent"
+[ "$log" = $'1000 0\n1002 11000\n1000 0\n1002 0\n1004 0' ] || fail "commands sent"
 saved=$(read_settings "$dir/velmarin.dat")
 echo "$saved"
 grep -qF '<username>05512345678</username><userpwd>737373</userpwd>' <<<"$saved" || fail "default user"
@@ -34,8 +34,8 @@ ui keys --title "$login_title" --id 1008 --keys 密码123
 ui click --title "$login_title" --id 1009
 [ "$(ui check --title "$login_title" --id 1009)" = 1 ] || fail "auto-login box not checked"
 ui keys --title "$login_title" --id 1008 --keys '{ENTER}'
-wait_app_end 20
-[ "$(service_commands)" = $'1000 0\n1002 0' ] || fail "second sign-in"
+exit_signed_in
+[ "$(service_commands)" = $'1000 0\n1002 0\n1004 0' ] || fail "second sign-in"
 saved=$(read_settings "$dir/velmarin.dat")
 echo "$saved"
 grep -qF '<username>01087654321</username><userpwd>密码123</userpwd>' <<<"$saved" || fail "default user"

@@ -29,5 +29,5 @@ log=$(service GET log)
 
 stop_holder
 ui keys --title "$login_title" --id 1008 --keys '{ENTER}'
-wait_app_end 20
-[ "$(service_commands)" = $'1000 0\n1002 0' ] || fail "no sign-in after the other copy ended"
+exit_signed_in
+[ "$(service_commands)" = $'1000 0\n1002 0\n1004 0' ] || fail "no sign-in after the other copy ended"

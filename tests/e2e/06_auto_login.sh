@@ -1,14 +1,14 @@
 # Auto-login: with a valid stored account the program signs in during start-up
-# and never shows a window; with a refused one it says so, then shows the
-# dialog with the number filled in and auto-login unchecked.
+# and never shows the login dialog; with a refused one it says so, then shows
+# the dialog with the number filled in and auto-login unchecked.
 source "$(dirname "$0")/lib.sh"
 dir=$(login_folder)
 watch_pid=""
 trap 'stop_app; [ -z "$watch_pid" ] || kill "$watch_pid" 2>/dev/null; rm -rf "$dir"' EXIT
 
 # Watches Velmarin.exe from its start to its end; "ui never" prints once it looks.
-start_watched() {
-    ui_background never --while Velmarin.exe --timeout 40000 >"$dir/watch.out" 2>&1
+start_watched() { # [window options]
+    ui_background never "$@" --while Velmarin.exe --timeout 60000 >"$dir/watch.out" 2>&1
     watch_pid=$!
     for _ in $(seq 100); do grep -q watching "$dir/watch.out" && break; sleep 0.1; done
     start_app "$dir"
@@ -23,12 +23,12 @@ watch_result() {
 
 service POST reset >/dev/null
 write_settings "$(settings_xml user=05512345678 pwd=abc123 auto=true users=05512345678)" "$dir/velmarin.dat"
-start_watched
-watch_result || fail "a window showed during auto-login"
-wait_app_end 10
+start_watched --title "$login_title"
+exit_signed_in
+watch_result || fail "the login dialog showed during auto-login"
 log=$(service_commands)
 echo "$log"
-[ "$log" = $'1000 0\n1002 0' ] || fail "auto-login did not sign in"
+[ "$log" = $'1000 0\n1002 0\n1004 0' ] || fail "auto-login did not sign in"
 grep -qF '<userpwd>abc123</userpwd>' <<<"$(read_settings "$dir/velmarin.dat")" || fail "stored password lost"
 
 service POST reset >/dev/null

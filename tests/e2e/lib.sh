@@ -155,3 +155,107 @@ erase_keys() { # n
     for ((i = 0; i < $1; i++)); do keys+="{BACKSPACE}"; done
     printf '%s' "$keys"
 }
+
+# ---- The main window and the session ----
+
+main_title=Velmarin
+session_user=05512345678
+session_password=abc123
+
+# Settings that sign the built-in user in at start-up.
+write_auto_login() { # folder, [more settings_xml arguments]
+    local dir=$1
+    shift
+    write_settings "$(settings_xml user=$session_user pwd=$session_password auto=true "$@")" "$dir/velmarin.dat"
+}
+
+# Starts the program (signing in by itself) and waits for the wait window over
+# the main window; the main window's handle is in $main_window.
+start_session() { # folder
+    start_app "$1"
+    await_main_window
+}
+
+# After a sign-in: waits for the wait window over the main window; $main_window.
+await_main_window() {
+    ui wait --title loading --timeout 20000 >/dev/null || fail "no wait window after sign-in"
+    main_window=$(ui list | awk -F'\t' -v t="$main_title" '$2 == "#32770" && $3 == t && $4 == 1 { print $1; exit }')
+    [ -n "$main_window" ] || fail "no main window under the wait window"
+}
+
+# Under Wine no page loads: close the wait window and start the session as the page would.
+page_loaded() {
+    ui close --title loading >/dev/null
+    ui gone --title loading --timeout 15000 || fail "the wait window stayed"
+    ui send --title "$main_title" --class '#32770' --message 1224 >/dev/null || fail "WM_START_SESSION unanswered"
+}
+
+# "handle class title" of each visible top-level window.
+visible_windows() { ui list | awk -F'\t' '$4 == 1 { print $1 "\t" $2 "\t" $3 }'; }
+
+# Waits for a visible "Velmarin" box other than the main window; prints its handle.
+wait_main_box() { # seconds
+    local end=$((SECONDS + $1)) h
+    while :; do
+        h=$(visible_windows | awk -F'\t' -v t="$main_title" -v m="${main_window:-}" \
+            '$2 == "#32770" && $3 == t && $1 != m { print $1; exit }')
+        [ -n "$h" ] && { echo "$h"; return 0; }
+        [ $SECONDS -lt $end ] || return 1
+        sleep 0.2
+    done
+}
+
+# Waits until the window with the handle is no longer visible.
+wait_handle_gone() { # handle, seconds
+    local end=$((SECONDS + $2))
+    while visible_windows | grep -q "^$1"$'\t'; do
+        [ $SECONDS -lt $end ] || return 1
+        sleep 0.2
+    done
+}
+
+# Expects a "Velmarin" box (not the main window) saying the text; presses the
+# button with the id (default: OK) and waits for the box to go.
+expect_main_box() { # text, [button id]
+    local h texts
+    h=$(wait_main_box 20) || fail "no box saying \"$1\""
+    texts=$(ui texts --title "$main_title")
+    echo "$texts"
+    grep -qF -- "$1" <<<"$texts" || fail "the box does not say \"$1\""
+    ui click --title "$main_title" --id "${2:-1}" || fail "no button ${2:-1} in the box \"$1\""
+    wait_handle_gone "$h" 15 || fail "the box \"$1\" stayed"
+}
+
+# The tray menu's commands, sent as the menu would; a box opened by the command
+# keeps the message unanswered, hence the short wait.
+tray_command() { # id
+    ui send --title "$main_title" --class '#32770' --message 273 --wparam "$1" --timeout 1500 >/dev/null 2>&1 || true
+}
+tray_exit() { tray_command 32783; }
+tray_settings() { tray_command 32782; }
+
+# Blocks until the log holds count entries of the code from index since on.
+service_wait() { # code, count, since, seconds
+    service POST wait "{\"code\": \"$1\", \"count\": $2, \"since\": $3, \"timeout\": $4}" | jq -e .complete >/dev/null
+}
+
+# Number of entries in the service's log.
+log_length() { service GET log | jq '.commands | length'; }
+
+# Number of logged commands of the code.
+count_code() { service_commands | awk -v c="$1" '$1 == c' | wc -l; }
+
+# Waits for the captionless notice popup; prints its texts.
+notice_texts() {
+    ui wait --title '' --class '#32770' --timeout 20000 >/dev/null || fail "no notice popup"
+    ui texts --title '' --class '#32770'
+}
+
+# After a sign-in: the main window comes up; exit from the tray, answer Yes and
+# wait for the program to end (it logs out and saves the settings).
+exit_signed_in() {
+    await_main_window
+    tray_exit
+    expect_main_box 是否退出Velmarin客户端？ 6
+    wait_app_end 30
+}

@@ -49,6 +49,7 @@ constexpr wchar_t kUsage[] =
     L"                                  left top right bottom\n"
     L"  move  WINDOW --x X --y Y        move the window's top-left corner to X,Y on the screen\n"
     L"  owner WINDOW                    print the title of the window's owner (empty if none)\n"
+    L"  send  WINDOW --message N [--wparam W] [--lparam L]  send message N; print the answer\n"
     L"  list                            every top-level window: handle, class, title, visible\n"
     L"  hold-mutex --name N             create the named mutex, print \"held\", keep it for MS\n"
     L"  never [WINDOW] --while EXE      print \"watching\", then watch while the program EXE runs\n"
@@ -67,6 +68,9 @@ struct Options {
     std::optional<int> id;
     std::optional<int> x;
     std::optional<int> y;
+    std::optional<int> message;
+    long wParam = 0;
+    long lParam = 0;
     DWORD timeout = kDefaultTimeoutMs;
 };
 
@@ -583,6 +587,20 @@ int Close(const Options& options) {
     return kExitOk;
 }
 
+// Sends the window a message and prints its answer;
+// fails when the window's thread does not answer within the time-out.
+int Send(const Options& options) {
+    HWND hwnd = PollFor(options.timeout, [&] { return FindVisible(options); });
+    if (!hwnd)
+        return Fail(L"no " + Describe(options) + After(options.timeout));
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutW(hwnd, static_cast<UINT>(*options.message), static_cast<WPARAM>(options.wParam),
+                             static_cast<LPARAM>(options.lParam), SMTO_ABORTIFHUNG, options.timeout, &answer))
+        return Fail(L"no answer from " + Describe(options) + After(options.timeout));
+    Write(stdout, std::to_wstring(answer) + L"\n");
+    return kExitOk;
+}
+
 int List() {
     std::wstring out;
     for (HWND hwnd : TopLevelWindows())
@@ -622,7 +640,8 @@ std::wstring ParseArguments(int argc, wchar_t** argv, Options& options) {
             options.name = value;
         } else if (name == L"--while") {
             options.whileProgram = value;
-        } else if (name == L"--id" || name == L"--timeout" || name == L"--x" || name == L"--y") {
+        } else if (name == L"--id" || name == L"--timeout" || name == L"--x" || name == L"--y" ||
+                   name == L"--message" || name == L"--wparam" || name == L"--lparam") {
             std::optional<long> number = Number(value);
             if (!number)
                 return name + L" needs a number";
@@ -632,6 +651,12 @@ std::wstring ParseArguments(int argc, wchar_t** argv, Options& options) {
                 options.x = static_cast<int>(*number);
             else if (name == L"--y")
                 options.y = static_cast<int>(*number);
+            else if (name == L"--message")
+                options.message = static_cast<int>(*number);
+            else if (name == L"--wparam")
+                options.wParam = *number;
+            else if (name == L"--lparam")
+                options.lParam = *number;
             else
                 options.timeout = static_cast<DWORD>(*number);
         } else {
@@ -680,6 +705,11 @@ int Run(const Options& options) {
         Options focus = options;
         focus.keys = L"";
         return Keys(focus);
+    }
+    if (command == L"send") {
+        if (!named || !options.message)
+            return UsageError(L"send needs --title or --class, and --message");
+        return Send(options);
     }
     if (command == L"move") {
         if (!named || !options.x || !options.y)

@@ -1,4 +1,4 @@
-#include "app/about_dialog.h"
+#include "session/about_dialog.h"
 
 #include "app/resource.h"
 #include "skin/skin.h"

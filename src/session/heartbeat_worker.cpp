@@ -1,0 +1,143 @@
+#include "session/heartbeat_worker.h"
+
+#include "session/session_sign_in.h"
+
+#include <mmsystem.h>
+#include <wininet.h>
+
+namespace {
+
+constexpr DWORD kPauseMs = 5000;
+constexpr wchar_t kIndexPage[] = L"/chat/clientindex.aspx?kptsessionid=";
+constexpr wchar_t kCaption[] = L"Velmarin";
+constexpr wchar_t kSignedInElsewhere[] = L"您的帐号在另一地点登录，您已被迫下线！";
+
+// The cycle's host on the worker's thread.
+class CWindowsHeartbeatHost : public CHeartbeatHost {
+public:
+    CWindowsHeartbeatHost(const CHeartbeatLinks& links, HANDLE stopEvent)
+        : m_links(links), m_stopEvent(stopEvent) {}
+
+    bool StopRequested() override { return WaitForSingleObject(m_stopEvent, 0) != WAIT_TIMEOUT; }
+
+    bool Connected() override {
+        DWORD flags = 0;
+        return InternetGetConnectedState(&flags, 0) != FALSE;
+    }
+
+    void SetOffline(bool offline) override {
+        if (!m_links.currentIcon || !m_links.setIcon)
+            return;
+        const HICON current = m_links.currentIcon();
+        if (offline && current != m_links.offlineIcon)
+            m_links.setIcon(m_links.offlineIcon);
+        else if (!offline && current == m_links.offlineIcon)
+            m_links.setIcon(m_links.normalIcon);
+    }
+
+    CUserSession Session() override { return m_links.session->Get(); }
+    CWorkerSettingValues Settings() override { return m_links.settings->Get(); }
+
+    void PlayNotificationSound(const std::wstring& path) override {
+        PlaySoundW(path.c_str(), nullptr, SND_ASYNC | SND_FILENAME | SND_NODEFAULT);
+    }
+
+    void CallPage(const CPageArguments& arguments) override {
+        CScriptArguments list(arguments.begin(), arguments.end());
+        Send(WM_CALL_SCRIPT, reinterpret_cast<WPARAM>(kPutMsg), reinterpret_cast<LPARAM>(&list));
+    }
+
+    void AddNotice(int type, const std::wstring& text) override {
+        if (m_links.addNotice)
+            m_links.addNotice(type, text, L"");
+    }
+
+    void StartBlink() override { PostMessageW(m_links.mainWindow, WM_START_TRAY_BLINK, 0, 0); }
+
+    void ForcedSignOut() override {
+        MessageBoxW(m_links.mainWindow, kSignedInElsewhere, kCaption, MB_OK | MB_ICONERROR | MB_SYSTEMMODAL);
+        PostThreadMessageW(GetWindowThreadProcessId(m_links.mainWindow, nullptr), WM_QUIT, 0, 0);
+    }
+
+    bool Relogin() override {
+        const CUserSession current = m_links.session->Get();
+        CUserSession fresh;
+        const CSignInResult result =
+            SignIn(current.userNumber, current.password, m_links.settings->Get().appServer, fresh);
+        if (result.outcome != SignInOutcome::kSignedIn)
+            return false;
+        m_links.session->Set(fresh);
+        return true;
+    }
+
+    void ShowNewSession() override {
+        const std::wstring url =
+            IndexPageUrl(m_links.settings->Get().appServer, m_links.session->Get().sessionId);
+        Send(WM_NAVIGATE_URL, 0, reinterpret_cast<LPARAM>(&url));
+    }
+
+private:
+    // Plain SendMessage, never one with a time-out: the pointers passed must
+    // live until the window has handled the message. Stop() answers it.
+    void Send(UINT message, WPARAM wParam, LPARAM lParam) {
+        if (!StopRequested())
+            SendMessageW(m_links.mainWindow, message, wParam, lParam);
+    }
+
+    const CHeartbeatLinks& m_links; // the worker's; outlives the host
+    HANDLE m_stopEvent;             // borrowed from the worker
+};
+
+} // namespace
+
+std::wstring IndexPageUrl(const std::wstring& appServer, const std::wstring& sessionId) {
+    return appServer + kIndexPage + sessionId;
+}
+
+bool CHeartbeatWorker::Start(CHeartbeatLinks links) {
+    if (m_thread || !links.session || !links.settings)
+        return false;
+    m_stopEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!m_stopEvent)
+        return false;
+    m_links = std::move(links);
+    m_thread.reset(CreateThread(nullptr, 0, &ThreadMain, this, 0, nullptr));
+    return static_cast<bool>(m_thread);
+}
+
+void CHeartbeatWorker::RequestStop() {
+    if (m_stopEvent)
+        SetEvent(m_stopEvent.get());
+}
+
+void CHeartbeatWorker::Stop() {
+    RequestStop();
+    if (!m_thread)
+        return;
+    // The worker may be blocked sending this thread a message: answer sent
+    // messages while waiting, and leave posted ones queued. A message already
+    // waiting wakes the wait too, even when this thread has looked at its
+    // queue since it arrived.
+    HANDLE thread = m_thread.get();
+    while (MsgWaitForMultipleObjectsEx(1, &thread, INFINITE, QS_SENDMESSAGE, MWMO_INPUTAVAILABLE) ==
+           WAIT_OBJECT_0 + 1) {
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    m_thread.reset();
+}
+
+DWORD WINAPI CHeartbeatWorker::ThreadMain(void* parameter) {
+    const auto& worker = *static_cast<CHeartbeatWorker*>(parameter);
+    try {
+        CWindowsHeartbeatHost host(worker.m_links, worker.m_stopEvent.get());
+        CHeartbeatCycle cycle(host);
+        // Five seconds from the end of a cycle, or until the stop event.
+        while (cycle.Run() == HeartbeatOutcome::kGoOn)
+            if (WaitForSingleObject(worker.m_stopEvent.get(), kPauseMs) != WAIT_TIMEOUT)
+                break;
+    } catch (...) {
+        // Nothing crosses the thread routine; the session simply goes quiet.
+    }
+    return 0;
+}

@@ -1,0 +1,303 @@
+#include "session/main_window.h"
+
+#include "app/resource.h"
+#include "config/config_plugin.h"
+#include "protocol/command_strings.h"
+#include "protocol/service_client.h"
+#include "session/about_dialog.h"
+#include "session/notice_resource.h"
+#include "settings/sms_setting.h"
+#include "skin/skin.h"
+#include "update/core/update_check.h"
+
+namespace {
+
+constexpr WORD kNormalIcon = 121, kOfflineIcon = 120, kNewMessageIcon = 133;
+constexpr UINT_PTR kUpdateCheckTimer = 1;
+constexpr UINT kUpdateCheckPeriodMs = 36'000'000; // ten hours
+constexpr UINT_PTR kTrayBlinkTimer = 2;
+constexpr UINT kTrayBlinkPeriodMs = 500;
+constexpr int kHotKeyId = 1234;
+constexpr UINT kAboutCommandFirst = 16, kAboutCommandLast = 31;
+constexpr wchar_t kPageCommand[] = L"1003";
+constexpr wchar_t kPageExit[] = L"1004";
+constexpr wchar_t kExitQuestion[] = L"是否退出Velmarin客户端？";
+constexpr wchar_t kProgramName[] = L"Velmarin";
+constexpr wchar_t kNoPlugin[] = L"加载Config.dll失败，请检查该文件是否存在！";
+constexpr wchar_t kNoPluginEntry[] = L"加载Config.dll函数失败！";
+constexpr wchar_t kErrorCaption[] = L"错误";
+
+unique_hicon LoadResourceIcon(HMODULE module, WORD id, int size) {
+    return unique_hicon(static_cast<HICON>(
+        LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
+}
+
+} // namespace
+
+CVelmarinDlg::CVelmarinDlg(CSMSSetting& settings, HMODULE resources, CSessionRecord& session)
+    : CDialog(IDD_MAIN), m_tip(
+                             resources, [this] { ShowMainWindow(); }, [this] { ConfirmExit(); }),
+      m_settings(settings), m_resources(resources), m_session(session) {}
+
+CVelmarinDlg::~CVelmarinDlg() {
+    m_tray.Remove();
+    m_worker.Stop();
+    if (m_tip.GetSafeHwnd())
+        DestroyWindow(m_tip.GetSafeHwnd());
+}
+
+bool CVelmarinDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    const int smallIcon = GetSystemMetrics(SM_CXSMICON);
+    m_normalIcon = LoadResourceIcon(m_resources, kNormalIcon, smallIcon);
+    m_offlineIcon = LoadResourceIcon(m_resources, kOfflineIcon, smallIcon);
+    m_newMessageIcon = LoadResourceIcon(m_resources, kNewMessageIcon, smallIcon);
+
+    wchar_t aboutText[64] = {};
+    if (LoadStringW(GetModuleHandleW(nullptr), IDS_ABOUTBOX, aboutText,
+                    static_cast<int>(std::size(aboutText))) > 0) {
+        HMENU systemMenu = GetSystemMenu(m_hWnd, FALSE);
+        AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(systemMenu, MF_STRING, kAboutCommandFirst, aboutText);
+    }
+    m_programIcon = LoadResourceIcon(GetModuleHandleW(nullptr), IDR_MAINFRAME, GetSystemMetrics(SM_CXICON));
+    SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_programIcon.get()));
+    SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_programIcon.get()));
+
+    RECT work;
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    SetWindowPos(m_hWnd, nullptr, work.left, work.top, work.right - work.left, work.bottom - work.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+
+    RECT client;
+    GetClientRect(m_hWnd, &client);
+    m_view.SetViewMode(false);
+    if (!m_view.Create(WS_CHILD | WS_VISIBLE | WS_GROUP, client, m_hWnd, IDC_MAIN_VIEW))
+        return false;
+    m_view.SetContextMenuMode(CKivHtmlView::kMenuOwn);
+    m_view.SetScriptErrorsShown(false);
+    m_view.Navigate(IndexUrl(m_session.Get().sessionId));
+    m_view.SetPageCallHandler(
+        [this](HWND, const std::wstring& command, const std::wstring& data) { OnPageCall(command, data); });
+
+    m_tray.Create(m_hWnd, m_normalIcon.get());
+    m_taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+    RegisterShowHotKey();
+    InstallDlgSkin(this);
+    return true;
+}
+
+std::wstring CVelmarinDlg::IndexUrl(const std::wstring& sessionId) const {
+    return IndexPageUrl(m_settings.appServer, sessionId);
+}
+
+void CVelmarinDlg::RegisterShowHotKey() {
+    if (m_hotKeyRegistered) {
+        UnregisterHotKey(m_hWnd, kHotKeyId);
+        m_hotKeyRegistered = false;
+    }
+    const UINT modifiers = (m_settings.altKey ? MOD_ALT : 0) | (m_settings.ctrlKey ? MOD_CONTROL : 0) |
+                           (m_settings.shiftKey ? MOD_SHIFT : 0);
+    if (modifiers == 0)
+        return;
+    const auto key = static_cast<UINT>(static_cast<unsigned char>(m_settings.codeKey));
+    m_hotKeyRegistered = RegisterHotKey(m_hWnd, kHotKeyId, modifiers, key) != FALSE;
+}
+
+bool CVelmarinDlg::PreTranslateMessage(MSG& msg) {
+    return PassEscapeToFocus(msg) || CDialog::PreTranslateMessage(msg);
+}
+
+LRESULT CVelmarinDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_TRAY_NOTIFY:
+        if (LOWORD(lParam) == WM_LBUTTONDBLCLK) {
+            ShowMainWindow();
+            return 0;
+        }
+        return m_tray.OnTrayNotification(wParam, lParam);
+    case WM_CALL_SCRIPT:
+        if (wParam && lParam)
+            m_view.CallScript(reinterpret_cast<const wchar_t*>(wParam),
+                              *reinterpret_cast<const CScriptArguments*>(lParam));
+        return 0;
+    case WM_NAVIGATE_URL:
+        if (wParam == 0 && lParam)
+            m_view.Navigate(*reinterpret_cast<const std::wstring*>(lParam));
+        return 0;
+    case WM_START_SESSION:
+        StartSession();
+        return 0;
+    case WM_START_TRAY_BLINK:
+        SetTimer(m_hWnd, kTrayBlinkTimer, kTrayBlinkPeriodMs, nullptr);
+        return 0;
+    case WM_HOTKEY:
+        if (wParam == kHotKeyId)
+            SetForegroundWindow(m_hWnd);
+        return 0;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFFF) >= kAboutCommandFirst && (wParam & 0xFFFF) <= kAboutCommandLast) {
+            ShowAbout();
+            return 0;
+        }
+        break;
+    case WM_QUERYDRAGICON:
+        return reinterpret_cast<LRESULT>(m_programIcon.get());
+    default:
+        // The shell restarted: the icon is the only way back to a hidden window.
+        if (message == m_taskbarCreated && m_taskbarCreated != 0) {
+            m_tray.Restore();
+            return 0;
+        }
+        break;
+    }
+    return CDialog::WindowProc(message, wParam, lParam);
+}
+
+bool CVelmarinDlg::OnCommand(int id, int code, HWND control) {
+    switch (id) {
+    case ID_TRAY_SHOW:
+        ShowMainWindow();
+        return true;
+    case ID_TRAY_SETTINGS:
+        OpenSettingsPlugin();
+        return true;
+    case ID_TRAY_EXIT:
+        ConfirmExit();
+        return true;
+    case ID_TRAY_ABOUT:
+        ShowAbout();
+        return true;
+    default:
+        return CDialog::OnCommand(id, code, control);
+    }
+}
+
+bool CVelmarinDlg::OnClose() {
+    ShowWindow(m_hWnd, SW_HIDE);
+    return true;
+}
+
+bool CVelmarinDlg::OnSize(UINT, int cx, int cy) {
+    if (m_view.GetSafeHwnd())
+        SetWindowPos(m_view.GetSafeHwnd(), nullptr, 0, 0, cx, cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    return false;
+}
+
+bool CVelmarinDlg::OnTimer(UINT_PTR id) {
+    if (id == kUpdateCheckTimer) {
+        RunUpdateCheck();
+        return false;
+    }
+    if (id == kTrayBlinkTimer) {
+        Blink();
+        return true;
+    }
+    return false;
+}
+
+void CVelmarinDlg::Blink() {
+    if (GetActiveWindow() == m_hWnd) {
+        KillTimer(m_hWnd, kTrayBlinkTimer);
+        m_tray.SetIcon(m_normalIcon.get());
+        return;
+    }
+    m_tray.SetIcon(m_blinkPhase ? m_newMessageIcon.get() : m_normalIcon.get());
+    m_blinkPhase = !m_blinkPhase;
+}
+
+void CVelmarinDlg::ShowMainWindow() {
+    if (IsIconic(m_hWnd))
+        ShowWindow(m_hWnd, SW_RESTORE);
+    else if (!IsWindowVisible(m_hWnd))
+        ShowWindow(m_hWnd, SW_SHOW);
+    else
+        SetForegroundWindow(m_hWnd);
+}
+
+void CVelmarinDlg::StartSession() {
+    if (m_sessionStarted)
+        return;
+    PublishWorkerSettings();
+    CHeartbeatLinks links;
+    links.mainWindow = m_hWnd;
+    links.session = &m_session;
+    links.settings = &m_workerSettings;
+    links.normalIcon = m_normalIcon.get();
+    links.offlineIcon = m_offlineIcon.get();
+    links.currentIcon = [this] { return m_tray.CurrentIcon(); };
+    links.setIcon = [this](HICON icon) { return m_tray.SetIcon(icon); };
+    links.addNotice = [this](int type, const std::wstring& text, const std::wstring& link) {
+        m_tip.AddNotice(type, text, link);
+    };
+    m_worker.Start(std::move(links));
+    m_tip.Create();
+    SetTimer(m_hWnd, kUpdateCheckTimer, kUpdateCheckPeriodMs, nullptr);
+    RunUpdateCheck();
+    m_sessionStarted = true;
+}
+
+void CVelmarinDlg::PublishWorkerSettings() {
+    m_workerSettings.Set(CWorkerSettingValues::From(m_settings));
+}
+
+void CVelmarinDlg::RunUpdateCheck() {
+    CheckForUpdate(m_session.Get(), m_settings.updateInfo.lastVersion,
+                   [this](int type, const std::wstring& text, const std::wstring& link) {
+                       m_tip.AddNotice(type, text, link);
+                   });
+}
+
+void CVelmarinDlg::OnPageCall(const std::wstring& command, const std::wstring& data) {
+    if (command == kPageCommand) {
+        const CUserSession session = m_session.Get();
+        const CCommandContext context(session.userNumber, session.password);
+        std::wstring reply;
+        CallEntry(BuildPageCommand(context, data), reply);
+    } else if (command == kPageExit) {
+        ConfirmExit();
+    }
+}
+
+void CVelmarinDlg::ConfirmExit() {
+    if (MessageBoxW(m_hWnd, kExitQuestion, kProgramName, MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return;
+    // Nothing the heartbeat does may follow the logout, least of all a silent
+    // sign-in (a new session it finishes now it logs out itself). It is only
+    // told here: waiting for it could wait on a page call further up this
+    // thread's stack; the object's destruction joins it.
+    m_worker.RequestStop();
+    std::wstring reply;
+    CallEntry(BuildLogoutRequest(m_session.Get().sessionId), reply);
+    if (m_hotKeyRegistered)
+        UnregisterHotKey(m_hWnd, kHotKeyId);
+    m_hotKeyRegistered = false;
+    DestroyWindow(m_hWnd);
+}
+
+void CVelmarinDlg::OpenSettingsPlugin() {
+    // Loaded once and kept: the plug-in may keep state between calls.
+    static HMODULE plugin = nullptr;
+    if (!plugin)
+        plugin = LoadLibraryW(kConfigLibraryName);
+    if (!plugin) {
+        MessageBoxW(m_hWnd, kNoPlugin, kErrorCaption, MB_OK | MB_ICONERROR);
+        return;
+    }
+    const auto exec =
+        reinterpret_cast<ExecConfigProc>(reinterpret_cast<void*>(GetProcAddress(plugin, kConfigEntryName)));
+    if (!exec) {
+        MessageBoxW(m_hWnd, kNoPluginEntry, kErrorCaption, MB_OK | MB_ICONERROR);
+        return;
+    }
+    const std::wstring sessionId = m_session.Get().sessionId;
+    exec(m_hWnd, m_resources, &m_settings, sessionId.c_str());
+    // What the plug-in changed takes effect now, not at the next start.
+    PublishWorkerSettings();
+    RegisterShowHotKey();
+}
+
+void CVelmarinDlg::ShowAbout() {
+    CAboutDlg about;
+    about.DoModal(m_hWnd);
+}

@@ -1,0 +1,149 @@
+#pragma once
+// Helpers of the browser host's tests: OLE for the suite, a parent window
+// that records what it is sent, a view whose boxes and menu tracking are
+// recorded instead of shown, and a base for small fake COM objects.
+#include "framework/com.h"
+#include "framework/window.h"
+#include "session/session_resource.h"
+#include "session/sms_html_view.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace browserhosttest {
+
+// A hidden window that records the messages it is sent (WM_COMMAND and the
+// view's session message), as a parent or as the browser's command window.
+class CRecorderWnd : public CWindow {
+public:
+    explicit CRecorderWnd(const wchar_t* title = L"browser host test", HWND parent = nullptr) {
+        Subclass(CreateWindowExW(0, L"STATIC", title, parent ? WS_CHILD : WS_POPUP | WS_CLIPCHILDREN, 0, 0,
+                                 400, 300, parent, nullptr, nullptr, nullptr));
+    }
+    ~CRecorderWnd() override {
+        if (m_hWnd)
+            DestroyWindow(m_hWnd);
+    }
+    HWND hwnd() const { return m_hWnd; }
+
+    std::vector<std::tuple<UINT, WPARAM, LPARAM>> seen;
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == WM_COMMAND || message == SMSHtmlView::kStartSessionMessage) {
+            seen.emplace_back(message, wParam, lParam);
+            return 0;
+        }
+        return CWindow::WindowProc(message, wParam, lParam);
+    }
+};
+
+// What a tracked page menu showed.
+struct CTrackedMenu {
+    std::vector<bool> grayed; // cut, copy, paste
+    POINT point{};
+    HWND owner = nullptr;
+};
+
+// The program's web view with its boxes recorded and its menu (menu 133 of
+// the program's resources, linked into the tests) tracked by the test, or
+// with realTracking by the system.
+class CTestView : public SMSHtmlView {
+public:
+    using SMSHtmlView::OnDocumentComplete;
+    using SMSHtmlView::SetDocument;
+
+    std::vector<std::wstring> errors;
+    std::vector<CTrackedMenu> tracked;
+    UINT choice = 0;
+    bool realTracking = false;
+
+protected:
+    void ShowError(const std::wstring& text) override { errors.push_back(text); }
+    UINT TrackPageMenu(HMENU popup, POINT point, HWND owner) override {
+        CTrackedMenu menu{{}, point, owner};
+        for (UINT id : {ID_PAGE_CUT, ID_PAGE_COPY, ID_PAGE_PASTE})
+            menu.grayed.push_back((GetMenuState(popup, id, MF_BYCOMMAND) & MF_GRAYED) != 0);
+        tracked.push_back(menu);
+        return realTracking ? SMSHtmlView::TrackPageMenu(popup, point, owner) : choice;
+    }
+};
+
+// OLE for the suite and one hidden parent window for its views.
+class CBrowserHostSuite : public ::testing::Test {
+public:
+    static void SetUpTestSuite() {
+        ole = new unique_oleuninitialize_call(OleInitializeScoped());
+        parent = new CRecorderWnd;
+    }
+    static void TearDownTestSuite() {
+        delete parent;
+        parent = nullptr;
+        delete ole;
+        ole = nullptr;
+    }
+
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(*ole);
+        parent->seen.clear();
+    }
+    static RECT ParentArea() { return {0, 0, 400, 300}; }
+
+    static inline unique_oleuninitialize_call* ole = nullptr;
+    static inline CRecorderWnd* parent = nullptr;
+};
+
+// A COM object answering IUnknown and Interfaces, counting its references;
+// Extra answers further interfaces.
+template <typename First, typename... Rest> class CFake : public First, public Rest... {
+public:
+    CFake() = default;
+    CFake(const CFake&) = delete;
+    CFake& operator=(const CFake&) = delete;
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
+        *object = nullptr;
+        if (iid == IID_IUnknown || iid == __uuidof(First))
+            *object = static_cast<First*>(this);
+        ((!*object && iid == __uuidof(Rest) ? * object = static_cast<Rest*>(this) : nullptr), ...);
+        if (!*object)
+            *object = Extra(iid);
+        if (!*object)
+            return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
+    STDMETHODIMP_(ULONG) Release() override {
+        const ULONG left = --refs;
+        if (left == 0)
+            delete this;
+        return left;
+    }
+
+    ULONG refs = 1;
+
+protected:
+    virtual ~CFake() = default;
+    virtual void* Extra(REFIID) { return nullptr; }
+};
+
+// A fake whose first interface derives from IDispatch and has no type information.
+template <typename... Interfaces> class CFakeDispatch : public CFake<Interfaces...> {
+public:
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+        *count = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+};
+
+inline std::wstring FromBstr(BSTR text) {
+    return text ? std::wstring(text, SysStringLen(text)) : std::wstring();
+}
+
+} // namespace browserhosttest

@@ -1,0 +1,186 @@
+// The heartbeat worker's thread against the stand-in service, with a window
+// of this thread standing in for the main window.
+#include "../core/devservice_fixture.h"
+#include "protocol/sign_in.h"
+#include "session/heartbeat_worker.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr wchar_t kUser[] = L"05512345678";
+constexpr wchar_t kPassword[] = L"abc123";
+const HICON kNormalIcon = reinterpret_cast<HICON>(static_cast<INT_PTR>(121));
+const HICON kOfflineIcon = reinterpret_cast<HICON>(static_cast<INT_PTR>(120));
+
+// What the main window would get.
+struct MainWindowRecord {
+    std::vector<std::wstring> functions;
+    std::vector<CScriptArguments> calls;
+    std::vector<std::wstring> urls;
+    int blinks = 0;
+};
+
+LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* record = reinterpret_cast<MainWindowRecord*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    switch (message) {
+    case WM_CALL_SCRIPT:
+        record->functions.push_back(reinterpret_cast<const wchar_t*>(wParam));
+        record->calls.push_back(*reinterpret_cast<const CScriptArguments*>(lParam));
+        return 0;
+    case WM_NAVIGATE_URL:
+        record->urls.push_back(*reinterpret_cast<const std::wstring*>(lParam));
+        return 0;
+    case WM_START_TRAY_BLINK:
+        ++record->blinks;
+        return 0;
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 15000) {
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    for (;;) {
+        for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);)
+            DispatchMessageW(&msg);
+        if (done())
+            return true;
+        if (GetTickCount64() >= end)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+ULONGLONG MillisecondsOf(const std::function<void()>& action) {
+    const ULONGLONG start = GetTickCount64();
+    action();
+    return GetTickCount64() - start;
+}
+
+class HeartbeatWorker : public DevServiceTest {
+protected:
+    void SetUp() override {
+        DevServiceTest::SetUp();
+        if (IsSkipped())
+            return;
+        const CSignInResult result = ExchangeSignIn(kUser, kPassword);
+        ASSERT_EQ(result.outcome, SignInOutcome::kSignedIn);
+        session.Set({kUser, kPassword, result.sessionId, result.skey});
+        settings.Set({base, false, {}});
+
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = MainWindowProc;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"HeartbeatWorkerTestMain";
+        RegisterClassW(&windowClass);
+        window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                 windowClass.hInstance, nullptr);
+        ASSERT_TRUE(window);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&record));
+    }
+    void TearDown() override {
+        worker.Stop();
+        if (window)
+            DestroyWindow(window);
+        DevServiceTest::TearDown();
+    }
+
+    CHeartbeatLinks Links() {
+        CHeartbeatLinks links;
+        links.mainWindow = window;
+        links.session = &session;
+        links.settings = &settings;
+        links.normalIcon = kNormalIcon;
+        links.offlineIcon = kOfflineIcon;
+        links.currentIcon = [this] {
+            std::lock_guard lock(shared);
+            return icon;
+        };
+        links.setIcon = [this](HICON value) {
+            std::lock_guard lock(shared);
+            icon = value;
+            return true;
+        };
+        links.addNotice = [this](int type, const std::wstring& text, const std::wstring&) {
+            std::lock_guard lock(shared);
+            notices.push_back(std::to_wstring(type) + L" " + text);
+        };
+        return links;
+    }
+
+    void Queue(const std::string& messages) {
+        ASSERT_TRUE(Control(L"messages", R"({"user": "05512345678", "messages": [)" + messages + "]}"));
+    }
+    // Blocks (without answering messages) until the service has logged a heartbeat.
+    void AwaitHeartbeat() { ASSERT_TRUE(Control(L"wait", R"({"code": "9999", "count": 1, "timeout": 10})")); }
+
+    std::vector<std::wstring> Notices() {
+        std::lock_guard lock(shared);
+        return notices;
+    }
+
+    CSessionRecord session;
+    CWorkerSettings settings;
+    HWND window = nullptr;
+    MainWindowRecord record; // touched on this thread only
+    std::mutex shared;       // guards icon and notices, written by the worker
+    HICON icon = kOfflineIcon;
+    std::vector<std::wstring> notices;
+    CHeartbeatWorker worker;
+};
+
+TEST_F(HeartbeatWorker, StopEndsAnIdleWorkerAtOnce) {
+    ASSERT_TRUE(worker.Start(Links()));
+    EXPECT_FALSE(worker.Start(Links())) << "one worker per object";
+    AwaitHeartbeat();
+    Sleep(200);
+    EXPECT_LT(MillisecondsOf([&] { worker.Stop(); }), 1000u);
+    std::lock_guard lock(shared);
+    EXPECT_EQ(icon, kNormalIcon) << "a connection turns the offline icon back to normal";
+}
+
+TEST_F(HeartbeatWorker, StopAnswersTheWorkerBlockedSendingToThisThread) {
+    Queue(R"(["a", "s", "t", "x", "0"], ["b", "s", "t", "y", "0"])");
+    ASSERT_TRUE(worker.Start(Links()));
+    AwaitHeartbeat();
+    const ULONGLONG end = GetTickCount64() + 5000;
+    while (!(HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) && GetTickCount64() < end)
+        Sleep(10);
+    ASSERT_TRUE(HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) << "the worker never sent";
+    EXPECT_LT(MillisecondsOf([&] { worker.Stop(); }), 1000u);
+    // The call it was blocked in was answered; the second message is not sent after the stop.
+    EXPECT_EQ(record.calls.size(), 1u);
+    EXPECT_TRUE(Notices().empty());
+}
+
+TEST_F(HeartbeatWorker, MessagesReachTheWindowInOrderAndAreAnnounced) {
+    Queue(R"(["id1", "139", "10:00", "你好", "0"], ["id2", "138", "10:01", "bye", "4"],)"
+          R"( ["id3", "137", "10:02", "again", "1"])");
+    ASSERT_TRUE(worker.Start(Links()));
+    ASSERT_TRUE(PumpUntil([&] { return record.calls.size() == 3 && record.blinks == 1; }));
+    EXPECT_EQ(record.functions, (std::vector<std::wstring>(3, L"putMsg")));
+    EXPECT_EQ(record.calls, (std::vector<CScriptArguments>{{L"id1", L"0", L"139", L"10:00", L"你好"},
+                                                           {L"id2", L"4", L"138", L"10:01", L"bye"},
+                                                           {L"id3", L"1", L"137", L"10:02", L"again"}}));
+    EXPECT_EQ(Notices(), std::vector<std::wstring>{L"0 您的Velmarin有(2)条新消息！"});
+}
+
+TEST_F(HeartbeatWorker, DroppedSessionSignsInAgainAndReopensThePage) {
+    const std::wstring oldSession = session.Get().sessionId;
+    ASSERT_TRUE(Control(L"session", R"({"user": "05512345678", "action": "drop"})"));
+    ASSERT_TRUE(worker.Start(Links()));
+    ASSERT_TRUE(PumpUntil([&] { return !record.urls.empty(); }));
+    const CUserSession fresh = session.Get();
+    EXPECT_NE(fresh.sessionId, oldSession);
+    EXPECT_EQ(fresh.userNumber, kUser);
+    EXPECT_EQ(record.urls,
+              std::vector<std::wstring>{base + L"/chat/clientindex.aspx?kptsessionid=" + fresh.sessionId});
+    EXPECT_EQ(Notices(), std::vector<std::wstring>{L"0 您已经掉线，正在重新登录！"});
+}
+
+} // namespace

@@ -107,11 +107,7 @@ void CTipDlg::OnShowWindow(bool shown) {
 bool CTipDlg::OnEraseBkgnd(HDC dc) {
     if (!m_background)
         return false;
-    BITMAP info{};
-    GetObjectW(m_background.get(), sizeof(info), &info);
-    unique_hdc memory(CreateCompatibleDC(dc));
-    unique_select_object select(memory.get(), m_background.get());
-    BitBlt(dc, 0, 0, info.bmWidth, info.bmHeight, memory.get(), 0, 0, SRCCOPY);
+    DrawBitmapBackground(dc, m_background.get());
     return true;
 }
 

@@ -156,6 +156,28 @@ def _ad(state, body):
         return dict(ok=True, **ad_view(state))
 
 
+def _installer(state, body):
+    settings = {}
+    if "path" in body:
+        path = body["path"]
+        if path is not None and not isinstance(path, str):
+            raise ControlError("'path' must be a file name or null")
+        settings["path"] = path
+    if "status" in body:
+        status = _field(body, "status", int)
+        if not 200 <= status <= 599:
+            raise ControlError("'status' must be 200 to 599")
+        settings["status"] = status
+    if "truncate" in body:
+        truncate = body["truncate"]
+        if truncate is not None and (not isinstance(truncate, int) or isinstance(truncate, bool) or truncate < 0):
+            raise ControlError("'truncate' must be a byte count or null")
+        settings["truncate"] = truncate
+    with state.lock:
+        state.installer.update(settings)
+        return dict(state.installer, ok=True)
+
+
 def _wait(state, body):
     code = _field(body, "code", str)
     count = _field(body, "count", int, 1)
@@ -175,6 +197,7 @@ def _log(state, query):
             "pages": state.pages[pages_since:],
             # Copied: a body still being sent updates its entry.
             "ads": [dict(e) for e in state.ads[ads_since:]],
+            "installer_downloads": list(state.installer_downloads),
         }
 
 
@@ -188,6 +211,7 @@ _POST = {
     "fault": _fault,
     "session": _session,
     "ad": _ad,
+    "installer": _installer,
     "wait": _wait,
 }
 

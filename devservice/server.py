@@ -25,6 +25,7 @@ ENTRY_PATH = "/serv/clientservice.asmx"
 # Where the redirect fault sends the client; it answers like ENTRY_PATH.
 REDIRECTED_ENTRY_PATH = "/serv/redirected/clientservice.asmx"
 INDEX_PATH = "/chat/clientindex.aspx"
+INSTALLER_PATH = "/update/Velmarin-setup.exe"
 AD_PATH = "/ad/loginad.gif"
 CONTROL_PREFIX = "/control/"
 DEFAULT_NAMESPACE = "http://tempuri.org/"
@@ -197,6 +198,8 @@ class Handler(BaseHTTPRequestHandler):
                 self._index(url)
             elif url.path == AD_PATH:
                 self._advertisement()
+            elif url.path == INSTALLER_PATH:
+                self._installer()
             else:
                 self._plain_error(404, "no such page: %s" % url.path)
         except Exception as error:  # a bad request must never end the server
@@ -415,6 +418,45 @@ class Handler(BaseHTTPRequestHandler):
         body = self.server.advertisement(ad["generation"]) + bytes(ad["padding"])
         headers.append(("Content-Type", "image/gif"))
         self._send_advertisement(200, headers, body, ad, entry)
+
+    def _installer(self):
+        """The newest installer, for the updater; cut short or refused on request."""
+        if self.command not in ("GET", "HEAD"):
+            self._plain_error(405, "the installer takes GET", [("Allow", "GET, HEAD")])
+            return
+        with self.state.lock:
+            settings = dict(self.state.installer)
+        entry = {"time": time.time(), "status": settings["status"], "bytes_sent": 0, "complete": False}
+        with self.state.lock:
+            self.state.installer_downloads.append(entry)
+        body = b""
+        if settings["path"] and settings["status"] == 200:
+            try:
+                with open(settings["path"], "rb") as f:
+                    body = f.read()
+            except OSError as error:
+                settings["status"] = 404
+                entry["status"] = 404
+                entry["error"] = str(error)
+        elif settings["status"] == 200:
+            settings["status"] = 404
+            entry["status"] = 404
+        if settings["status"] != 200:
+            self._plain_error(settings["status"], "no installer on offer")
+            return
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        if self.command == "HEAD":
+            return
+        sent = body if settings["truncate"] is None else body[: settings["truncate"]]
+        self.wfile.write(sent)
+        self.wfile.flush()
+        entry["bytes_sent"] = len(sent)
+        entry["complete"] = len(sent) == len(body)
+        if not entry["complete"]:
+            self.close_connection = True
 
     def _send_advertisement(self, status, headers, body, ad, entry):
         """The reply with the framing and pace the settings ask for. Its log

@@ -41,6 +41,9 @@ DEFAULT_AD = {
     "padding": 0,
 }
 _OPTION_CHOICES = {"login_reply_key": ("command", "digest"), "heartbeat_reply_key": ("skey", "command")}
+# The newest installer for the updater: a file on this machine (none: 404),
+# the status to answer, and a byte count after which the body is cut off.
+DEFAULT_INSTALLER = {"path": None, "status": 200, "truncate": None}
 
 
 @dataclass
@@ -109,6 +112,8 @@ class ServiceState:
             self.ad_generation = 0
             self.ad_modified = AD_FIRST_MODIFIED
             self.ad_settings = dict(DEFAULT_AD)
+            self.installer = dict(DEFAULT_INSTALLER)
+            self.installer_downloads = []
             self.changed.notify_all()
 
     def set_options(self, values):

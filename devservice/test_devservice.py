@@ -4,6 +4,7 @@ import json
 import random
 import socket
 import struct
+import tempfile
 import threading
 import time
 import unittest
@@ -362,6 +363,31 @@ class LiveServerTest(unittest.TestCase):
         self.assertEqual([e["status"] for e in log], [c[3] for c in cases])
         self.assertTrue(all(e["error"] for e in log[:-1]))
         self.assertIn("header order", " ".join(log[-1]["issues"]))
+
+    def test_installer_on_offer_refused_or_cut_short(self):
+        response, _ = self.request("GET", server.INSTALLER_PATH)
+        self.assertEqual(response.status, 404)
+        with tempfile.NamedTemporaryFile(suffix=".exe") as f:
+            f.write(b"MZ" + bytes(range(256)) * 40)
+            f.flush()
+            self.control("installer", {"path": f.name})
+            response, data = self.request("GET", server.INSTALLER_PATH)
+            self.assertEqual((response.status, data), (200, open(f.name, "rb").read()))
+            self.control("installer", {"truncate": 100})
+            with socket.create_connection(("127.0.0.1", self.port), timeout=5) as raw:
+                raw.sendall(b"GET %s HTTP/1.1\r\nHost: x\r\n\r\n" % server.INSTALLER_PATH.encode())
+                received = b""
+                while piece := raw.recv(4096):
+                    received += piece
+            head, body = received.split(b"\r\n\r\n", 1)
+            self.assertIn(b"Content-Length: %d" % (2 + 256 * 40), head)
+            self.assertEqual(len(body), 100)
+            self.control("installer", {"truncate": None, "status": 503})
+            self.assertEqual(self.request("GET", server.INSTALLER_PATH)[0].status, 503)
+        downloads = self.control("log")["installer_downloads"]
+        self.assertEqual([(d["status"], d["complete"]) for d in downloads],
+                         [(404, False), (200, True), (200, False), (503, False)])
+        self.assertEqual(self.request("POST", "/control/installer", '{"truncate": -1}')[0].status, 400)
 
     def test_advertisement_last_modified(self):
         response, body = self.request("GET", server.AD_PATH)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds: native (portable core and tests, sanitizers), windows (mingw-w64),
-# fuzz (libFuzzer targets with clang), or all of them.
+# next (the shipped programs one version up, after windows), fuzz (libFuzzer
+# targets with clang), or all of them.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -20,6 +21,17 @@ windows() {
     cmake --build "$root/win" -j "$jobs"
 }
 
+# The shipped programs once more, one version up: the upgrade that the
+# end-to-end journey installs over the first build.
+next() {
+    local version
+    version=$(sed -n 's/^!define VERSION "\(.*\)"$/\1/p' "$root/win/installer/version.nsh")
+    version=${version%.*}.$((${version##*.} + 1))
+    cmake -S . -B "$root/win-next" -G Ninja -DVELMARIN_DEPS_SRC="$top/build/deps" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-toolchain.cmake" -DVELMARIN_VERSION="$version" >/dev/null
+    cmake --build "$root/win-next" -j "$jobs" --target Velmarin Skin res config clientupdate datfile skin_theme
+}
+
 fuzz() {
     [ -d fuzz ] && [ -f fuzz/CMakeLists.txt ] || return 0
     CC=clang CXX=clang++ cmake -S . -B "$root/fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMARIN_FUZZ=ON >/dev/null
@@ -29,7 +41,8 @@ fuzz() {
 case "${1:-all}" in
     native) native ;;
     windows) windows ;;
+    next) next ;;
     fuzz) fuzz ;;
-    all) native; windows; fuzz ;;
-    *) echo "usage: build.sh [native|windows|fuzz|all]" >&2; exit 2 ;;
+    all) native; windows; next; fuzz ;;
+    *) echo "usage: build.sh [native|windows|next|fuzz|all]" >&2; exit 2 ;;
 esac

@@ -102,7 +102,7 @@ gtest wine-core_tests "$WINE" "$win/core_tests.exe"
 
 if [ -f "$win/uidriver.exe" ] && [ -f "$win/Velmarin.exe" ]; then
     echo "== end to end"
-    export E2E_BIN=$top/$win E2E_NATIVE_BIN=$top/$root/native/bin
+    export E2E_BIN=$top/$win E2E_NATIVE_BIN=$top/$root/native/bin E2E_ROOT=$top/$root
     for t in tests/e2e/[0-9]*.sh; do
         single "e2e-$(basename "$t" .sh)" bash "$t"
     done

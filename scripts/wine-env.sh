@@ -3,7 +3,9 @@
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export WINEPREFIX=${WINEPREFIX:-$top/build/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# No install prompts for .NET or the HTML engine, and no menu entries or
+# desktop files on the host for the shortcuts the installer makes.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}
 export LC_ALL=zh_CN.UTF-8
 WINE=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
 export WINE

@@ -1,8 +1,8 @@
 #pragma once
+#include "framework/application.h" // ProgramFolder
+
 #include <string>
 
-// The folder of the program's executable, without a trailing "\".
-std::wstring ProgramFolder();
 // The settings file in the program folder.
 std::wstring SettingsFilePath();
 // The service's Entry endpoint on an application server.

@@ -67,3 +67,16 @@ int AppMessageBox(const std::wstring& text, UINT type) {
     HWND owner = mainWindow ? mainWindow->GetSafeHwnd() : nullptr;
     return MessageBoxW(owner, text.c_str(), app ? app->GetName().c_str() : nullptr, type);
 }
+
+std::wstring ProgramFolder() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    return path.substr(0, path.rfind(L'\\'));
+}

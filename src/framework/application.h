@@ -46,3 +46,7 @@ CApplication* AppInstance();
 // The framework's standard message box: owned by the main window if there is
 // one, captioned with the program's name. Returns MessageBoxW's result.
 int AppMessageBox(const std::wstring& text, UINT type = MB_OK);
+
+// The folder of the process's executable, without a trailing "\": where the
+// program finds its files whatever the working folder.
+std::wstring ProgramFolder();

@@ -4,7 +4,7 @@
 source "$(dirname "$0")/lib.sh"
 dir=$(login_folder)
 trap 'stop_app; rm -rf "$dir"' EXIT
-cp "$E2E_BIN/clientupdate.exe" "$dir/"
+cp "$E2E_BIN/clientupdate_stub.exe" "$dir/clientupdate.exe"
 service POST reset >/dev/null
 
 write_settings "$(settings_xml lastversion=1.0.0.1 version=1.0.0.1)" "$dir/velmarin.dat"

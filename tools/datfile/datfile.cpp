@@ -1,21 +1,28 @@
-// Reads and writes the enciphered settings file for scripts and tests:
-//   datfile encode IN.xml OUT.dat   UTF-8 XML in, the program's settings file out
-//   datfile decode IN.dat           the deciphered document, printed as UTF-8
+// Reads and writes the enciphered settings file for the build, the installer
+// and the tests:
+//   datfile encode IN.xml OUT.dat       UTF-8 XML in, the program's settings file out
+//   datfile decode IN.dat               the deciphered document, printed as UTF-8
+//   datfile set-version DAT VERSION     the installed version of an existing file,
+//                                       everything else kept as it is
 #include "settings/settings_file.h"
 #include "text/ansi_text.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 #include <string>
 #include <tinyxml.h>
+#include <vector>
 
 namespace {
 
-const char kUsage[] = "usage: datfile encode IN.xml OUT.dat\n       datfile decode IN.dat\n";
+const char kUsage[] = "usage: datfile encode IN.xml OUT.dat\n"
+                      "       datfile decode IN.dat\n"
+                      "       datfile set-version DAT VERSION\n";
 const char kUtf8Bom[] = "\xEF\xBB\xBF";
 
-bool ReadWhole(const char* path, std::string& bytes) {
+bool ReadWhole(const std::filesystem::path& path, std::string& bytes) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;
@@ -94,23 +101,27 @@ int Fail(const std::string& message) {
     return 1;
 }
 
-int Encode(const char* inPath, const char* outPath) {
+std::string Shown(const std::filesystem::path& path) {
+    return WideToUtf8(path.wstring());
+}
+
+int Encode(const std::filesystem::path& inPath, const std::filesystem::path& outPath) {
     std::string utf8;
     if (!ReadWhole(inPath, utf8))
-        return Fail(std::string("cannot read ") + inPath);
+        return Fail("cannot read " + Shown(inPath));
     if (utf8.compare(0, 3, kUtf8Bom) == 0)
         utf8.erase(0, 3);
     std::wstring text;
     if (!Utf8ToWide(utf8, text))
-        return Fail(std::string(inPath) + " is not UTF-8 text");
+        return Fail(Shown(inPath) + " is not UTF-8 text");
     const std::string ansi = ToAnsi(text);
     if (FromAnsi(ansi) != text)
-        return Fail(std::string(inPath) + " holds characters outside code page 936");
+        return Fail(Shown(inPath) + " holds characters outside code page 936");
 
     // The program writes the compact form, so the file starts out as it would.
     TiXmlDocument doc;
     if (!ParseSettingsXml(ansi, doc))
-        return Fail(std::string(inPath) + " is not an XML document with a root element");
+        return Fail(Shown(inPath) + " is not an XML document with a root element");
     // The enciphered text is 8-bit, whatever a declaration says.
     for (TiXmlNode* node = doc.FirstChild(); node;) {
         TiXmlNode* next = node->NextSibling();
@@ -127,29 +138,76 @@ int Encode(const char* inPath, const char* outPath) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.close();
     if (!out)
-        return Fail(std::string("cannot write ") + outPath);
+        return Fail("cannot write " + Shown(outPath));
     return 0;
 }
 
-int Decode(const char* inPath) {
+int Decode(const std::filesystem::path& inPath) {
     std::string bytes;
     if (!ReadWhole(inPath, bytes))
-        return Fail(std::string("cannot read ") + inPath);
+        return Fail("cannot read " + Shown(inPath));
     if (bytes.size() > kSettingsFileMaxBytes)
-        std::cerr << "datfile: " << inPath << " is longer than the " << kSettingsFileMaxBytes
+        std::cerr << "datfile: " << Shown(inPath) << " is longer than the " << kSettingsFileMaxBytes
                   << " bytes the program reads\n";
     std::cout << WideToUtf8(DecodeSettingsText(bytes)) << "\n";
     return std::cout ? 0 : 1;
 }
 
-} // namespace
+// An upgrade changes the installed version and nothing the user set. The file
+// is replaced whole or not at all; one that does not decipher to a settings
+// document is left alone.
+int SetVersion(const std::filesystem::path& datPath, const std::wstring& version) {
+    std::string bytes;
+    if (!ReadFileBytes(datPath, kSettingsFileMaxBytes, bytes))
+        return Fail("cannot read " + Shown(datPath));
+    TiXmlDocument doc;
+    if (!ParseSettingsXml(ToAnsi(DecodeSettingsText(bytes)), doc))
+        return Fail(Shown(datPath) + " is not a settings file; left as it is");
+    TiXmlElement* root = doc.RootElement();
+    TiXmlElement* update = root->FirstChildElement("updateinfo");
+    if (!update)
+        update = root->InsertEndChild(TiXmlElement("updateinfo"))->ToElement();
+    TiXmlElement* element = update->FirstChildElement("version");
+    if (!element)
+        element = update->InsertEndChild(TiXmlElement("version"))->ToElement();
+    element->Clear();
+    element->InsertEndChild(TiXmlText(ToAnsi(version)));
+    const std::string updated = EncodeSettingsText(FromAnsi(CompactSettingsXml(doc)));
+    if (updated.size() > kSettingsFileMaxBytes)
+        return Fail(Shown(datPath) + " would grow past what the program reads; left as it is");
+    if (!ReplaceFileContent(datPath, updated))
+        return Fail("cannot write " + Shown(datPath));
+    return 0;
+}
 
-int main(int argc, char** argv) {
-    const std::string command = argc > 1 ? argv[1] : "";
-    if (command == "encode" && argc == 4)
-        return Encode(argv[2], argv[3]);
-    if (command == "decode" && argc == 3)
-        return Decode(argv[2]);
+int Run(const std::vector<std::wstring>& args) {
+    const std::wstring command = args.size() > 1 ? args[1] : L"";
+    if (command == L"encode" && args.size() == 4)
+        return Encode(WidePath(args[2]), WidePath(args[3]));
+    if (command == L"decode" && args.size() == 3)
+        return Decode(WidePath(args[2]));
+    if (command == L"set-version" && args.size() == 4)
+        return SetVersion(WidePath(args[2]), args[3]);
     std::cerr << kUsage;
     return 2;
 }
+
+} // namespace
+
+#ifdef _WIN32
+// Wide arguments: the installer hands over paths in any script.
+int wmain(int argc, wchar_t** argv) {
+    return Run(std::vector<std::wstring>(argv, argv + argc));
+}
+#else
+int main(int argc, char** argv) {
+    std::vector<std::wstring> args;
+    for (int i = 0; i < argc; ++i) {
+        std::wstring arg;
+        if (!Utf8ToWide(argv[i], arg))
+            return Fail(std::string("argument ") + std::to_string(i) + " is not UTF-8");
+        args.push_back(arg);
+    }
+    return Run(args);
+}
+#endif

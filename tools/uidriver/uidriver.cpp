@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <cwctype>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,14 +44,19 @@ constexpr wchar_t kUsage[] =
     L"  keys  WINDOW --keys K [--id N]  type K into the focused control (or control N);\n"
     L"                                  {ENTER} {ESC} {TAB} {BACKSPACE} {DELETE} {HOME} {END}\n"
     L"                                  {LEFT} {RIGHT} {UP} {DOWN} {SPACE} {LBRACE} {RBRACE}\n"
+    L"  hotkey --keys K                 print \"taken\" when a window holds the key chord K (such as\n"
+    L"                                  ctrl+alt+Z) as its hot key, else \"free\"\n"
     L"  close WINDOW                    send the window WM_CLOSE\n"
     L"  rect  WINDOW [--id N]           print the window's (or control's) screen rectangle as it\n"
     L"                                  is seen, a shaped window's cut to its shape's bounds:\n"
     L"                                  left top right bottom\n"
     L"  move  WINDOW --x X --y Y        move the window's top-left corner to X,Y on the screen\n"
     L"  owner WINDOW                    print the title of the window's owner (empty if none)\n"
-    L"  send  WINDOW --message N [--wparam W] [--lparam L]  send message N; print the answer\n"
+    L"  send  WINDOW --message N [--wparam W] [--lparam L] [--hidden 1]  send message N (to a\n"
+    L"                                  hidden window too with --hidden 1); print the answer\n"
     L"  list                            every top-level window: handle, class, title, visible\n"
+    L"  activate WINDOW                 make the window the foreground window\n"
+    L"  foreground                      print the foreground window's handle\n"
     L"  hold-mutex --name N             create the named mutex, print \"held\", keep it for MS\n"
     L"  never [WINDOW] --while EXE      print \"watching\", then watch while the program EXE runs\n"
     L"                                  (it must start and end within MS): fail if it shows a\n"
@@ -71,6 +77,8 @@ struct Options {
     std::optional<int> message;
     long wParam = 0;
     long lParam = 0;
+    // Hidden windows match too.
+    bool hidden = false;
     DWORD timeout = kDefaultTimeoutMs;
 };
 
@@ -187,7 +195,7 @@ std::vector<HWND> Descendants(HWND parent) {
 // The topmost visible top-level window that matches, or null.
 HWND FindVisible(const Options& options) {
     for (HWND hwnd : TopLevelWindows())
-        if (IsWindowVisible(hwnd) && Matches(hwnd, options))
+        if ((options.hidden || IsWindowVisible(hwnd)) && Matches(hwnd, options))
             return hwnd;
     return nullptr;
 }
@@ -461,6 +469,48 @@ int Keys(const Options& options) {
     return kExitOk;
 }
 
+// "ctrl+alt+Z": modifiers by name, then one letter or digit.
+std::optional<std::vector<WORD>> ParseChord(const std::wstring& text) {
+    std::vector<WORD> keys;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t plus = text.find(L'+', start);
+        const std::wstring part = text.substr(start, plus == std::wstring::npos ? std::wstring::npos : plus - start);
+        if (part == L"ctrl")
+            keys.push_back(VK_CONTROL);
+        else if (part == L"alt")
+            keys.push_back(VK_MENU);
+        else if (part == L"shift")
+            keys.push_back(VK_SHIFT);
+        else if (part.size() == 1 && std::iswalnum(part[0]) && plus == std::wstring::npos)
+            keys.push_back(static_cast<WORD>(std::towupper(part[0])));
+        else
+            return std::nullopt;
+        if (plus == std::wstring::npos)
+            return keys;
+        start = plus + 1;
+    }
+}
+
+// Hot keys are one per chord and desktop: the driver's own registration fails
+// exactly when another window holds the chord.
+int HotKey(const Options& options) {
+    std::optional<std::vector<WORD>> keys = ParseChord(*options.keys);
+    if (!keys)
+        return UsageError(L"cannot read the chord \"" + *options.keys + L"\"");
+    UINT modifiers = MOD_NOREPEAT;
+    for (std::size_t i = 0; i + 1 < keys->size(); ++i)
+        modifiers |= (*keys)[i] == VK_CONTROL ? MOD_CONTROL : (*keys)[i] == VK_MENU ? MOD_ALT : MOD_SHIFT;
+    constexpr int kProbeId = 0xBEEF;
+    if (RegisterHotKey(nullptr, kProbeId, modifiers, keys->back())) {
+        UnregisterHotKey(nullptr, kProbeId);
+        Write(stdout, L"free\n");
+    } else {
+        Write(stdout, L"taken\n");
+    }
+    return kExitOk;
+}
+
 int Rect(const Options& options) {
     HWND hwnd = nullptr;
     if (options.id) {
@@ -601,6 +651,18 @@ int Send(const Options& options) {
     return kExitOk;
 }
 
+int Activate(const Options& options) {
+    HWND hwnd = PollFor(options.timeout, [&] { return FindVisible(options); });
+    if (!hwnd)
+        return Fail(L"no " + Describe(options) + After(options.timeout));
+    return SetForegroundWindow(hwnd) ? kExitOk : Fail(L"the window did not come to the foreground");
+}
+
+int Foreground() {
+    Write(stdout, Hex(GetForegroundWindow()) + L"\n");
+    return kExitOk;
+}
+
 int List() {
     std::wstring out;
     for (HWND hwnd : TopLevelWindows())
@@ -636,6 +698,8 @@ std::wstring ParseArguments(int argc, wchar_t** argv, Options& options) {
             options.text = value;
         } else if (name == L"--keys") {
             options.keys = value;
+        } else if (name == L"--hidden") {
+            options.hidden = std::wcscmp(value, L"0") != 0;
         } else if (name == L"--name") {
             options.name = value;
         } else if (name == L"--while") {
@@ -670,6 +734,8 @@ int Run(const Options& options) {
     const std::wstring& command = options.command;
     if (command == L"list")
         return List();
+    if (command == L"foreground")
+        return Foreground();
     if (command == L"hold-mutex") {
         if (!options.name)
             return UsageError(L"hold-mutex needs --name");
@@ -681,6 +747,11 @@ int Run(const Options& options) {
         return Never(options);
     }
     bool named = options.title || options.className;
+    if (command == L"activate") {
+        if (!named)
+            return UsageError(L"activate needs --title or --class");
+        return Activate(options);
+    }
     if (command == L"wait" || command == L"gone" || command == L"texts" || command == L"close" ||
         command == L"rect" || command == L"owner") {
         if (!named)
@@ -715,6 +786,11 @@ int Run(const Options& options) {
         if (!named || !options.x || !options.y)
             return UsageError(L"move needs --title or --class, --x and --y");
         return Move(options);
+    }
+    if (command == L"hotkey") {
+        if (!options.keys)
+            return UsageError(L"hotkey needs --keys");
+        return HotKey(options);
     }
     if (command == L"keys") {
         if (!named || !options.keys)

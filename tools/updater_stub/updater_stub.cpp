@@ -1,4 +1,4 @@
-// clientupdate.exe for the end-to-end tests: appends its command line, as one
+// clientupdate.exe stand-in for the end-to-end tests: appends its command line, as one
 // UTF-8 line, to "clientupdate.log" in its working folder and ends. No window,
 // so that the program under test is the only one a test sees.
 #include <windows.h>

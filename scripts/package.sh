@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Makes the installer and a zip of the program folder from the Windows build:
+#   package.sh [--build DIR] [--server URL] [--out DIR]
+# DIR is the Windows build folder (default build/win); the installed settings
+# point at the build's default server unless --server names another. Writes
+# OUT/Velmarin-<version>-setup.exe and OUT/Velmarin-<version>.zip (default
+# OUT: build/dist) and prints the installer's path.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+root=${BUILD_ROOT:-build}
+case $root in /*) ;; *) root=$top/$root ;; esac
+build=$root/win server="" out=$root/dist
+while [ $# -gt 0 ]; do
+    case $1 in
+        --build) build=$2; shift 2 ;;
+        --server) server=$2; shift 2 ;;
+        --out) out=$2; shift 2 ;;
+        *) echo "usage: package.sh [--build DIR] [--server URL] [--out DIR]" >&2; exit 2 ;;
+    esac
+done
+info=$build/installer/version.nsh
+[ -f "$info" ] || { echo "package: no Windows build in $build" >&2; exit 1; }
+version=$(sed -n 's/^!define VERSION "\(.*\)"$/\1/p' "$info")
+
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+WIN_BUILD=$build BUILD_ROOT=$root "$top/scripts/make-dist.sh" "$stage/Velmarin" $server >/dev/null
+
+mkdir -p "$out"
+setup=$out/Velmarin-$version-setup.exe
+makensis -V2 -INPUTCHARSET UTF8 -DBUILDINFO="$info" -DSTAGE="$stage/Velmarin" \
+    -DDATFILE="$build/bin/datfile.exe" -DOUTFILE="$setup" "$top/installer/velmarin.nsi" >&2
+python3 - "$stage" "$out/Velmarin-$version.zip" <<'PY'
+import os, sys, zipfile
+stage, target = sys.argv[1], sys.argv[2]
+with zipfile.ZipFile(target + ".new", "w", zipfile.ZIP_DEFLATED) as z:
+    for folder, dirs, files in os.walk(stage):
+        dirs.sort()
+        rel = os.path.relpath(folder, stage)
+        if rel != "." and not files and not dirs:
+            z.write(folder, rel + "/")
+        for name in sorted(files):
+            path = os.path.join(folder, name)
+            z.write(path, os.path.relpath(path, stage))
+os.replace(target + ".new", target)
+PY
+echo "$setup"

@@ -231,11 +231,13 @@ TEST_F(SkinMenu, MarksGreyBoldAcceleratorsAndEightBitText) {
     EXPECT_LE(plain.left, 32) << "the label starts 30 in";
     EXPECT_LE(accelerator.right, kW - 13);
     EXPECT_GE(accelerator.right, kW - 16) << "the accelerator ends 12 from the right";
+    int differ = 0;
     for (int y = 0; y < kH; ++y) {
         for (int x = 28; x < kW; ++x) {
-            ASSERT_EQ(at(4, x, y), at(7, x, y)) << "8-bit text at " << x << "," << y;
+            differ += at(4, x, y) != at(7, x, y);
         }
     }
+    EXPECT_EQ(differ, 0) << "the 8-bit label looks as its wide text";
     // Check mark and radio bullet in the text colour inside the box.
     const COLORREF box = AdjustColour(GetSysColor(COLOR_HIGHLIGHT), 70, -57);
     int mark = 0;

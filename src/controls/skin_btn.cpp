@@ -6,23 +6,6 @@ constexpr UINT_PTR kHoverTimer = 1;
 constexpr UINT kHoverPollMs = 10;
 constexpr COLORREF kTransparent = RGB(255, 0, 255);
 
-// The window DC of a window (borrowed), released when it goes.
-class CWindowDC {
-public:
-    explicit CWindowDC(HWND hwnd) : m_hwnd(hwnd), m_dc(GetDC(hwnd)) {}
-    CWindowDC(const CWindowDC&) = delete;
-    CWindowDC& operator=(const CWindowDC&) = delete;
-    ~CWindowDC() {
-        if (m_dc)
-            ReleaseDC(m_hwnd, m_dc);
-    }
-    HDC get() const { return m_dc; }
-
-private:
-    HWND m_hwnd;
-    HDC m_dc;
-};
-
 } // namespace
 
 CSkinBtn::~CSkinBtn() {
@@ -75,7 +58,7 @@ void CSkinBtn::Paint() {
     const int width = client.right, height = client.bottom;
     if (width <= 0 || height <= 0)
         return;
-    CWindowDC dc(m_hWnd);
+    unique_hdc_window dc(m_hWnd);
     if (!dc.get())
         return;
     // Start from what is on screen, so the transparent pixels keep it.

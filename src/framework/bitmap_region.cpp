@@ -46,10 +46,9 @@ bool ReadPixels(HBITMAP bitmap, CDibPixels& out) {
     }
     const int stride = DibStride(info.bmWidth, depth);
     out.bits.assign(static_cast<std::size_t>(stride) * info.bmHeight, 0);
-    HDC screen = GetDC(nullptr);
-    const int rows = GetDIBits(screen, bitmap, 0, info.bmHeight, out.bits.data(),
+    unique_hdc_window screen(nullptr);
+    const int rows = GetDIBits(screen.get(), bitmap, 0, info.bmHeight, out.bits.data(),
                                reinterpret_cast<BITMAPINFO*>(header.data()), DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
     if (rows != info.bmHeight) {
         return false;
     }

@@ -1,9 +1,12 @@
 #pragma once
 #include "framework/handles.h"
 
+#include <utility>
+
 using unique_hbitmap = unique_any<HBITMAP, &::DeleteObject>;
 using unique_hbrush = unique_any<HBRUSH, &::DeleteObject>;
 using unique_hfont = unique_any<HFONT, &::DeleteObject>;
+using unique_hpen = unique_any<HPEN, &::DeleteObject>;
 using unique_hrgn = unique_any<HRGN, &::DeleteObject>;
 // A memory DC from CreateCompatibleDC.
 using unique_hdc = unique_any<HDC, &::DeleteDC>;
@@ -28,18 +31,62 @@ private:
     HDC m_dc;
 };
 
-// Selects an object into a DC (both borrowed) and puts the previous one back when it goes.
+// A DC borrowed from a window and given back with ReleaseDC when it goes:
+// GetDC (the client area; the screen's for a null window) or GetWindowDC
+// (the whole window, frame included).
+class unique_hdc_window {
+public:
+    enum area { client_area, whole_window };
+
+    explicit unique_hdc_window(HWND hwnd, area which = client_area)
+        : m_hwnd(hwnd), m_dc(which == whole_window ? GetWindowDC(hwnd) : GetDC(hwnd)) {}
+    unique_hdc_window(const unique_hdc_window&) = delete;
+    unique_hdc_window& operator=(const unique_hdc_window&) = delete;
+    ~unique_hdc_window() {
+        if (m_dc)
+            ReleaseDC(m_hwnd, m_dc);
+    }
+
+    HDC get() const { return m_dc; }
+    explicit operator bool() const { return m_dc != nullptr; }
+
+private:
+    HWND m_hwnd; // borrowed
+    HDC m_dc;
+};
+
+// Selects an object into a DC (both borrowed) and puts the previous one back
+// when it goes, or earlier with reset (a bitmap must leave its DC before its
+// pixels are read). An empty one, or one given a null object, selects nothing.
 class unique_select_object {
 public:
-    unique_select_object(HDC dc, HGDIOBJ object) : m_dc(dc), m_previous(SelectObject(dc, object)) {}
+    unique_select_object() = default;
+    unique_select_object(HDC dc, HGDIOBJ object) : m_dc(dc), m_previous(SelectObject(dc, object)) {
+        if (m_previous == HGDI_ERROR)
+            m_previous = nullptr;
+    }
+    unique_select_object(unique_select_object&& other) noexcept
+        : m_dc(other.m_dc), m_previous(std::exchange(other.m_previous, nullptr)) {}
+    unique_select_object& operator=(unique_select_object&& other) noexcept {
+        if (this != &other) {
+            reset();
+            m_dc = other.m_dc;
+            m_previous = std::exchange(other.m_previous, nullptr);
+        }
+        return *this;
+    }
     unique_select_object(const unique_select_object&) = delete;
     unique_select_object& operator=(const unique_select_object&) = delete;
-    ~unique_select_object() {
-        if (m_previous && m_previous != HGDI_ERROR)
-            SelectObject(m_dc, m_previous);
+    ~unique_select_object() { reset(); }
+
+    // True while an object is selected by this one.
+    explicit operator bool() const { return m_previous != nullptr; }
+    void reset() {
+        if (m_previous)
+            SelectObject(m_dc, std::exchange(m_previous, nullptr));
     }
 
 private:
-    HDC m_dc;
-    HGDIOBJ m_previous;
+    HDC m_dc = nullptr;
+    HGDIOBJ m_previous = nullptr;
 };

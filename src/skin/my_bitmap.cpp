@@ -53,23 +53,6 @@ com_ptr<IStream> StreamOnCopy(const std::vector<char>& bytes) {
     return stream;
 }
 
-// The screen's DC for as long as the object lives.
-class CScreenDC {
-public:
-    CScreenDC() : dc_(GetDC(nullptr)) {}
-    ~CScreenDC() {
-        if (dc_ != nullptr) {
-            ReleaseDC(nullptr, dc_);
-        }
-    }
-    CScreenDC(const CScreenDC&) = delete;
-    CScreenDC& operator=(const CScreenDC&) = delete;
-    HDC get() const { return dc_; }
-
-private:
-    HDC dc_;
-};
-
 } // namespace
 
 bool CMyBitmap::LoadFromFile(const std::string& path) {
@@ -95,7 +78,7 @@ bool CMyBitmap::LoadFromFile(const std::string& path) {
     picture->get_Width(&himetricWidth);
     picture->get_Height(&himetricHeight);
 
-    CScreenDC screen;
+    unique_hdc_window screen(nullptr);
     if (screen.get() == nullptr) {
         return false;
     }

@@ -7,12 +7,16 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
 #include <string>
 
 namespace {
 
 constexpr COLORREF kButtonKey = RGB(255, 0, 255);
 constexpr COLORREF kDisabledText = RGB(100, 100, 100);
+// The focus rectangle lies this far inside the button, or inside the image's
+// fixed border when that is wider.
+constexpr int kFocusInset = 3;
 
 // True when the window already has exactly this region, so that setting it
 // again (which repaints) would only loop.
@@ -56,8 +60,18 @@ LRESULT CSkinButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             return 0;
         case WM_LBUTTONDBLCLK:
+            return 0;
         case WM_SETFOCUS:
         case WM_KILLFOCUS:
+            // Not passed on: the button's own procedure would draw the system
+            // look. Repainted so that the focus rectangle follows Tab.
+            InvalidateRect(m_hWnd, nullptr, FALSE);
+            return 0;
+        case WM_UPDATEUISTATE:
+            // The window keeps the cues; the button's own procedure would
+            // repaint in the system look.
+            DefWindowProcA(m_hWnd, message, wParam, lParam);
+            InvalidateRect(m_hWnd, nullptr, FALSE);
             return 0;
         case WM_ENABLE: {
             const LONG_PTR style = GetWindowLongPtrA(m_hWnd, GWL_STYLE);
@@ -183,4 +197,13 @@ void CSkinButton::Paint() {
     SetBkMode(paint.get(), TRANSPARENT);
     DrawTextA(paint.get(), caption.c_str(), static_cast<int>(caption.size()), &client,
               DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    // Keyboard users see where Tab went, unless cues wait for the keyboard.
+    const auto cues = static_cast<UINT>(SendMessageA(m_hWnd, WM_QUERYUISTATE, 0, 0));
+    if (focused && !(cues & UISF_HIDEFOCUS)) {
+        RECT focus{std::max(kFocusInset, skin->leftWidth), std::max(kFocusInset, skin->topHeight),
+                   w - std::max(kFocusInset, skin->rightWidth), h - std::max(kFocusInset, skin->bottomHeight)};
+        if (focus.right > focus.left && focus.bottom > focus.top) {
+            DrawFocusRect(paint.get(), &focus);
+        }
+    }
 }

@@ -1,7 +1,8 @@
 #pragma once
 // A push button of a dialog drawn from the theme's five-state button image,
 // shaped to the image's non-magenta pixels, with its own hover and press
-// tracking; clicks reach the dialog as a push button's would.
+// tracking and a focus rectangle for keyboard users; clicks reach the dialog
+// as a push button's would.
 #include "framework/window.h"
 
 struct ButtonSkin;

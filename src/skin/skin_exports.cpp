@@ -1,12 +1,12 @@
 #include "skin/skin.h"
 
-#include "skin/skin_registry.h"
+#include "skin/skin_state.h"
 
 // Nothing unwinds across the library's boundary: a failure is a 0 result.
 
 int InitSkin(const char* themePath) {
     try {
-        return SkinRegistry().InitSkin(themePath);
+        return SkinState().InitSkin(themePath);
     } catch (...) {
         return 0;
     }
@@ -14,7 +14,7 @@ int InitSkin(const char* themePath) {
 
 int InstallDlgSkin(CWindow* dialog) {
     try {
-        return SkinRegistry().InstallDlgSkin(dialog);
+        return SkinState().InstallDlgSkin(dialog);
     } catch (...) {
         return 0;
     }
@@ -22,7 +22,7 @@ int InstallDlgSkin(CWindow* dialog) {
 
 int InstallCtlSkin(HWND dialog, int controlId) {
     try {
-        return SkinRegistry().InstallCtlSkin(dialog, controlId);
+        return SkinState().InstallCtlSkin(dialog, controlId);
     } catch (...) {
         return 0;
     }
@@ -30,7 +30,7 @@ int InstallCtlSkin(HWND dialog, int controlId) {
 
 int UnstallCtlSkin(HWND dialog) {
     try {
-        return SkinRegistry().UnstallCtlSkin(dialog);
+        return SkinState().UnstallCtlSkin(dialog);
     } catch (...) {
         return 0;
     }
@@ -38,7 +38,7 @@ int UnstallCtlSkin(HWND dialog) {
 
 void ReleaseSkin() {
     try {
-        SkinRegistry().ReleaseSkin();
+        SkinState().ReleaseSkin();
     } catch (...) {
     }
 }

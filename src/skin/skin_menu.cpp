@@ -27,7 +27,6 @@ constexpr int kCheckMarkLeft = 5;
 constexpr int kCheckMarkTop = 3;
 constexpr int kCheckMarkWidth = 15;
 constexpr int kLowColourColumnWidth = 22;
-constexpr int kMenuImageSize = 16;
 constexpr int kLowColourDepth = 8;
 
 // Read at the first successful InstallDlgSkin; UI thread only.
@@ -114,33 +113,18 @@ MenuItemRecord RecordOf(const MENUITEMINFOA& info) {
     return record;
 }
 
-// The item font: the DC's current font at bold weight for the default item.
-class CItemFont {
-public:
-    CItemFont(HDC dc, bool isDefault) {
-        LOGFONTA font{};
-        GetObjectA(GetCurrentObject(dc, OBJ_FONT), sizeof(font), &font);
-        const LONG weight = isDefault ? FW_BOLD : FW_NORMAL;
-        if (font.lfWeight != weight) {
-            font.lfWeight = weight;
-            font_.reset(CreateFontIndirectA(&font));
-            previous_ = SelectObject(dc, font_.get());
-            dc_ = dc;
-        }
+// The item font: the DC's current font at bold weight for the default item,
+// normal otherwise; null when the current font already has that weight.
+unique_hfont ItemFont(HDC dc, bool isDefault) {
+    LOGFONTA font{};
+    GetObjectA(GetCurrentObject(dc, OBJ_FONT), sizeof(font), &font);
+    const LONG weight = isDefault ? FW_BOLD : FW_NORMAL;
+    if (font.lfWeight == weight) {
+        return {};
     }
-    ~CItemFont() {
-        if (dc_ != nullptr) {
-            SelectObject(dc_, previous_);
-        }
-    }
-    CItemFont(const CItemFont&) = delete;
-    CItemFont& operator=(const CItemFont&) = delete;
-
-private:
-    unique_hfont font_;
-    HDC dc_ = nullptr;
-    HGDIOBJ previous_ = nullptr;
-};
+    font.lfWeight = weight;
+    return unique_hfont(CreateFontIndirectA(&font));
+}
 
 int TextWidth(HDC dc, const std::string& text) {
     if (text.empty()) {
@@ -180,7 +164,7 @@ void DrawBackground(HDC dc, const RECT& rect, const MenuItemRecord& record, bool
         return;
     }
     unique_hbrush brush(CreateSolidBrush(fill));
-    unique_any<HPEN, &::DeleteObject> pen(CreatePen(PS_SOLID, 1, highlight));
+    unique_hpen pen(CreatePen(PS_SOLID, 1, highlight));
     unique_select_object selectBrush(dc, brush.get());
     unique_select_object selectPen(dc, pen.get());
     Rectangle(dc, rect.left, rect.top, rect.right, rect.bottom);
@@ -203,7 +187,7 @@ void DrawCheck(HDC dc, const RECT& rect, const MenuItemRecord& record, bool sele
                                     : Adjust(highlight, 70, -57);
     {
         unique_hbrush brush(CreateSolidBrush(box));
-        unique_any<HPEN, &::DeleteObject> pen(CreatePen(PS_SOLID, 1, highlight));
+        unique_hpen pen(CreatePen(PS_SOLID, 1, highlight));
         unique_select_object selectBrush(dc, brush.get());
         unique_select_object selectPen(dc, pen.get());
         Rectangle(dc, rect.left + 1, rect.top + 1, rect.left + kCheckBoxRight, rect.bottom - 1);
@@ -213,7 +197,7 @@ void DrawCheck(HDC dc, const RECT& rect, const MenuItemRecord& record, bool sele
         const int cy = (rect.top + rect.bottom) / 2;
         const COLORREF bullet = grayed ? Adjust(face, -27, 0) : GetSysColor(COLOR_MENUTEXT);
         unique_hbrush brush(CreateSolidBrush(bullet));
-        unique_any<HPEN, &::DeleteObject> pen(CreatePen(PS_SOLID, 1, bullet));
+        unique_hpen pen(CreatePen(PS_SOLID, 1, bullet));
         unique_select_object selectBrush(dc, brush.get());
         unique_select_object selectPen(dc, pen.get());
         Ellipse(dc, cx - 4, cy - 3, cx + 3, cy + 4);
@@ -272,8 +256,9 @@ void PrepareMenu(HMENU menu, HWND owner) {
     for (auto it = bySubmenu.begin(); it != bySubmenu.end();) {
         it = IsMenu(it->first) ? std::next(it) : bySubmenu.erase(it);
     }
-    HDC screen = GetDC(nullptr);
-    HGDIOBJ oldFont = SelectObject(screen, GetStockObject(DEFAULT_GUI_FONT));
+    unique_hdc_window screenDC(nullptr);
+    HDC screen = screenDC.get();
+    unique_select_object selectFont(screen, GetStockObject(DEFAULT_GUI_FONT));
     TEXTMETRICA metrics{};
     GetTextMetricsA(screen, &metrics);
     const CMenuItemHeights heights = MenuItemHeights(metrics.tmHeight);
@@ -303,7 +288,8 @@ void PrepareMenu(HMENU menu, HWND owner) {
         const MenuItemRecord record = RecordOf(info);
         if (record.text) {
             const CMenuText parts = SplitMenuText(*record.text);
-            CItemFont font(screen, record.state & MFS_DEFAULT);
+            const unique_hfont font = ItemFont(screen, record.state & MFS_DEFAULT);
+            unique_select_object selectItemFont(screen, font.get());
             widestLabel = std::max(widestLabel, TextWidth(screen, LabelForMeasure(parts.label)));
             widestAccelerator = std::max(widestAccelerator, TextWidth(screen, parts.accelerator));
         }
@@ -321,8 +307,6 @@ void PrepareMenu(HMENU menu, HWND owner) {
                               : PackMenuItemData(heights.item, widestAccelerator, widestLabel);
         SetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info);
     }
-    SelectObject(screen, oldFont);
-    ReleaseDC(nullptr, screen);
 }
 
 void MeasureMenuItem(MEASUREITEMSTRUCT& item) {
@@ -375,7 +359,8 @@ bool DrawMenuItem(const DRAWITEMSTRUCT& item) {
     if (record.text) {
         const CMenuText parts = SplitMenuText(*record.text);
         if (!parts.label.empty()) {
-            CItemFont font(dc, record.state & MFS_DEFAULT);
+            const unique_hfont font = ItemFont(dc, record.state & MFS_DEFAULT);
+            unique_select_object selectItemFont(dc, font.get());
             RECT labelRect = rect;
             labelRect.left += kLabelLeft;
             DrawTextA(dc, parts.label.c_str(), static_cast<int>(parts.label.size()), &labelRect,

@@ -25,6 +25,10 @@ constexpr int kActionMinimize = 2;
 constexpr WPARAM kSysMaximize = SC_MAXIMIZE;
 constexpr WPARAM kSysRestore = SC_RESTORE;
 
+bool IsCaptionButtonHit(int hit) {
+    return hit == HTCLOSE || hit == HTMINBUTTON || hit == HTMAXBUTTON;
+}
+
 static_assert(kHitClose == HTCLOSE && kHitCaption == HTCAPTION && kHitSysMenu == HTSYSMENU &&
               kHitMinButton == HTMINBUTTON && kHitMaxButton == HTMAXBUTTON && kHitTopLeft == HTTOPLEFT &&
               kHitBottomRight == HTBOTTOMRIGHT && kHitClient == HTCLIENT);
@@ -182,6 +186,22 @@ LRESULT CSkinWin::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_NCRBUTTONDOWN:
     case WM_NCRBUTTONUP:
         return OnNcMouse(message, wParam, lParam);
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONUP:
+        if (trackingButton) {
+            return OnCapturedMouse(message, lParam);
+        }
+        if (message == WM_LBUTTONUP && pressedHit != 0) {
+            ResetCaptionLook(); // released over the client area
+        }
+        return Default();
+    case WM_CAPTURECHANGED:
+        if (trackingButton) {
+            // Taken away (another window, a menu): nothing stays pressed.
+            trackingButton = false;
+            ResetCaptionLook();
+        }
+        return Default();
     case WM_COMMAND:
         return OnCommand(wParam, lParam);
     case WM_SYSCOMMAND:
@@ -259,18 +279,16 @@ LRESULT CSkinWin::OnNcMouse(UINT message, WPARAM wParam, LPARAM lParam) {
         if (movesOrSizes) {
             Default();
         }
-        hoverHit = hit;
-        pressedHit = 0;
-        if (hit != lastHit) {
-            // Repaint on a change of area only, not on every move.
-            PaintFrame();
-            lastHit = hit;
-        }
+        HoverAt(hit);
         return 0;
     case WM_NCLBUTTONDOWN:
         pressedHit = hoverHit = hit;
         PaintFrame();
-        if (movesOrSizes) {
+        if (IsCaptionButtonHit(hit)) {
+            // So that the release is seen wherever it happens.
+            trackingButton = true;
+            SetCapture(GetHwnd());
+        } else if (movesOrSizes) {
             Default(); // the system moves or sizes the window
         } else if (hit == HTSYSMENU) {
             ShowSystemMenu({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
@@ -279,6 +297,10 @@ LRESULT CSkinWin::OnNcMouse(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_NCLBUTTONUP:
         if (hit == HTCLOSE) {
             SendMessageA(GetHwnd(), WM_CLOSE, 0, 0);
+            // The window may have refused to close.
+            if (IsInstalled() && IsWindow(GetHwnd())) {
+                ResetCaptionLook();
+            }
             return 0;
         }
         if (hit == HTMINBUTTON) {
@@ -289,11 +311,12 @@ LRESULT CSkinWin::OnNcMouse(UINT message, WPARAM wParam, LPARAM lParam) {
             } else {
                 Maximize();
             }
-        } else {
+        } else if (pressedHit == 0) {
             return 0;
         }
-        pressedHit = hoverHit = 0;
-        PaintFrame();
+        // The button moved or the window changed under the pointer: the next
+        // move shows what lies there now.
+        ResetCaptionLook();
         return 0;
     case WM_NCLBUTTONDBLCLK:
         if (hit == HTCAPTION && sizable) {
@@ -302,8 +325,7 @@ LRESULT CSkinWin::OnNcMouse(UINT message, WPARAM wParam, LPARAM lParam) {
             } else {
                 Maximize();
             }
-            pressedHit = hoverHit = 0;
-            PaintFrame();
+            ResetCaptionLook();
         }
         return 0;
     case WM_NCRBUTTONDOWN:
@@ -315,6 +337,40 @@ LRESULT CSkinWin::OnNcMouse(UINT message, WPARAM wParam, LPARAM lParam) {
     default: // WM_NCRBUTTONUP: the system menu has been shown on the way down
         return 0;
     }
+}
+
+LRESULT CSkinWin::OnCapturedMouse(UINT message, LPARAM lParam) {
+    HWND hwnd = GetHwnd();
+    POINT screen{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    ClientToScreen(hwnd, &screen);
+    const LPARAM at = MAKELPARAM(screen.x, screen.y);
+    const int hit = static_cast<int>(OnNcHitTest(at));
+    if (message == WM_MOUSEMOVE) {
+        HoverAt(hit); // as a move over the frame would, with nothing passed on
+        return 0;
+    }
+    trackingButton = false;
+    ReleaseCapture();
+    if (IsCaptionButtonHit(hit)) {
+        return OnNcMouse(WM_NCLBUTTONUP, static_cast<WPARAM>(hit), at);
+    }
+    ResetCaptionLook();
+    return 0;
+}
+
+void CSkinWin::HoverAt(int hit) {
+    hoverHit = hit;
+    pressedHit = 0;
+    if (hit != lastHit) {
+        // Repaint on a change of area only, not on every move.
+        PaintFrame();
+        lastHit = hit;
+    }
+}
+
+void CSkinWin::ResetCaptionLook() {
+    pressedHit = hoverHit = lastHit = 0;
+    PaintFrame();
 }
 
 void CSkinWin::Maximize() {

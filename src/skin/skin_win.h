@@ -31,6 +31,12 @@ private:
     // Messages.
     LRESULT OnNcHitTest(LPARAM lParam);
     LRESULT OnNcMouse(UINT message, WPARAM wParam, LPARAM lParam);
+    // Mouse messages while a pressed caption button holds the capture.
+    LRESULT OnCapturedMouse(UINT message, LPARAM lParam);
+    // The pointer moved over hit: nothing pressed any more, repainted on a change of area.
+    void HoverAt(int hit);
+    // No caption button pressed or hovered, and the next move repaints.
+    void ResetCaptionLook();
     LRESULT OnCommand(WPARAM wParam, LPARAM lParam);
     LRESULT OnSysCommand(WPARAM wParam);
     void OnEraseBackground(HDC dc);
@@ -64,6 +70,8 @@ private:
     int lastHit = 0;
     int hoverHit = 0;
     int pressedHit = 0;
+    // A caption button went down and the window holds the capture until it is released.
+    bool trackingButton = false;
     CBandSplit topSplit, leftSplit, rightSplit, bottomSplit;
     CMyBitmap minButton, maxButton, closeButton, restoreButton;
     CPixelRect minRect{}, maxRect{}, closeRect{}, restoreRect{};

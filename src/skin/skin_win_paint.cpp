@@ -9,67 +9,14 @@
 
 namespace {
 
-// The small icon's top edge in the top band; it starts at the left band's edge.
-constexpr int kIconTop = 5;
 // The title font: "宋体" (SimSun), 12 pixels high, normal weight.
 constexpr wchar_t kTitleFace[] = L"\u5B8B\u4F53";
 constexpr LONG kTitleFontHeight = 12;
 
-// A memory DC and a bitmap compatible with a target, selected for the object's life.
-class COffscreen {
-public:
-    COffscreen(HDC target, int width, int height)
-        : dc_(CreateCompatibleDC(target)),
-          bitmap_(CreateCompatibleBitmap(target, std::max(width, 1), std::max(height, 1))) {
-        if (dc_ && bitmap_) {
-            previous_ = SelectObject(dc_.get(), bitmap_.get());
-        }
-    }
-    ~COffscreen() { Deselect(); }
-    COffscreen(const COffscreen&) = delete;
-    COffscreen& operator=(const COffscreen&) = delete;
-
-    bool ok() const { return previous_ != nullptr; }
-    HDC dc() const { return dc_.get(); }
-    HBITMAP bitmap() const { return bitmap_.get(); }
-    // The bitmap must leave the DC before its pixels are read.
-    void Deselect() {
-        if (previous_ != nullptr) {
-            SelectObject(dc_.get(), previous_);
-            selected_ = false;
-        }
-    }
-    void Reselect() {
-        if (previous_ != nullptr && !selected_) {
-            SelectObject(dc_.get(), bitmap_.get());
-            selected_ = true;
-        }
-    }
-
-private:
-    unique_hdc dc_;
-    unique_hbitmap bitmap_;
-    HGDIOBJ previous_ = nullptr;
-    bool selected_ = true;
-};
-
-// The window DC (whole window, frame included) for the object's life.
-class CWindowDC {
-public:
-    explicit CWindowDC(HWND hwnd) : hwnd_(hwnd), dc_(GetWindowDC(hwnd)) {}
-    ~CWindowDC() {
-        if (dc_ != nullptr) {
-            ReleaseDC(hwnd_, dc_);
-        }
-    }
-    CWindowDC(const CWindowDC&) = delete;
-    CWindowDC& operator=(const CWindowDC&) = delete;
-    HDC get() const { return dc_; }
-
-private:
-    HWND hwnd_;
-    HDC dc_;
-};
+// A bitmap compatible with a target, at least one pixel each way.
+unique_hbitmap CompatibleBitmap(HDC target, int width, int height) {
+    return unique_hbitmap(CreateCompatibleBitmap(target, std::max(width, 1), std::max(height, 1)));
+}
 
 SIZE WindowSize(HWND hwnd) {
     RECT r{};
@@ -114,8 +61,8 @@ void CSkinWin::PaintFrame() {
     const SIZE size = WindowSize(hwnd);
     const int w = size.cx, h = size.cy;
     const int t = bands.top, l = bands.left, r = bands.right, b = bands.bottom;
-    CWindowDC window(hwnd);
-    if (window.get() == nullptr) {
+    unique_hdc_window window(hwnd, unique_hdc_window::whole_window);
+    if (!window) {
         return;
     }
     // Sides and bottom straight onto the window, around the title band.
@@ -126,27 +73,29 @@ void CSkinWin::PaintFrame() {
     SelectClipRgn(window.get(), nullptr);
 
     // The title band is composed off-screen and copied in one go.
-    COffscreen band(window.get(), w, t);
-    if (!band.ok()) {
+    unique_hdc band(CreateCompatibleDC(window.get()));
+    unique_hbitmap bandBitmap = CompatibleBitmap(window.get(), w, t);
+    if (!band || !bandBitmap) {
         return;
     }
-    DrawBand(band.dc(), Band::Top, active, l, w - r - l + 1, 0);
-    DrawBand(band.dc(), Band::Left, active, 0, left.Height(), 0);
-    DrawBand(band.dc(), Band::Right, active, 0, right.Height(), w - r);
+    unique_select_object selectBand(band.get(), bandBitmap.get());
+    DrawBand(band.get(), Band::Top, active, l, w - r - l + 1, 0);
+    DrawBand(band.get(), Band::Left, active, 0, left.Height(), 0);
+    DrawBand(band.get(), Band::Right, active, 0, right.Height(), w - r);
     if (usesTran) {
-        band.Deselect();
-        unique_hrgn shape(RegionFromKeyColour(band.bitmap(), transColor));
-        band.Reselect();
+        selectBand.reset(); // a bitmap's pixels are read outside any DC
+        unique_hrgn shape(RegionFromKeyColour(bandBitmap.get(), transColor));
+        selectBand = unique_select_object(band.get(), bandBitmap.get());
         unique_hrgn body(CreateRectRgn(0, t, w, h));
         CombineRgn(shape.get(), shape.get(), body.get(), RGN_OR);
         SelectClipRgn(window.get(), shape.get());
     } else {
         SetWindowRgn(hwnd, CreateRectRgn(0, 0, w, h), FALSE);
     }
-    DrawCaptionButtons(band.dc(), w);
-    DrawIcon(band.dc());
-    DrawTitle(band.dc(), window.get(), w);
-    BitBlt(window.get(), 0, 0, w, t, band.dc(), 0, 0, SRCCOPY);
+    DrawCaptionButtons(band.get(), w);
+    DrawIcon(band.get());
+    DrawTitle(band.get(), window.get(), w);
+    BitBlt(window.get(), 0, 0, w, t, band.get(), 0, 0, SRCCOPY);
     SelectClipRgn(window.get(), nullptr);
 }
 
@@ -160,19 +109,22 @@ void CSkinWin::ApplyShape() {
     }
     const SIZE size = WindowSize(hwnd);
     const int w = size.cx, h = size.cy;
-    CWindowDC window(hwnd);
-    COffscreen shape(window.get(), w, h);
-    if (!shape.ok()) {
+    unique_hdc_window window(hwnd, unique_hdc_window::whole_window);
+    unique_hdc shape(CreateCompatibleDC(window.get()));
+    unique_hbitmap shapeBitmap = CompatibleBitmap(window.get(), w, h);
+    if (!window || !shape || !shapeBitmap) {
         return;
     }
-    // Black inside: the client area stays solid unless black is the key.
-    PatBlt(shape.dc(), 0, 0, w, h, BLACKNESS);
-    DrawBand(shape.dc(), Band::Top, true, bands.left, w - bands.right - bands.left + 1, 0);
-    DrawBand(shape.dc(), Band::Left, true, 0, h, 0);
-    DrawBand(shape.dc(), Band::Right, true, 0, h, w - bands.right);
-    DrawBand(shape.dc(), Band::Bottom, true, bands.left, w - bands.right - bands.left, h - bands.bottom);
-    shape.Deselect();
-    SetWindowRgn(hwnd, RegionFromKeyColour(shape.bitmap(), transColor), TRUE);
+    {
+        unique_select_object selectShape(shape.get(), shapeBitmap.get());
+        // Black inside: the client area stays solid unless black is the key.
+        PatBlt(shape.get(), 0, 0, w, h, BLACKNESS);
+        DrawBand(shape.get(), Band::Top, true, bands.left, w - bands.right - bands.left + 1, 0);
+        DrawBand(shape.get(), Band::Left, true, 0, h, 0);
+        DrawBand(shape.get(), Band::Right, true, 0, h, w - bands.right);
+        DrawBand(shape.get(), Band::Bottom, true, bands.left, w - bands.right - bands.left, h - bands.bottom);
+    }
+    SetWindowRgn(hwnd, RegionFromKeyColour(shapeBitmap.get(), transColor), TRUE);
 }
 
 bool CSkinWin::ShowsRestore() const {

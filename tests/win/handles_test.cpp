@@ -89,4 +89,22 @@ TEST(Handles, ReplacingAValueClosesItAndReleasingDoesNot) {
     EXPECT_EQ(object.refs, 1u);
 }
 
+TEST(Handles, SelectionPutBackOnceWhetherResetOrMoved) {
+    unique_hdc dc(CreateCompatibleDC(nullptr));
+    const HGDIOBJ original = GetCurrentObject(dc.get(), OBJ_BRUSH);
+    HBRUSH first = GetSysColorBrush(COLOR_WINDOW), second = GetSysColorBrush(COLOR_HIGHLIGHT);
+    unique_select_object outer(dc.get(), first);
+    {
+        unique_select_object inner(dc.get(), second);
+        unique_select_object moved = std::move(inner);
+        EXPECT_FALSE(inner);
+        EXPECT_EQ(GetCurrentObject(dc.get(), OBJ_BRUSH), second);
+    }
+    EXPECT_EQ(GetCurrentObject(dc.get(), OBJ_BRUSH), first) << "put back once, by the one it moved to";
+    outer.reset();
+    EXPECT_EQ(GetCurrentObject(dc.get(), OBJ_BRUSH), original);
+    outer = unique_select_object(dc.get(), nullptr);
+    EXPECT_FALSE(outer) << "a null object selects nothing";
+}
+
 } // namespace

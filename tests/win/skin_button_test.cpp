@@ -59,11 +59,20 @@ protected:
     // A pixel of the face: the state image shown.
     COLORREF Face() {
         Repaint();
-        HDC dc = GetDC(control);
-        const COLORREF c = GetPixel(dc, 5, 5);
-        ReleaseDC(control, dc);
-        return c;
+        unique_hdc_window dc(control);
+        return GetPixel(dc.get(), 5, 5);
     }
+    // Pixels of the focus rectangle's top edge that differ from the face.
+    int FocusMarks() {
+        Pump();
+        const skintest::CWindowPicture picture(control, unique_hdc_window::client_area);
+        int marks = 0;
+        for (int x = 4; x < kWidth - 4; ++x) {
+            marks += picture.At(x, 3) != picture.At(x, 5);
+        }
+        return marks;
+    }
+    void Cues(WORD action) { SendMessageW(control, WM_UPDATEUISTATE, MAKEWPARAM(action, UISF_HIDEFOCUS), 0); }
 
     skintest::CTempFolder folder;
     CFrameTheme theme{folder};
@@ -144,11 +153,11 @@ TEST_F(SkinButton, ShapeLeavesOutTheKeyColourAndIsSetOnlyWhenItChanges) {
     int moves = 0;
     SetWindowSubclass(control, CountPositionChanges, 1, reinterpret_cast<DWORD_PTR>(&moves));
     Repaint();
-    // Focus changes do not repaint either.
+    // Nor do focus changes, which repaint.
     SetFocus(parent->hwnd());
     Pump();
     SetFocus(control);
-    EXPECT_FALSE(GetUpdateRect(control, nullptr, FALSE));
+    EXPECT_TRUE(GetUpdateRect(control, nullptr, FALSE));
     Repaint();
     RemoveWindowSubclass(control, CountPositionChanges, 1);
     EXPECT_EQ(moves, 0);
@@ -166,6 +175,35 @@ TEST_F(SkinButton, StateImages) {
     Send(WM_LBUTTONUP, kOutside);
     EnableWindow(control, FALSE);
     EXPECT_EQ(Face(), RGB(160, 100, 100)) << "disabled";
+}
+
+// Keeps the focus cue of a control as the platform does (the one the tests
+// run on answers every query with "shown"), in front of its other handlers.
+LRESULT CALLBACK KeepFocusCue(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                              DWORD_PTR hidden) {
+    auto* hide = reinterpret_cast<bool*>(hidden);
+    if (message == WM_QUERYUISTATE) {
+        return *hide ? UISF_HIDEFOCUS : 0;
+    }
+    if (message == WM_UPDATEUISTATE && (HIWORD(wParam) & UISF_HIDEFOCUS)) {
+        *hide = LOWORD(wParam) == UIS_SET;
+    }
+    return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+TEST_F(SkinButton, FocusRectangleFollowsTabUnlessCuesWaitForTheKeyboard) {
+    bool hidden = true;
+    SetWindowSubclass(control, KeepFocusCue, 2, reinterpret_cast<DWORD_PTR>(&hidden));
+    Cues(UIS_CLEAR);
+    SetFocus(control);
+    EXPECT_GT(FocusMarks(), 10) << "focused";
+    Cues(UIS_SET);
+    EXPECT_EQ(FocusMarks(), 0) << "cues hidden";
+    Cues(UIS_CLEAR);
+    EXPECT_GT(FocusMarks(), 10) << "keyboard used";
+    SetFocus(parent->hwnd());
+    EXPECT_EQ(FocusMarks(), 0) << "focus gone";
+    RemoveWindowSubclass(control, KeepFocusCue, 2);
 }
 
 } // namespace

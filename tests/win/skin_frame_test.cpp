@@ -1,16 +1,22 @@
+#include "skin/drawing.h"
 #include "skin/skin_win.h"
 #include "skin_test_theme.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
+using skintest::CaptionColour;
 using skintest::CFrameTheme;
 using skintest::CRecordingWindow;
 using skintest::CTempFolder;
+using skintest::CWindowPicture;
+using namespace skintest; // the theme's colours
 
 constexpr int kWidth = 300, kHeight = 200;
 constexpr int T = CFrameTheme::kBandTop, S = CFrameTheme::kBandSide, B = CFrameTheme::kBandBottom;
@@ -34,11 +40,12 @@ RECT WorkArea() {
 // A window with a skinned frame from the test theme.
 class SkinFrame : public ::testing::Test {
 protected:
-    // The usual theme with some lines added to "Personality" and some sections.
-    void Build(const std::string& personality = "", const std::string& sections = "", bool sizable = true) {
-        window = std::make_unique<CRecordingWindow>(WS_OVERLAPPEDWINDOW, 100, 100, kWidth, kHeight);
+    // The usual theme with some lines added to "Personality" and "Colours".
+    void Build(const std::string& personality = "", const std::string& colours = "", bool sizable = true,
+               DWORD style = WS_OVERLAPPEDWINDOW) {
+        window = std::make_unique<CRecordingWindow>(style, 100, 100, kWidth, kHeight);
         frame = std::make_unique<CSkinWin>(
-            theme.Write(personality + "\r\nButtonCount=4", CFrameTheme::CaptionButtons() + sections));
+            theme.Write(personality + "\r\nButtonCount=4", CFrameTheme::CaptionButtons(), colours));
         ASSERT_TRUE(frame->IsLoaded());
         frame->Install(window->hwnd());
         frame->SetStyleBits(sizable, true, true);
@@ -188,7 +195,7 @@ TEST_F(SkinFrame, WindowRegion) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.personality) + " " + c.transColor);
-        Build(c.personality, std::string("[Colours]\r\nTransColor=") + c.transColor + "\r\n");
+        Build(c.personality, std::string("TransColor=") + c.transColor);
         ShowWindow(hwnd(), SW_SHOW);
         SetWindowPos(hwnd(), nullptr, 0, 0, kWidth + 20, kHeight + 10, SWP_NOMOVE | SWP_NOZORDER);
         SendMessageW(hwnd(), WM_NCPAINT, 1, 0);
@@ -228,6 +235,211 @@ TEST(SkinFrameDialog, FocusComesBackWithActivation) {
     skintest::Pump();
     EXPECT_EQ(GetFocus(), button) << "the dialog manager put the focus back";
     DestroyWindow(dialog);
+}
+
+// What the frame paints, read back from a visible window. A popup shows and
+// goes without the stall of a captioned window.
+class SkinFrameLooks : public SkinFrame {
+protected:
+    void SetUp() override {
+        Build("", "", true, WS_POPUP | WS_VISIBLE | WS_SYSMENU);
+        SetWindowTextA(hwnd(), "");
+        Activate(true);
+    }
+    void Activate(bool on) { SendMessageW(hwnd(), WM_NCACTIVATE, on, 0); }
+    int Width() const {
+        const RECT r = WindowRect(hwnd());
+        return r.right - r.left;
+    }
+    // The centre of a caption button, XCoord pixels from the right edge.
+    POINT Button(int xCoord) const { return {Width() - xCoord + 5, 5}; }
+    // Each button's colour now: close, maximize (or restore), minimize.
+    std::vector<COLORREF> Buttons() const {
+        const CWindowPicture picture(hwnd());
+        std::vector<COLORREF> colours;
+        for (int xCoord : {14, 26, 38}) {
+            const POINT at = Button(xCoord);
+            colours.push_back(picture.At(at.x, at.y));
+        }
+        return colours;
+    }
+    std::vector<COLORREF> Normal(int maxImage = kMaxImage) const {
+        return {CaptionColour(kCloseImage, 0), CaptionColour(maxImage, 0), CaptionColour(kMinImage, 0)};
+    }
+    // A client point as a mouse message carries it.
+    LPARAM Client(int x, int y) const { return MAKELPARAM(x, y); }
+};
+
+TEST_F(SkinFrameLooks, BandsShowTheActiveOrInactiveHalf) {
+    for (bool on : {true, false}) {
+        SCOPED_TRACE(on ? "active" : "inactive");
+        Activate(on);
+        const CWindowPicture p(hwnd());
+        auto look = [&](const CBandColours& band) { return on ? band.active : band.inactive; };
+        auto other = [&](const CBandColours& band) { return on ? band.inactive : band.active; };
+        EXPECT_EQ(p.At(100, 2), look(kTop));
+        EXPECT_EQ(p.At(1, 12), look(kLeft)) << "the left band's upper part lies over the title band";
+        EXPECT_EQ(p.At(1, 100), look(kLeft));
+        EXPECT_EQ(p.At(p.width - 2, 12), look(kRight));
+        EXPECT_EQ(p.At(p.width - 2, 100), look(kRight));
+        EXPECT_EQ(p.At(150, p.height - 2), look(kBottom));
+        for (const CBandColours* band : {&kTop, &kLeft, &kRight, &kBottom}) {
+            EXPECT_EQ(p.Count(other(*band)), 0);
+        }
+        EXPECT_EQ(p.Count(kUnusedColumn), 0) << "the top image's last column is never drawn";
+    }
+}
+
+TEST_F(SkinFrameLooks, CaptionButtonStateColumns) {
+    SendMessageW(hwnd(), WM_NCPAINT, 1, 0);
+    EXPECT_EQ(Buttons(), Normal());
+    SendMessageW(hwnd(), WM_NCMOUSEMOVE, HTCLOSE, 0);
+    EXPECT_EQ(Buttons(), (std::vector<COLORREF>{CaptionColour(kCloseImage, 2), CaptionColour(kMaxImage, 0),
+                                                CaptionColour(kMinImage, 0)}))
+        << "hover";
+    SendMessageW(hwnd(), WM_NCLBUTTONDOWN, HTMINBUTTON, 0);
+    EXPECT_EQ(Buttons(), (std::vector<COLORREF>{CaptionColour(kCloseImage, 0), CaptionColour(kMaxImage, 0),
+                                                CaptionColour(kMinImage, 1)}))
+        << "pressed";
+    ReleaseCapture();
+    // A fixed frame with a minimize box shows maximize disabled, hovered or not.
+    frame->SetStyleBits(false, true, false);
+    SendMessageW(hwnd(), WM_NCMOUSEMOVE, HTMAXBUTTON, 0);
+    EXPECT_EQ(Buttons()[1], CaptionColour(kMaxImage, 3));
+    frame->SetStyleBits(false, false, false);
+    SendMessageW(hwnd(), WM_NCPAINT, 1, 0);
+    EXPECT_EQ(Buttons(), (std::vector<COLORREF>{CaptionColour(kCloseImage, 0), kTop.active, kTop.active}))
+        << "neither box: no maximize, no minimize";
+}
+
+TEST_F(SkinFrameLooks, PressedButtonLetGoWhereverTheMouseIsReleased) {
+    const struct {
+        const char* name;
+        std::function<void()> release;
+    } cases[] = {
+        {"released over the client area",
+         [&] { SendMessageW(hwnd(), WM_LBUTTONUP, 0, Client(100, 100)); }},
+        {"moved into the client area", [&] { SendMessageW(hwnd(), WM_MOUSEMOVE, 0, Client(100, 100)); }},
+        {"capture taken away", [] { ReleaseCapture(); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SendMessageW(hwnd(), WM_NCMOUSEMOVE, HTCLOSE, 0);
+        SendMessageW(hwnd(), WM_NCLBUTTONDOWN, HTCLOSE, 0);
+        EXPECT_EQ(Buttons()[0], CaptionColour(kCloseImage, 1));
+        EXPECT_EQ(GetCapture(), hwnd());
+        c.release();
+        EXPECT_EQ(Buttons(), Normal());
+        ReleaseCapture();
+    }
+    EXPECT_EQ(window->Count(WM_CLOSE), 0);
+    // Released over the close button (client coordinates, so above the client area): it closes.
+    SendMessageW(hwnd(), WM_NCLBUTTONDOWN, HTCLOSE, 0);
+    const POINT close = Button(14);
+    SendMessageW(hwnd(), WM_LBUTTONUP, 0, Client(close.x - S, close.y - T));
+    EXPECT_EQ(window->Count(WM_CLOSE), 1);
+    EXPECT_NE(GetCapture(), hwnd());
+    EXPECT_EQ(Buttons(), Normal()) << "the window refused to close";
+}
+
+TEST_F(SkinFrameLooks, HoverShowsOnTheButtonJustClicked) {
+    for (int image : {kRestoreImage, kMaxImage}) {
+        SendMessageW(hwnd(), WM_NCMOUSEMOVE, HTMAXBUTTON, 0);
+        NcUp(HTMAXBUTTON);
+        EXPECT_EQ(Buttons(), Normal(image));
+        SendMessageW(hwnd(), WM_NCMOUSEMOVE, HTMAXBUTTON, 0);
+        EXPECT_EQ(Buttons()[1], CaptionColour(image, 2)) << image;
+    }
+}
+
+TEST_F(SkinFrameLooks, TitleInItsColourAndBox) {
+    // Without caption buttons in the way; the title is smoothed onto the band,
+    // so its ink leans to the title colour's side (red for active, blue for inactive).
+    Build("ButtonCount=0", "", true, WS_POPUP | WS_VISIBLE);
+    const int boxRight = kWidth - CFrameTheme::kTopBotHeight;
+    const std::string wide(70, 'H');
+    const struct {
+        const char* text;
+        bool on;
+        int rightFrom, rightTo; // where the text's last pixel may lie
+    } cases[] = {
+        {wide.c_str(), true, boxRight - 40, boxRight},
+        {"HHHH", false, CFrameTheme::kTextShift, 100},
+        {"H", true, CFrameTheme::kTextShift, 50},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        Activate(c.on);
+        SetWindowTextA(hwnd(), c.text);
+        const CWindowPicture p(hwnd());
+        const auto band = [&](COLORREF colour) {
+            for (const CBandColours* b : {&kTop, &kLeft, &kRight}) {
+                if (colour == b->active || colour == b->inactive) {
+                    return true;
+                }
+            }
+            return colour == kKey;
+        };
+        const auto ink = [&](COLORREF colour) { return !band(colour); };
+        const auto titleInk = [&](COLORREF colour) {
+            return ink(colour) && (c.on ? GetRValue(colour) > GetBValue(colour) + 100
+                                        : GetBValue(colour) > GetRValue(colour) + 100);
+        };
+        const RECT all = p.Extent(ink, {0, 0, p.width, T});
+        const RECT title = p.Extent(titleInk, {0, 0, p.width, T});
+        EXPECT_TRUE(EqualRect(&all, &title)) << "all ink in the title's colour";
+        EXPECT_GE(title.left, CFrameTheme::kTextShift);
+        EXPECT_GT(title.right, c.rightFrom);
+        EXPECT_LE(title.right, c.rightTo);
+    }
+}
+
+TEST_F(SkinFrameLooks, SmallIcon) {
+    const COLORREF kIcon = RGB(255, 128, 0);
+    const RECT place{S, kIconTop, S + 16, kIconTop + 16};
+    EXPECT_EQ(CWindowPicture(hwnd()).Count(kIcon, place), 0);
+    unique_hbitmap colour(skintest::ScreenBitmap(16, 16));
+    {
+        unique_hdc dc(CreateCompatibleDC(nullptr));
+        unique_select_object select(dc.get(), colour.get());
+        FillSolid(dc.get(), {0, 0, 16, 16}, kIcon);
+    }
+    const std::vector<BYTE> opaque(32, 0);
+    unique_hbitmap mask(CreateBitmap(16, 16, 1, 1, opaque.data()));
+    ICONINFO info{TRUE, 0, 0, mask.get(), colour.get()};
+    unique_hicon icon(CreateIconIndirect(&info));
+    SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon.get()));
+    SendMessageW(hwnd(), WM_NCPAINT, 1, 0);
+    const CWindowPicture p(hwnd());
+    EXPECT_EQ(p.Count(kIcon, place), 16 * 16);
+    EXPECT_EQ(p.Count(kIcon), 16 * 16);
+    SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, 0);
+}
+
+TEST_F(SkinFrameLooks, ClientTiledAndStaticTextInTheWindowTextColour) {
+    HWND label = CreateWindowExW(0, L"STATIC", L"MMMM", WS_CHILD | WS_VISIBLE | SS_LEFT, 10, 10, 120, 20,
+                                 hwnd(), nullptr, nullptr, nullptr);
+    RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    const CWindowPicture p(hwnd(), unique_hdc_window::client_area);
+    const int w = CFrameTheme::kTileWidth, h = CFrameTheme::kTileHeight;
+    int corners = 0, tiles = 0;
+    for (int x = 0; x < p.width; x += w) {
+        for (int y = 0; y < p.height; y += h) {
+            if (x >= 10 && x < 130 && y >= 10 && y < 30) {
+                continue; // under the label
+            }
+            ++tiles;
+            corners += p.At(x, y) == kTileCorner && p.At(x + 1, y) != kTileCorner;
+        }
+    }
+    EXPECT_EQ(corners, tiles) << "every tile, the cut ones at the right and bottom too";
+    ASSERT_NE(p.width % w, 0);
+    ASSERT_NE(p.height % h, 0);
+    EXPECT_GT(p.Count(kWindowText, {10, 10, 130, 30}), 0);
+    EXPECT_EQ(p.Count(kWindowText), p.Count(kWindowText, {10, 10, 130, 30}));
+    // The label's background stays the tile: far right of its text.
+    EXPECT_EQ(p.At(126, 11), kTile);
+    DestroyWindow(label);
 }
 
 } // namespace

@@ -1,6 +1,10 @@
 #include "framework/gdi.h"
+#include "skin/core/skin_colour.h"
+#include "skin/drawing.h"
 #include "skin/skin_menu.h"
 #include "skin_test_theme.h"
+
+#include <climits>
 
 #include <gtest/gtest.h>
 
@@ -55,21 +59,15 @@ protected:
 
 // Text metrics of the menu font, as the library measures.
 struct CMenuFont {
-    CMenuFont() : dc(GetDC(nullptr)), old(SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT))) {
-        GetTextMetricsA(dc, &metrics);
-    }
-    ~CMenuFont() {
-        SelectObject(dc, old);
-        ReleaseDC(nullptr, dc);
-    }
+    CMenuFont() { GetTextMetricsA(dc.get(), &metrics); }
     int Width(const std::string& text) const {
         SIZE size{};
-        GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        GetTextExtentPoint32A(dc.get(), text.c_str(), static_cast<int>(text.size()), &size);
         return size.cx;
     }
 
-    HDC dc;
-    HGDIOBJ old;
+    unique_hdc_window dc{nullptr};
+    unique_select_object font{dc.get(), GetStockObject(DEFAULT_GUI_FONT)};
     TEXTMETRICA metrics{};
 };
 
@@ -153,6 +151,107 @@ TEST_F(SkinMenu, DrawingLooks) {
     EXPECT_EQ(at(2, line + 5, kH / 2 + 1), RGB(255, 255, 255));
     EXPECT_EQ(at(2, line - 2, kH / 2), at(2, line - 2, 1)) << "no line left of the text";
     EXPECT_EQ(at(3, 1, 1), GetSysColor(COLOR_HIGHLIGHT)) << "check box outline";
+}
+
+// Where ink (anything but the background) lies in one drawn row, and its
+// darkest component: text is smoothed, so ink runs from the background to
+// the text colour.
+struct CInk {
+    int count = 0, left = INT_MAX, right = -1;
+    int darkest = 255;
+};
+
+TEST_F(SkinMenu, MarksGreyBoldAcceleratorsAndEightBitText) {
+    // GBK text in the test's ANSI code page (936): 打开文件.
+    const std::wstring wide = L"\u6253\u5F00\u6587\u4EF6";
+    std::string gbk(32, '\0');
+    gbk.resize(static_cast<std::size_t>(WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, gbk.data(), 32,
+                                                             nullptr, nullptr) - 1));
+    ASSERT_EQ(gbk.size(), 8u) << "two bytes a character";
+    Add(1, "Bold");
+    Add(2, "Bold");
+    Add(3, "Grey", MF_STRING | MF_GRAYED);
+    Add(4, "x\tCtrl+Q");
+    Add(5, gbk.c_str());
+    Add(6, "c", MF_STRING | MF_CHECKED);
+    Add(7, "r", MF_STRING | MF_CHECKED | MFT_RADIOCHECK);
+    SetMenuDefaultItem(menu, 2, FALSE);
+    PrepareMenu(menu, owner.hwnd());
+    constexpr int kW = 200, kH = 20, kRows = 8;
+    unique_hbitmap bitmap(skintest::ScreenBitmap(kW, kRows * kH));
+    unique_hdc dc(CreateCompatibleDC(nullptr));
+    unique_select_object select(dc.get(), bitmap.get());
+    for (UINT id = 1; id <= 7; ++id) {
+        DRAWITEMSTRUCT item{};
+        item.CtlType = ODT_MENU;
+        item.itemID = id;
+        item.hwndItem = reinterpret_cast<HWND>(menu);
+        item.hDC = dc.get();
+        item.rcItem = {0, static_cast<LONG>(id - 1) * kH, kW, static_cast<LONG>(id) * kH};
+        ASSERT_TRUE(DrawMenuItem(item));
+    }
+    // The last row: the same text drawn as wide text where the label goes.
+    {
+        FillSolid(dc.get(), {0, 7 * kH, kW, 8 * kH}, kBk);
+        unique_select_object font(dc.get(), GetStockObject(DEFAULT_GUI_FONT));
+        SetTextColor(dc.get(), GetSysColor(COLOR_MENUTEXT));
+        SetBkMode(dc.get(), TRANSPARENT);
+        RECT label{30, 7 * kH, kW, 8 * kH};
+        DrawTextW(dc.get(), wide.c_str(), -1, &label, DT_SINGLELINE | DT_VCENTER | DT_LEFT);
+    }
+    auto at = [&](int row, int x, int y) { return GetPixel(dc.get(), x, row * kH + y); };
+    // Ink right of the image column, against the item background.
+    auto ink = [&](int row) {
+        CInk ink;
+        for (int y = 0; y < kH; ++y) {
+            for (int x = 28; x < kW; ++x) {
+                const COLORREF c = at(row, x, y);
+                if (c == kBk) {
+                    continue;
+                }
+                ++ink.count;
+                ink.left = std::min(ink.left, x);
+                ink.right = std::max(ink.right, x);
+                ink.darkest = std::min({ink.darkest, int{GetRValue(c)}, int{GetGValue(c)}, int{GetBValue(c)}});
+            }
+        }
+        return ink;
+    };
+    const COLORREF text = GetSysColor(COLOR_MENUTEXT);
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    const CInk plain = ink(0), bold = ink(1), grey = ink(2), accelerator = ink(3);
+    EXPECT_GT(bold.count, plain.count) << "the default item is bold";
+    const COLORREF greyText = AdjustColour(face, -18, 0);
+    ASSERT_EQ(text, RGB(0, 0, 0));
+    ASSERT_EQ(GetRValue(greyText), GetBValue(greyText));
+    EXPECT_LT(plain.darkest, GetRValue(greyText) - 50);
+    EXPECT_GE(grey.darkest, GetRValue(greyText)) << "grey text";
+    EXPECT_LT(grey.darkest, GetRValue(kBk) - 20);
+    EXPECT_GE(plain.left, 30);
+    EXPECT_LE(plain.left, 32) << "the label starts 30 in";
+    EXPECT_LE(accelerator.right, kW - 13);
+    EXPECT_GE(accelerator.right, kW - 16) << "the accelerator ends 12 from the right";
+    int differ = 0;
+    for (int y = 0; y < kH; ++y) {
+        for (int x = 28; x < kW; ++x) {
+            differ += at(4, x, y) != at(7, x, y);
+        }
+    }
+    EXPECT_EQ(differ, 0) << "the 8-bit label looks as its wide text";
+    // Check mark and radio bullet in the text colour inside the box.
+    const COLORREF box = AdjustColour(GetSysColor(COLOR_HIGHLIGHT), 70, -57);
+    int mark = 0;
+    for (int y = 3; y < kH - 1; ++y) {
+        for (int x = 5; x < 20; ++x) {
+            mark += at(5, x, y) == text;
+        }
+    }
+    EXPECT_GT(mark, 5) << "check mark";
+    EXPECT_EQ(at(5, 2, 2), box);
+    const int cx = 12, cy = kH / 2;
+    EXPECT_EQ(at(6, cx, cy), text) << "radio bullet";
+    EXPECT_EQ(at(6, cx + 1, cy + 2), box) << "with its one light pixel";
+    EXPECT_EQ(at(6, cx - 6, cy), box);
 }
 
 } // namespace

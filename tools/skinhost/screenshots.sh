@@ -7,7 +7,7 @@ bin=$(cd "$1" && pwd)
 out=$(mkdir -p "$2" && cd "$2" && pwd)
 shift 2
 scenarios=("$@")
-[ ${#scenarios[@]} -eq 0 ] && scenarios=(active inactive maximized hover closehover menu menusel sysmenu fixed)
+[ ${#scenarios[@]} -eq 0 ] && scenarios=(active inactive maximized hover closehover menu menusel sysmenu fixed pressleave maxhover focus)
 unset DISPLAY
 source "$(dirname "$0")/../../scripts/wine-env.sh"
 wine_display || exit 1
@@ -15,9 +15,11 @@ trap wine_cleanup EXIT
 wine_prefix
 cd "$bin"
 for s in "${scenarios[@]}"; do
-    "$WINE" skinhost.exe "$s" 6 &
+    # Scenarios that play input need a few steps more.
+    case $s in pressleave | maxhover | focus) settle=10 ;; *) settle=4 ;; esac
+    "$WINE" skinhost.exe "$s" $((settle + 2)) &
     host=$!
-    sleep 4
+    sleep "$settle"
     import -window root "$out/$s.png"
     wait "$host"
 done

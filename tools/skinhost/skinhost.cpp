@@ -6,13 +6,20 @@
 //
 // Scenarios: active (default), inactive, maximized, hover (a push button),
 // closehover (the close caption button), menu, menusel (an item under the
-// pointer), sysmenu, fixed (no sizing border, no maximize box). With seconds the host closes
-// itself after that long; without, it stays until closed.
+// pointer), sysmenu, fixed (no sizing border, no maximize box), and with real
+// input: pressleave (close pressed, released over the client area), maxhover
+// (maximize clicked, then the pointer back on the same button), focus (Tab
+// onto a push button), skincheck (the check box skinned too, as the library
+// does for any "Button"). With seconds the host closes itself after that
+// long; without, it stays until closed.
+//
+// Only push buttons are skinned unless asked: they are what the program skins.
 #include "framework/dialog.h"
 #include "skin/skin.h"
 
 #include <shellapi.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,7 +32,9 @@ constexpr int kCheckBox = 1005;
 constexpr UINT_PTR kScenarioTimer = 1;
 constexpr UINT_PTR kExitTimer = 2;
 constexpr UINT_PTR kPointTimer = 3;
+constexpr UINT_PTR kStepTimer = 4;
 constexpr UINT kScenarioDelayMs = 700;
+constexpr UINT kStepMs = 400;
 
 constexpr UINT kMenuOpen = 40001;
 constexpr UINT kMenuChecked = 40002;
@@ -113,8 +122,11 @@ protected:
         SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL,
                      reinterpret_cast<LPARAM>(LoadIconW(nullptr, MAKEINTRESOURCEW(32512))));
         InstallDlgSkin(this);
-        for (int id : {IDOK, IDCANCEL, kMenuButton, kDisabledButton, kCheckBox}) {
+        for (int id : {IDOK, IDCANCEL, kMenuButton, kDisabledButton}) {
             InstallCtlSkin(m_hWnd, id);
+        }
+        if (scenario_ == L"skincheck") {
+            InstallCtlSkin(m_hWnd, kCheckBox);
         }
         SetWindowPos(m_hWnd, nullptr, 120, 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
         SetTimer(m_hWnd, kScenarioTimer, kScenarioDelayMs, nullptr);
@@ -125,6 +137,15 @@ protected:
     }
 
     bool OnTimer(UINT_PTR id) override {
+        if (id == kStepTimer) {
+            if (nextStep_ < steps_.size()) {
+                steps_[nextStep_++]();
+            }
+            if (nextStep_ >= steps_.size()) {
+                KillTimer(m_hWnd, id);
+            }
+            return true;
+        }
         KillTimer(m_hWnd, id);
         if (id == kPointTimer) {
             // Inside the open menu: the pointer onto its second item.
@@ -173,11 +194,68 @@ private:
                 SetTimer(m_hWnd, kPointTimer, kScenarioDelayMs, nullptr);
             }
             ShowPopupMenu();
+        } else if (scenario_ == L"pressleave") {
+            RunSteps({[this] { PointAt(HTCLOSE); }, [] { Mouse(MOUSEEVENTF_LEFTDOWN); },
+                      [this] { PointAtClient(); }, [] { Mouse(MOUSEEVENTF_LEFTUP); }});
+        } else if (scenario_ == L"maxhover") {
+            RunSteps({[this] { PointAt(HTMAXBUTTON); }, [] { Mouse(MOUSEEVENTF_LEFTDOWN); },
+                      [] { Mouse(MOUSEEVENTF_LEFTUP); }, [this] { PointAtClient(); },
+                      [this] { PointAt(HTMAXBUTTON); }, [this] { PointAt(HTMAXBUTTON, 1); }});
+        } else if (scenario_ == L"focus") {
+            // From the edit box past the check box onto OK.
+            RunSteps({[this] { SetForegroundWindow(m_hWnd); }, [] { Key(VK_TAB); }, [] { Key(VK_TAB); }});
         } else if (scenario_ == L"sysmenu") {
             RECT r{};
             GetWindowRect(m_hWnd, &r);
             PostMessageW(m_hWnd, WM_NCRBUTTONDOWN, HTCAPTION, MAKELPARAM(r.left + 120, r.top + 15));
         }
+    }
+
+    void RunSteps(std::vector<std::function<void()>> steps) {
+        steps_ = std::move(steps);
+        nextStep_ = 0;
+        SetTimer(m_hWnd, kStepTimer, kStepMs, nullptr);
+    }
+
+    // Puts the pointer on the first point of the top band that the frame
+    // answers with hit, shifted right by nudge.
+    void PointAt(int hit, int nudge = 0) {
+        RECT r{};
+        GetWindowRect(m_hWnd, &r);
+        for (int y = r.top; y < r.top + 40; ++y) {
+            for (int x = r.right - 1; x > r.right - 160; --x) {
+                if (SendMessageW(m_hWnd, WM_NCHITTEST, 0, MAKELPARAM(x, y)) == hit) {
+                    // A few pixels in, so the nudge stays on the button.
+                    SetCursorPos(x - 4 + nudge, y + 3);
+                    return;
+                }
+            }
+        }
+    }
+
+    void PointAtClient() {
+        RECT r{};
+        GetClientRect(m_hWnd, &r);
+        POINT p{r.right / 2, r.bottom - 8};
+        ClientToScreen(m_hWnd, &p);
+        SetCursorPos(p.x, p.y);
+    }
+
+    static void Mouse(DWORD flags) {
+        INPUT input{};
+        input.type = INPUT_MOUSE;
+        input.mi.dwFlags = flags;
+        SendInput(1, &input, sizeof(input));
+    }
+
+    static void Key(WORD vk) {
+        INPUT inputs[2]{};
+        for (INPUT& input : inputs) {
+            input.type = INPUT_KEYBOARD;
+            input.ki.wVk = vk;
+        }
+        inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        SendInput(2, inputs, sizeof(INPUT));
     }
 
     void ShowPopupMenu() {
@@ -205,6 +283,8 @@ private:
     UINT seconds_;
     HWND other_ = nullptr;
     POINT menuAt_{};
+    std::vector<std::function<void()>> steps_;
+    std::size_t nextStep_ = 0;
 };
 
 } // namespace

@@ -4,10 +4,6 @@
 
 namespace {
 
-// The small icon sits this far below the window's top edge; the caption
-// starts at the same height.
-constexpr int kIconTop = 5;
-
 bool Contains(const CPixelRect& r, int x, int y) {
     return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
 }

@@ -29,6 +29,10 @@ bool IsSizingHit(int hit);
 // Window states the library itself tracks (it maximizes by moving).
 enum FrameWindowState : int { kStateNormal = 0, kStateMaximized = 1, kStateMinimized = 2 };
 
+// The small icon's top edge, below the window's top edge; the caption starts
+// at the same height and the icon at the left band's edge.
+constexpr int kIconTop = 5;
+
 // Frame thicknesses used for layout: half of each band image.
 struct CFrameBands {
     int top = 0, left = 0, right = 0, bottom = 0;

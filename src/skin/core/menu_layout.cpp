@@ -6,7 +6,6 @@
 
 namespace {
 
-constexpr int kMenuImageSize = 16;
 constexpr int kMinTextRowHeight = 16;
 // Fixed room of every item besides padding and text: the gap between the
 // image column and the label, and the accelerator's right margin.

@@ -15,6 +15,9 @@ struct CMenuPadding {
     int menubarTextPadding = 4;
 };
 
+// Images of the image column are this wide; the separator starts past one.
+constexpr int kMenuImageSize = 16;
+
 // Image column: 16-pixel images with padding on both sides.
 int MenuImageColumnWidth(const CMenuPadding& padding);
 

@@ -1,7 +1,8 @@
 #pragma once
 // The library's process-wide state behind its five exports: the theme path,
 // the shared push-button skin, the frame objects it made and the registry of
-// skinned controls. UI thread only.
+// skinned controls (the menus keep their settings and texts beside it, in
+// skin_menu.cpp). UI thread only.
 #include "skin/button_skin.h"
 
 #include <windows.h>
@@ -22,12 +23,12 @@ struct ControlEntry {
     std::unique_ptr<CSkinButton> skin; // owned for class "Button"
 };
 
-class CSkinRegistry {
+class CSkinState {
 public:
-    CSkinRegistry();
-    ~CSkinRegistry();
-    CSkinRegistry(const CSkinRegistry&) = delete;
-    CSkinRegistry& operator=(const CSkinRegistry&) = delete;
+    CSkinState();
+    ~CSkinState();
+    CSkinState(const CSkinState&) = delete;
+    CSkinState& operator=(const CSkinState&) = delete;
 
     int InitSkin(const char* themePath);
     int InstallDlgSkin(CWindow* dialog);
@@ -41,11 +42,10 @@ public:
 private:
     std::string themePath;
     ButtonSkin buttonSkin;
-    bool menuSettingsRead = false;
     std::vector<std::unique_ptr<CSkinWin>> frames;
     // Dialog handle (as an integer) to its controls, in installation order.
     std::multimap<std::uintptr_t, ControlEntry> controls;
 };
 
-// The library's one registry, made on first use.
-CSkinRegistry& SkinRegistry();
+// The library's one state, made on first use.
+CSkinState& SkinState();

@@ -1,4 +1,4 @@
-#include "skin/skin_registry.h"
+#include "skin/skin_state.h"
 
 #include "skin/skin_button.h"
 #include "skin/skin_menu.h"
@@ -15,22 +15,22 @@ constexpr int kClassNameBuffer = 100;
 
 } // namespace
 
-CSkinRegistry::CSkinRegistry() {
+CSkinState::CSkinState() {
     // The framework's handle map must outlive the buttons this object owns:
     // making it first makes it go last.
     CWindow::FromHandle(nullptr);
 }
 
-CSkinRegistry::~CSkinRegistry() {
+CSkinState::~CSkinState() {
     ReleaseSkin();
 }
 
-int CSkinRegistry::InitSkin(const char* path) {
+int CSkinState::InitSkin(const char* path) {
     themePath = path != nullptr ? path : "";
     return LoadButtonSkin(buttonSkin, themePath) ? 1 : 0;
 }
 
-int CSkinRegistry::InstallDlgSkin(CWindow* dialog) {
+int CSkinState::InstallDlgSkin(CWindow* dialog) {
     auto frame = std::make_unique<CSkinWin>(themePath);
     HWND hwnd = dialog != nullptr ? dialog->GetSafeHwnd() : nullptr;
     if (hwnd == nullptr || !IsWindow(hwnd) || !frame->IsLoaded()) {
@@ -40,16 +40,13 @@ int CSkinRegistry::InstallDlgSkin(CWindow* dialog) {
     frame->Install(hwnd);
     const LONG style = GetWindowLongA(hwnd, GWL_STYLE);
     frame->SetStyleBits(style & WS_THICKFRAME, style & WS_MINIMIZEBOX, style & WS_MAXIMIZEBOX);
-    if (!menuSettingsRead) {
-        LoadMenuSettings(themePath);
-        menuSettingsRead = true;
-    }
+    LoadMenuSettings(themePath);
     SetPropA(hwnd, kSkinMenuProperty, reinterpret_cast<HANDLE>(1));
     frames.push_back(std::move(frame));
     return 1;
 }
 
-int CSkinRegistry::InstallCtlSkin(HWND dialog, int controlId) {
+int CSkinState::InstallCtlSkin(HWND dialog, int controlId) {
     HWND control = GetDlgItem(dialog, controlId);
     if (control == nullptr || CWindow::FromHandle(control) != nullptr) {
         return 0;
@@ -68,16 +65,16 @@ int CSkinRegistry::InstallCtlSkin(HWND dialog, int controlId) {
     return 1;
 }
 
-int CSkinRegistry::UnstallCtlSkin(HWND dialog) {
+int CSkinState::UnstallCtlSkin(HWND dialog) {
     return static_cast<int>(controls.erase(reinterpret_cast<std::uintptr_t>(dialog)));
 }
 
-void CSkinRegistry::ReleaseSkin() {
+void CSkinState::ReleaseSkin() {
     frames.clear();
     controls.clear();
 }
 
-CSkinRegistry& SkinRegistry() {
-    static CSkinRegistry registry;
+CSkinState& SkinState() {
+    static CSkinState registry;
     return registry;
 }

@@ -20,7 +20,13 @@ FAULTS = (
     "malformed_xml",
     "wrong_key",
 )
+# Faults of the reply's framing and routing, for the fault matrix of the
+# running program: a redirect that leads back to itself, a chunked body with a
+# broken size line, and a reply larger than the client's 32 MiB cap.
+WIRE_FAULTS = ("redirect_loop", "bad_chunked", "oversize")
 DEFAULT_DELAY_SECONDS = 12.0
+# Long enough for several heartbeat cycles, short enough not to stall a run.
+MAX_OUTAGE_SECONDS = 60.0
 MAX_WAIT_SECONDS = 120.0
 # Advertisement settings: (type, lowest, highest); the bounds keep a typo
 # from tying up the service for hours or filling its memory.
@@ -99,8 +105,8 @@ def _users(state, body):
 
 def _fault(state, body):
     name = _field(body, "fault", str, required=True)
-    if name not in FAULTS:
-        raise ControlError("unknown fault %r; known: %s" % (name, ", ".join(FAULTS)))
+    if name not in FAULTS + WIRE_FAULTS:
+        raise ControlError("unknown fault %r; known: %s" % (name, ", ".join(FAULTS + WIRE_FAULTS)))
     code = _field(body, "code", str)
     if code is not None and code not in cmd.KNOWN_CODES:
         raise ControlError("unknown command code %r" % code)
@@ -113,6 +119,14 @@ def _fault(state, body):
     with state.lock:
         state.faults.append(fault)
     return {"ok": True}
+
+
+def _outage(state, body):
+    seconds = _field(body, "seconds", float, required=True)
+    if not 0 < seconds <= MAX_OUTAGE_SECONDS:
+        raise ControlError("'seconds' must be above 0 and at most %g" % MAX_OUTAGE_SECONDS)
+    state.request_outage(seconds)
+    return {"ok": True, "seconds": seconds}
 
 
 def _session(state, body):
@@ -213,6 +227,7 @@ _POST = {
     "ad": _ad,
     "installer": _installer,
     "wait": _wait,
+    "outage": _outage,
 }
 
 

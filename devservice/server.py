@@ -7,7 +7,9 @@ import email.utils
 import json
 import os
 import secrets
+import socket
 import sys
+import threading
 import time
 import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
@@ -24,6 +26,12 @@ import soap
 ENTRY_PATH = "/serv/clientservice.asmx"
 # Where the redirect fault sends the client; it answers like ENTRY_PATH.
 REDIRECTED_ENTRY_PATH = "/serv/redirected/clientservice.asmx"
+# The redirect_loop fault sends the client here, and this sends it here again.
+LOOP_ENTRY_PATH = "/serv/loop/clientservice.asmx"
+# Above the client's 32 MiB cap on a reply.
+OVERSIZE_BYTES = 33 << 20
+# Lets the control reply that asked for an outage reach its caller first.
+OUTAGE_SETTLE_SECONDS = 0.3
 INDEX_PATH = "/chat/clientindex.aspx"
 INSTALLER_PATH = "/update/Velmarin-setup.exe"
 AD_PATH = "/ad/loginad.gif"
@@ -42,6 +50,8 @@ _UNREAD_FAULTS = (
     "status_202",
     "malformed_xml",
     "wrong_key",
+    "bad_chunked",
+    "oversize",
 )
 
 
@@ -88,6 +98,15 @@ class Handler(BaseHTTPRequestHandler):
     @property
     def state(self):
         return self.server.state
+
+    # Open connections are known to the server, which cuts them in an outage.
+    def setup(self):
+        super().setup()
+        self.server.track_connection(self.connection, True)
+
+    def finish(self):
+        self.server.track_connection(self.connection, False)
+        super().finish()
 
     def log_message(self, format, *args):
         if not self.server.quiet:
@@ -189,9 +208,12 @@ class Handler(BaseHTTPRequestHandler):
 
     def _dispatch(self):
         url = urllib.parse.urlsplit(self.path)
+        self._loop_hop = url.path == LOOP_ENTRY_PATH
         try:
             if url.path in (ENTRY_PATH, REDIRECTED_ENTRY_PATH):
                 self._entry(url.path == REDIRECTED_ENTRY_PATH)
+            elif url.path == LOOP_ENTRY_PATH:
+                self._entry(True)
             elif url.path.startswith(CONTROL_PREFIX):
                 self._control(url)
             elif url.path == INDEX_PATH:
@@ -291,12 +313,17 @@ class Handler(BaseHTTPRequestHandler):
             early = service.Outcome(error.retn, [("retn", error.retn)], key, key_name)
 
         fault = None if redirected else self._take_fault(command.code if command else None)
+        if self._loop_hop:
+            fault = {"fault": "redirect_loop"}
         if fault:
             entry["fault"] = fault["fault"]
             if fault["fault"] == "delay":
                 time.sleep(fault["seconds"])
             elif fault["fault"] == "redirect":
                 self._redirect(entry)
+                return
+            elif fault["fault"] == "redirect_loop":
+                self._redirect(entry, LOOP_ENTRY_PATH)
                 return
 
         state = self.state
@@ -323,9 +350,9 @@ class Handler(BaseHTTPRequestHandler):
                     return dict(fault)
         return None
 
-    def _redirect(self, entry):
+    def _redirect(self, entry, path=REDIRECTED_ENTRY_PATH):
         host = self.headers.get("Host") or "%s:%d" % self.server.server_address[:2]
-        location = "http://%s%s" % (host, REDIRECTED_ENTRY_PATH)
+        location = "http://%s%s" % (host, path)
         entry.update(status=302, reply=location)
         link = "<h2>Object moved to <a href=%s>here</a>.</h2>" % quoteattr(location)
         body = ("<html><head><title>Object moved</title></head><body>%s</body></html>" % link).encode()
@@ -351,7 +378,38 @@ class Handler(BaseHTTPRequestHandler):
         if body:
             headers.append(("Content-Type", soap.CONTENT_TYPE))
         headers += self._cookie_headers(cookie, new_cookie)
+        if fault in ("bad_chunked", "oversize"):
+            self._write_broken_framing(entry, headers, body, fault)
+            return
         self._write(status, headers, body, fault)
+
+    def _write_broken_framing(self, entry, headers, body, fault):
+        """A 200 reply the client must give up on: a chunked body whose second
+        size line is not hexadecimal, or a body read to the close that runs past
+        the client's cap (whitespace inside the envelope, so that it would still
+        be a valid reply to a client without a cap). The connection ends after
+        it; the entry's `ended` is when the writing did, which for a reply over
+        the cap is about when the client stopped reading."""
+        self.close_connection = True
+        head = ["HTTP/1.1 200 OK", "Date: %s" % self.date_time_string(), "Server: %s" % self.server_version]
+        head += ["%s: %s" % pair for pair in headers]
+        if fault == "bad_chunked":
+            head.append("Transfer-Encoding: chunked")
+            half = len(body) // 2
+            payload = b"%x\r\n%s\r\nzz\r\n%s\r\n0\r\n\r\n" % (half, body[:half], body[half:])
+        else:
+            end = body.rindex(b"</soap:Envelope>")
+            payload = body[:end] + b" " * max(0, OVERSIZE_BYTES - len(body)) + body[end:]
+        head.append("Connection: close")
+        self.log_request(200, len(payload))
+        self._publish_entry()
+        try:
+            self.wfile.write(("\r\n".join(head) + "\r\n\r\n").encode("latin-1"))
+            self.wfile.write(payload)
+            self.wfile.flush()
+        except OSError:
+            pass  # the client stopped reading at its cap
+        self.state.update_entry(entry, ended=time.time())
 
     # Pages, advertisement, control
 
@@ -520,7 +578,49 @@ class DevServer(ThreadingHTTPServer):
         self.state = service.ServiceState(users, version)
         self.namespace = namespace
         self.quiet = quiet
+        self._connections = set()
+        self._connections_lock = threading.Lock()
         super().__init__(("127.0.0.1", port), Handler)
+
+    def track_connection(self, connection, opened):
+        with self._connections_lock:
+            (self._connections.add if opened else self._connections.discard)(connection)
+
+    def service_actions(self):
+        # Runs on the serving thread between requests: an outage holds it, so
+        # nothing is accepted meanwhile.
+        seconds = self.state.take_outage()
+        if seconds:
+            time.sleep(OUTAGE_SETTLE_SECONDS)
+            self.outage(seconds)
+
+    def outage(self, seconds):
+        """As if the service had stopped: open connections are cut, new ones
+        refused for the given seconds; then it listens on the same port again."""
+        port = self.server_address[1]
+        self.socket.shutdown(socket.SHUT_RD)  # refuses from here on
+        with self._connections_lock:
+            open_connections = list(self._connections)
+        for connection in open_connections:
+            try:
+                connection.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass
+        time.sleep(seconds)
+        fresh = socket.socket(self.address_family, self.socket_type)
+        fresh.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        for _ in range(50):
+            try:
+                fresh.bind(("127.0.0.1", port))
+                break
+            except OSError:
+                time.sleep(0.1)  # the port is taken for a moment; try again
+        else:
+            raise OSError("port %d stayed taken after the outage" % port)
+        fresh.listen(self.request_queue_size)
+        # Onto the same descriptor, which the serving loop watches.
+        os.dup2(fresh.fileno(), self.socket.fileno())
+        fresh.close()
 
     def advertisement(self, generation):
         return gif.advertisement(generation)

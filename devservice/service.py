@@ -180,6 +180,17 @@ class ServiceState:
                 "ad": self.ad_snapshot(),
             }
 
+    def request_outage(self, seconds):
+        """Asks the server to stop serving for that long (see DevServer)."""
+        with self.lock:
+            self.pending_outage = seconds
+
+    def take_outage(self):
+        """The outage asked for and not yet begun, or None."""
+        with self.lock:
+            seconds, self.pending_outage = getattr(self, "pending_outage", None), None
+            return seconds
+
     def ad_snapshot(self):
         with self.lock:
             return dict(self.ad_settings, generation=self.ad_generation, modified=self.ad_modified)

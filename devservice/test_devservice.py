@@ -244,12 +244,12 @@ class LiveServerTest(unittest.TestCase):
         """Everything the service sends until it closes the connection."""
         body = soap.exact_request(command, NS)
         head = 'POST %s HTTP/1.1\r\nContent-Length: %d\r\nContent-Type: %s\r\nSOAPAction: "%sEntry"\r\n\r\n'
-        received = b""
+        pieces = []
         with socket.create_connection(("127.0.0.1", self.port), timeout=5) as raw:
             raw.sendall((head % (server.ENTRY_PATH, len(body), soap.CONTENT_TYPE, NS)).encode() + body)
-            while piece := raw.recv(4096):
-                received += piece
-        return received
+            while piece := raw.recv(1 << 16):
+                pieces.append(piece)
+        return b"".join(pieces)
 
     def reply(self, body, key):
         result = body.split(b"<EntryResult>")[1].split(b"</EntryResult>")[0].decode()
@@ -480,6 +480,88 @@ class LiveServerTest(unittest.TestCase):
         self.assertGreater(time.monotonic() - started, 0.08)
         self.assertEqual(data, gif.advertisement(0) + bytes(3000))
         self.assertEqual(self.last_ad(lambda e: e["ended"])["bytes_sent"], len(data))
+
+    def test_faults_of_framing_and_routing(self):
+        """A redirect back to itself, a broken chunk size line and a reply over
+        the client's cap: none can be read, so none takes effect."""
+        session = self.login()
+        beat = cmd.build_command("9999", "K" * 16, "sessionid=" + session["sessionid"])
+        self.control("messages", {"user": USER, "messages": [["7", "a", "b", "c", "0"]]})
+
+        self.control("fault", {"fault": "redirect_loop", "code": "9999"})
+        for path in (server.ENTRY_PATH, server.LOOP_ENTRY_PATH, server.LOOP_ENTRY_PATH):
+            response, _ = self.post(beat, path)
+            self.assertEqual(response.status, 302)
+            self.assertTrue(response.getheader("Location").endswith(server.LOOP_ENTRY_PATH))
+        self.connection.close()
+
+        self.control("fault", {"fault": "bad_chunked"})
+        head, _, body = self.raw_post(beat).partition(b"\r\n\r\n")
+        self.assertIn(b"Transfer-Encoding: chunked", head)
+        size, _, rest = body.partition(b"\r\n")
+        self.assertTrue(rest[int(size, 16) :].startswith(b"\r\nzz\r\n"), body)
+
+        self.control("fault", {"fault": "oversize"})
+        head, _, body = self.raw_post(beat).partition(b"\r\n\r\n")
+        self.assertNotIn(b"Content-Length", head)
+        self.assertIn(b"Connection: close", head)
+        self.assertGreater(len(body), 32 << 20)
+        self.assertEqual(self.reply(body, session["skey"])["data"], "7;a;b;c;0", "whole, were it read")
+
+        log = self.control("log")["commands"][-5:]
+        self.assertEqual([e["fault"] for e in log], ["redirect_loop"] * 3 + ["bad_chunked", "oversize"])
+        self.assertFalse(any(e["committed"] for e in log))
+        self.assertEqual(self.beat(session)["data"], "7;a;b;c;0")
+
+
+class OutageTest(unittest.TestCase):
+    """The service stopped for a while: its connections cut, new ones refused."""
+
+    def setUp(self):
+        self.server = server.DevServer(quiet=True)
+        self.port = self.server.server_address[1]
+        threading.Thread(target=self.server.serve_forever, args=(0.05,), daemon=True).start()
+
+    def tearDown(self):
+        self.server.shutdown()
+        self.server.server_close()
+
+    def get_state(self, connection):
+        connection.request("GET", "/control/state")
+        response = connection.getresponse()
+        response.read()
+        return response.status
+
+    def test_outage_then_back_on_the_same_port(self):
+        kept = http.client.HTTPConnection("127.0.0.1", self.port, timeout=5)
+        self.assertEqual(self.get_state(kept), 200)
+        for bad in ({}, {"seconds": 0}, {"seconds": 61}, {"seconds": "1"}):
+            asked = http.client.HTTPConnection("127.0.0.1", self.port, timeout=5)
+            asked.request("POST", "/control/outage", json.dumps(bad))
+            self.assertEqual(asked.getresponse().status, 400, bad)
+            asked.close()
+        asked = http.client.HTTPConnection("127.0.0.1", self.port, timeout=5)
+        asked.request("POST", "/control/outage", json.dumps({"seconds": 1}))
+        self.assertEqual(asked.getresponse().status, 200)
+        asked.close()
+        time.sleep(server.OUTAGE_SETTLE_SECONDS + 0.3)
+        with self.assertRaises(ConnectionRefusedError):
+            socket.create_connection(("127.0.0.1", self.port), timeout=1).close()
+        with self.assertRaises((OSError, http.client.HTTPException)):
+            self.get_state(kept)
+        deadline = time.monotonic() + 5
+        while True:
+            again = http.client.HTTPConnection("127.0.0.1", self.port, timeout=5)
+            try:
+                status = self.get_state(again)
+                break
+            except ConnectionRefusedError:
+                self.assertLess(time.monotonic(), deadline, "still refused")
+                time.sleep(0.05)
+            finally:
+                again.close()
+        kept.close()
+        self.assertEqual(status, 200)
 
 
 if __name__ == "__main__":

@@ -108,6 +108,12 @@ if [ -f "$win/uidriver.exe" ] && [ -f "$win/Velmarin.exe" ]; then
     done
 fi
 
+if [ -f "$win/uidriver.exe" ] && [ -f "$win/Velmarin.exe" ] && [ -f tests/faults/matrix.sh ]; then
+    echo "== fault matrix (one signed-in run, a few minutes)"
+    FAULTS_TABLE=$top/$logs/faults.md SINGLE_TIMEOUT=900 single faults bash tests/faults/matrix.sh
+    [ -f "$logs/faults.md" ] && sed -n '3,$p' "$logs/faults.md" | sed 's/^/    /'
+fi
+
 echo
 [ ${#failures[@]} -gt 0 ] && echo "failed: ${failures[*]}"
 echo "$passed passed, $failed failed"

@@ -9,6 +9,7 @@
 #include <io.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cwchar>
 #include <cwctype>
 #include <optional>
@@ -31,7 +32,8 @@ constexpr int kExitUsage = 2;
 
 constexpr wchar_t kUsage[] =
     L"usage: uidriver COMMAND [WINDOW] [options] [--timeout MS]\n"
-    L"WINDOW is --title T and/or --class C: a visible top-level window, the topmost that matches.\n"
+    L"WINDOW is --title T and/or --class C: a visible top-level window, the topmost that matches;\n"
+    L"or --handle H: that window, when visible.\n"
     L"  wait  WINDOW                    wait for the window, print its handle\n"
     L"  gone  WINDOW                    wait until no such window is visible\n"
     L"  texts WINDOW                    print its title, then class<TAB>id<TAB>text of each\n"
@@ -57,6 +59,14 @@ constexpr wchar_t kUsage[] =
     L"  list                            every top-level window: handle, class, title, visible\n"
     L"  activate WINDOW                 make the window the foreground window\n"
     L"  foreground                      print the foreground window's handle\n"
+    L"  dismiss WINDOW --text S --id N [--count C]  as each window that shows a control saying S\n"
+    L"                                  appears, click its control N and wait until it goes; end\n"
+    L"                                  after C (default: no limit) or when none came for MS;\n"
+    L"                                  print how many\n"
+    L"  ping  WINDOW [--every E] [--limit L]  send the window WM_NULL every E ms (200),\n"
+    L"                                  waiting up to L ms (1000) for each answer; print \"pinging\",\n"
+    L"                                  then once a second: epoch-ms answered slowest-ms missed\n"
+    L"                                  (tab-separated); end when the window goes or after MS\n"
     L"  hold-mutex --name N             create the named mutex, print \"held\", keep it for MS\n"
     L"  never [WINDOW] --while EXE      print \"watching\", then watch while the program EXE runs\n"
     L"                                  (it must start and end within MS): fail if it shows a\n"
@@ -75,6 +85,10 @@ struct Options {
     std::optional<int> x;
     std::optional<int> y;
     std::optional<int> message;
+    std::optional<long> handle;
+    long every = 200;
+    std::optional<long> count;
+    long limit = 1000;
     long wParam = 0;
     long lParam = 0;
     // Hidden windows match too.
@@ -192,8 +206,13 @@ std::vector<HWND> Descendants(HWND parent) {
     return windows;
 }
 
-// The topmost visible top-level window that matches, or null.
+// The topmost visible top-level window that matches, or null. A handle names the window itself:
+// a box may carry its owner's title and class.
 HWND FindVisible(const Options& options) {
+    if (options.handle) {
+        HWND hwnd = reinterpret_cast<HWND>(static_cast<UINT_PTR>(*options.handle));
+        return IsWindow(hwnd) && IsWindowVisible(hwnd) ? hwnd : nullptr;
+    }
     for (HWND hwnd : TopLevelWindows())
         if ((options.hidden || IsWindowVisible(hwnd)) && Matches(hwnd, options))
             return hwnd;
@@ -663,6 +682,96 @@ int Foreground() {
     return kExitOk;
 }
 
+ULONGLONG EpochMs() {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    const ULONGLONG ticks = (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    constexpr ULONGLONG kEpochTicks = 116444736000000000ULL; // 1601 to 1970 in 100 ns
+    return (ticks - kEpochTicks) / 10000;
+}
+
+// Watches a window's thread: every answer to WM_NULL is timed, one that takes longer than the limit
+// is counted as missed. A line a second, so that a caller can tell which stretch of time was slow.
+int Ping(const Options& options) {
+    HWND hwnd = PollFor(options.timeout, [&] { return FindVisible(options); });
+    if (!hwnd || !IsWindow(hwnd))
+        return Fail(L"no window to ping");
+    Write(stdout, L"pinging\n");
+    LARGE_INTEGER frequency{};
+    QueryPerformanceFrequency(&frequency);
+    const ULONGLONG deadline = GetTickCount64() + options.timeout;
+    ULONGLONG lineDue = GetTickCount64() + 1000;
+    unsigned answered = 0, missed = 0;
+    double slowest = 0;
+    auto flush = [&] {
+        Write(stdout, std::to_wstring(EpochMs()) + L"\t" + std::to_wstring(answered) + L"\t" +
+                          std::to_wstring(static_cast<unsigned>(slowest)) + L"\t" + std::to_wstring(missed) +
+                          L"\n");
+        answered = missed = 0;
+        slowest = 0;
+    };
+    for (;;) {
+        LARGE_INTEGER start{}, end{};
+        QueryPerformanceCounter(&start);
+        DWORD_PTR ignored = 0;
+        const bool ok = SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_NORMAL, static_cast<UINT>(options.limit),
+                                            &ignored) != 0;
+        QueryPerformanceCounter(&end);
+        if (!IsWindow(hwnd))
+            break;
+        const double ms = 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
+                          static_cast<double>(frequency.QuadPart);
+        if (ok && ms <= options.limit)
+            ++answered;
+        else
+            ++missed;
+        slowest = std::max(slowest, ms);
+        if (GetTickCount64() >= lineDue) {
+            flush();
+            lineDue += 1000;
+        }
+        if (GetTickCount64() >= deadline)
+            break;
+        Sleep(static_cast<DWORD>(options.every));
+    }
+    flush();
+    return kExitOk;
+}
+
+// A visible matching window with a visible control whose text is the given one, or null.
+HWND FindSaying(const Options& options) {
+    for (HWND hwnd : TopLevelWindows()) {
+        if (!IsWindowVisible(hwnd) || !Matches(hwnd, options))
+            continue;
+        for (HWND child : Descendants(hwnd))
+            if (IsWindowVisible(child) && ControlText(child) == *options.text)
+                return hwnd;
+    }
+    return nullptr;
+}
+
+// Closes a stream of boxes at the pace the program opens them: one driver run for them all.
+int Dismiss(const Options& options) {
+    long dismissed = 0;
+    while (!options.count || dismissed < *options.count) {
+        HWND box = PollFor(options.timeout, [&] { return FindSaying(options); });
+        if (!box)
+            break;
+        Options button = options;
+        button.text.reset();
+        HWND control = FindControl(box, button);
+        if (!control)
+            return Fail(L"no visible " + DescribeControl(button) + L" in a box saying \"" + *options.text + L"\"");
+        PostMessageW(box, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), BN_CLICKED),
+                     reinterpret_cast<LPARAM>(control));
+        if (!PollFor(options.timeout, [&] { return !IsWindow(box) || !IsWindowVisible(box); }))
+            return Fail(L"a box saying \"" + *options.text + L"\" stayed" + After(options.timeout));
+        ++dismissed;
+    }
+    Write(stdout, std::to_wstring(dismissed) + L"\n");
+    return kExitOk;
+}
+
 int List() {
     std::wstring out;
     for (HWND hwnd : TopLevelWindows())
@@ -705,7 +814,8 @@ std::wstring ParseArguments(int argc, wchar_t** argv, Options& options) {
         } else if (name == L"--while") {
             options.whileProgram = value;
         } else if (name == L"--id" || name == L"--timeout" || name == L"--x" || name == L"--y" ||
-                   name == L"--message" || name == L"--wparam" || name == L"--lparam") {
+                   name == L"--message" || name == L"--wparam" || name == L"--lparam" || name == L"--handle" ||
+                   name == L"--every" || name == L"--limit" || name == L"--count") {
             std::optional<long> number = Number(value);
             if (!number)
                 return name + L" needs a number";
@@ -721,6 +831,14 @@ std::wstring ParseArguments(int argc, wchar_t** argv, Options& options) {
                 options.wParam = *number;
             else if (name == L"--lparam")
                 options.lParam = *number;
+            else if (name == L"--handle")
+                options.handle = *number;
+            else if (name == L"--every")
+                options.every = *number;
+            else if (name == L"--limit")
+                options.limit = *number;
+            else if (name == L"--count")
+                options.count = *number;
             else
                 options.timeout = static_cast<DWORD>(*number);
         } else {
@@ -746,7 +864,7 @@ int Run(const Options& options) {
             return UsageError(L"never needs --while");
         return Never(options);
     }
-    bool named = options.title || options.className;
+    bool named = options.title || options.className || options.handle;
     if (command == L"activate") {
         if (!named)
             return UsageError(L"activate needs --title or --class");
@@ -776,6 +894,16 @@ int Run(const Options& options) {
         Options focus = options;
         focus.keys = L"";
         return Keys(focus);
+    }
+    if (command == L"dismiss") {
+        if (!named || !options.text || !options.id)
+            return UsageError(L"dismiss needs --title or --class, --text and --id");
+        return Dismiss(options);
+    }
+    if (command == L"ping") {
+        if (!named)
+            return UsageError(L"ping needs --title, --class or --handle");
+        return Ping(options);
     }
     if (command == L"send") {
         if (!named || !options.message)

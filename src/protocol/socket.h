@@ -26,7 +26,7 @@ public:
         deadline = when;
         deadlinePassed = false;
     }
-    // Whether the last wait failed because the deadline had come.
+    // Whether a wait since SetDeadline failed because the deadline had come.
     bool DeadlinePassed() const { return deadlinePassed; }
     // Resolves the host and connects to the first of its addresses that answers,
     // all of them together within one time-out; closes any earlier connection first.

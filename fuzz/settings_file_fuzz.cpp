@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <stdlib.h>
 #include <fstream>
 #include <string>
 #include <unistd.h>
@@ -17,8 +18,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string input(reinterpret_cast<const char*>(data), size);
     DecodeSettingsText(input);
 
-    static const std::string path = "/tmp/settings_file_fuzz." + std::to_string(getpid()) + ".dat";
-    static const bool removeAtExit = std::atexit([] { std::remove(path.c_str()); }) == 0;
+    // A folder of its own: a save looks through the file's folder for stale temporary files.
+    static const std::string folder = [] {
+        char name[] = "/tmp/settings_file_fuzz.XXXXXX";
+        return std::string(mkdtemp(name) ? name : "/tmp");
+    }();
+    static const std::string path = folder + "/velmarin.dat";
+    static const bool removeAtExit = std::atexit([] {
+        std::remove(path.c_str());
+        rmdir(folder.c_str());
+    }) == 0;
     (void)removeAtExit;
     {
         std::ofstream file(path, std::ios::binary | std::ios::trunc);

@@ -3,6 +3,7 @@
 #include "text/ansi_text.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace {
 
@@ -138,6 +139,7 @@ bool CAtlHttpClientT::Exchange(const std::wstring& url, const CHttpRequest& requ
     CHttpUrl target;
     if (!ParseHttpUrl(url, target))
         return false;
+    socket.SetDeadline(ZEvtSyncSocket::Clock::now() + std::chrono::milliseconds(request.callDeadlineMs));
     for (int redirects = 0;; ++redirects) {
         if (!SendAndRead(target, request))
             return false;
@@ -163,7 +165,9 @@ bool CAtlHttpClientT::SendAndRead(const CHttpUrl& url, const CHttpRequest& reque
     for (std::size_t at = 0; sent && at < request.body.size(); at += block)
         sent = socket.Send(request.body.data() + at, std::min(block, request.body.size() - at));
     CSocketReplySource source(socket);
-    if (!sent || !reply.Read(source, request.readBlockSize)) {
+    // A body read up to the end of the connection also ends at a failed read;
+    // when that was the deadline, the body is not whole.
+    if (!sent || !reply.Read(source, request.readBlockSize) || socket.DeadlinePassed()) {
         socket.Close();
         return false;
     }

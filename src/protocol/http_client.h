@@ -19,11 +19,16 @@ bool ParseHttpUrl(const std::wstring& url, CHttpUrl& parsed);
 
 // What one exchange sends.
 struct CHttpRequest {
+    // Far above any real reply; only a server that keeps the call alive
+    // without ever finishing it meets it.
+    static constexpr int kDefaultCallDeadlineMs = 60000;
+
     std::wstring method = L"GET";
     std::wstring contentType;
     std::wstring extraHeaders; // whole header lines, each ending in "\r\n"
     std::string body;
-    int timeoutMs = ZEvtSyncSocket::kDefaultTimeoutMs;
+    int timeoutMs = ZEvtSyncSocket::kDefaultTimeoutMs; // connect, each send, each receive
+    int callDeadlineMs = kDefaultCallDeadlineMs;        // the whole exchange, redirects included
     std::size_t sendBlockSize = 4096;
     std::size_t readBlockSize = 4096;
 };
@@ -37,7 +42,8 @@ public:
     static constexpr int kMaxRedirects = 10;
 
     // Sends the request, follows redirects and reads the reply; true when a reply
-    // was read and its status accepted. The reply stays readable until the next call.
+    // was read and its status accepted, all before the call's deadline. The
+    // reply stays readable until the next call.
     bool Exchange(const std::wstring& url, const CHttpRequest& request);
 
     // The number from the last status line read, or -1.

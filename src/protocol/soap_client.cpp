@@ -9,19 +9,27 @@ namespace {
 
 constexpr int kStatusOk = 200;
 constexpr wchar_t kContentType[] = L"text/xml; charset=utf-8";
+constexpr std::size_t kBlockSize = 4096;
 
 } // namespace
 
-bool CClientServiceT::Entry(const std::wstring& requestData, const std::wstring& cookie,
-                            std::optional<std::wstring>& result) {
+CHttpRequest EntryHttpRequest(const std::wstring& requestData, const std::wstring& cookie,
+                              const CEntryTimings& timings) {
     CHttpRequest request;
     request.method = L"POST";
     request.contentType = kContentType;
     request.extraHeaders = BuildEntryHeaders(cookie);
     request.body = BuildEntryRequest(requestData);
-    request.timeoutMs = kTimeoutMs;
+    request.timeoutMs = timings.timeoutMs;
+    request.callDeadlineMs = timings.callDeadlineMs;
     request.sendBlockSize = kBlockSize;
     request.readBlockSize = kBlockSize;
+    return request;
+}
+
+bool CClientServiceT::Entry(const std::wstring& requestData, const std::wstring& cookie,
+                            std::optional<std::wstring>& result) {
+    const CHttpRequest request = EntryHttpRequest(requestData, cookie, timings);
     // A 500 reply carries a SOAP fault, but no caller reads one: it fails like any other status.
     if (!http.Exchange(url, request) || http.Status() != kStatusOk || http.Body().empty())
         return false;

@@ -9,12 +9,20 @@
 
 namespace ClientService {
 
+// How long one Entry call may wait. Tests shorten them; the program never does.
+struct CEntryTimings {
+    int timeoutMs = 10000;      // connect, each send and each receive
+    int callDeadlineMs = 60000; // the whole call: a server trickling its reply cannot hold the lock for ever
+};
+
+// The HTTP request of one Entry call.
+CHttpRequest EntryHttpRequest(const std::wstring& requestData, const std::wstring& cookie,
+                              const CEntryTimings& timings);
+
 class CClientServiceT {
 public:
-    static constexpr int kTimeoutMs = 10000;
-    static constexpr std::size_t kBlockSize = 4096;
-
-    explicit CClientServiceT(std::wstring url) : url(std::move(url)) {}
+    explicit CClientServiceT(std::wstring url, CEntryTimings timings = {})
+        : url(std::move(url)), timings(timings) {}
 
     // Calls Entry with the cookie line when cookie is not empty; result is
     // empty when the reply carried no EntryResult or a nil one.
@@ -25,6 +33,7 @@ public:
 
 private:
     std::wstring url;
+    CEntryTimings timings;
     CAtlHttpClientT http;
 };
 

@@ -1,12 +1,17 @@
 #pragma once
 // One outgoing TCP connection whose connect, each send and each receive wait at
-// most the time-out. The platform's sockets (Winsock 2 or POSIX) stay behind it.
+// most the time-out, and none past the deadline of the call they serve. The
+// platform's sockets (Winsock 2 or POSIX) stay behind it.
+#include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class ZEvtSyncSocket {
 public:
+    using Clock = std::chrono::steady_clock;
     static constexpr int kDefaultTimeoutMs = 10000;
 
     ZEvtSyncSocket() = default;
@@ -15,9 +20,20 @@ public:
     ZEvtSyncSocket& operator=(const ZEvtSyncSocket&) = delete;
 
     void SetTimeout(int milliseconds) { timeoutMs = milliseconds; }
-    // Resolves the host and connects to the first of its addresses that answers;
-    // closes any earlier connection first.
+    // No wait goes past it: a peer that trickles bytes, each within the
+    // time-out, cannot hold a call for ever. Clock::time_point::max() for none.
+    void SetDeadline(Clock::time_point when) {
+        deadline = when;
+        deadlinePassed = false;
+    }
+    // Whether a wait since SetDeadline failed because the deadline had come.
+    bool DeadlinePassed() const { return deadlinePassed; }
+    // Resolves the host and connects to the first of its addresses that answers,
+    // all of them together within one time-out; closes any earlier connection first.
     bool Connect(const std::string& host, unsigned short port);
+    // The same over the addresses of several names in turn, still within one
+    // time-out (a test's stand-in for a host with several addresses).
+    bool Connect(const std::vector<std::string>& hosts, unsigned short port);
     bool IsConnected() const { return handle != kNoSocket; }
     // False when the peer has closed or sent something unasked: such a
     // connection cannot carry a new request.
@@ -32,7 +48,24 @@ public:
 private:
     static constexpr std::intptr_t kNoSocket = -1;
 
+    // The end of one wait that starts now: the time-out, cut short by the deadline.
+    Clock::time_point WaitEnd() const {
+        return std::min(Clock::now() + std::chrono::milliseconds(timeoutMs), deadline);
+    }
+    // After a failed wait: was it the deadline?
+    void NoteDeadline() { deadlinePassed = deadlinePassed || Clock::now() >= deadline; }
+    // Nothing starts once the deadline has come, even with bytes ready to read.
+    bool PastDeadline() {
+        NoteDeadline();
+        if (deadlinePassed)
+            lastError = kTimedOut;
+        return deadlinePassed;
+    }
+    static const int kTimedOut; // the platform's time-out error code
+
     std::intptr_t handle = kNoSocket; // owned socket (SOCKET or file descriptor)
     int timeoutMs = kDefaultTimeoutMs;
+    Clock::time_point deadline = Clock::time_point::max();
+    bool deadlinePassed = false;
     int lastError = 0;
 };

@@ -12,10 +12,11 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = ZEvtSyncSocket::Clock;
 
 int MillisecondsLeft(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    // Rounded up: a wait must not end before its deadline.
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
@@ -47,8 +48,8 @@ bool SetSocketOptions(int fd) {
            setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof(noDelay)) == 0;
 }
 
-// Connects the non-blocking socket, waiting at most the time-out.
-bool ConnectOne(int fd, const addrinfo& address, int timeoutMs, int& lastError) {
+// Connects the non-blocking socket, waiting no later than end.
+bool ConnectOne(int fd, const addrinfo& address, Clock::time_point end, int& lastError) {
     if (!SetSocketOptions(fd)) {
         lastError = errno;
         return false;
@@ -59,7 +60,7 @@ bool ConnectOne(int fd, const addrinfo& address, int timeoutMs, int& lastError) 
         lastError = errno;
         return false;
     }
-    if (!WaitFor(fd, POLLOUT, Clock::now() + std::chrono::milliseconds(timeoutMs), lastError))
+    if (!WaitFor(fd, POLLOUT, end, lastError))
         return false;
     int error = 0;
     socklen_t size = sizeof(error);
@@ -74,32 +75,45 @@ bool ConnectOne(int fd, const addrinfo& address, int timeoutMs, int& lastError) 
 
 } // namespace
 
+const int ZEvtSyncSocket::kTimedOut = ETIMEDOUT;
+
 ZEvtSyncSocket::~ZEvtSyncSocket() {
     Close();
 }
 
 bool ZEvtSyncSocket::Connect(const std::string& host, unsigned short port) {
+    return Connect(std::vector<std::string>{host}, port);
+}
+
+bool ZEvtSyncSocket::Connect(const std::vector<std::string>& hosts, unsigned short port) {
     Close();
+    // One time-out for every address together: a host with several that do
+    // not answer must not hold the caller for each in turn.
+    const Clock::time_point end = WaitEnd();
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    int rc = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
-    if (rc != 0) {
-        lastError = rc;
-        return false;
+    for (const std::string& host : hosts) {
+        addrinfo* found = nullptr;
+        if (int rc = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found); rc != 0) {
+            lastError = rc;
+            continue;
+        }
+        for (addrinfo* a = found; a && !IsConnected(); a = a->ai_next) {
+            int fd = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
+            if (fd == -1)
+                lastError = errno;
+            else if (ConnectOne(fd, *a, end, lastError))
+                handle = fd;
+            else
+                ::close(fd);
+        }
+        freeaddrinfo(found);
+        if (IsConnected())
+            return true;
     }
-    for (addrinfo* a = found; a && !IsConnected(); a = a->ai_next) {
-        int fd = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
-        if (fd == -1)
-            lastError = errno;
-        else if (ConnectOne(fd, *a, timeoutMs, lastError))
-            handle = fd;
-        else
-            ::close(fd);
-    }
-    freeaddrinfo(found);
-    return IsConnected();
+    NoteDeadline();
+    return false;
 }
 
 bool ZEvtSyncSocket::IsReusable() const {
@@ -114,11 +128,15 @@ bool ZEvtSyncSocket::Send(const char* data, std::size_t length) {
         lastError = ENOTCONN;
         return false;
     }
-    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    if (PastDeadline())
+        return false;
+    const Clock::time_point end = WaitEnd();
     int fd = static_cast<int>(handle);
     while (length > 0) {
-        if (!WaitFor(fd, POLLOUT, deadline, lastError))
+        if (!WaitFor(fd, POLLOUT, end, lastError)) {
+            NoteDeadline();
             return false;
+        }
         ssize_t n = ::send(fd, data, length, MSG_NOSIGNAL);
         if (n < 0) {
             if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
@@ -138,11 +156,15 @@ bool ZEvtSyncSocket::Receive(char* buffer, std::size_t capacity, std::size_t& re
         lastError = ENOTCONN;
         return false;
     }
-    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    if (PastDeadline())
+        return false;
+    const Clock::time_point end = WaitEnd();
     int fd = static_cast<int>(handle);
     for (;;) {
-        if (!WaitFor(fd, POLLIN, deadline, lastError))
+        if (!WaitFor(fd, POLLIN, end, lastError)) {
+            NoteDeadline();
             return false;
+        }
         ssize_t n = ::recv(fd, buffer, capacity, 0);
         if (n >= 0) {
             received = static_cast<std::size_t>(n);

@@ -8,7 +8,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = ZEvtSyncSocket::Clock;
 
 // Winsock is started once for the process and left running until it ends.
 bool StartWinsock() {
@@ -20,7 +20,8 @@ bool StartWinsock() {
 }
 
 int MillisecondsLeft(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    // Rounded up: a wait must not end before its deadline.
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
@@ -35,9 +36,9 @@ bool WaitFor(SOCKET s, SHORT events, Clock::time_point deadline, int& lastError)
     return false;
 }
 
-// Connects the non-blocking socket, waiting at most the time-out. select, not
+// Connects the non-blocking socket, waiting no later than end. select, not
 // WSAPoll: older WSAPoll never reports a refused connect.
-bool ConnectOne(SOCKET s, const addrinfo& address, int timeoutMs, int& lastError) {
+bool ConnectOne(SOCKET s, const addrinfo& address, Clock::time_point end, int& lastError) {
     // Non-blocking, and without the small-packet delay: the request head and its
     // body go out as separate sends and must not wait for each other's ACK.
     u_long nonBlocking = 1;
@@ -59,7 +60,8 @@ bool ConnectOne(SOCKET s, const addrinfo& address, int timeoutMs, int& lastError
     FD_ZERO(&failed);
     FD_SET(s, &writable);
     FD_SET(s, &failed);
-    timeval wait{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+    const int waitMs = MillisecondsLeft(end);
+    timeval wait{waitMs / 1000, (waitMs % 1000) * 1000};
     int n = select(0, nullptr, &writable, &failed, &wait);
     if (n == 0) {
         lastError = WSAETIMEDOUT;
@@ -84,12 +86,21 @@ bool ConnectOne(SOCKET s, const addrinfo& address, int timeoutMs, int& lastError
 
 } // namespace
 
+const int ZEvtSyncSocket::kTimedOut = WSAETIMEDOUT;
+
 ZEvtSyncSocket::~ZEvtSyncSocket() {
     Close();
 }
 
 bool ZEvtSyncSocket::Connect(const std::string& host, unsigned short port) {
+    return Connect(std::vector<std::string>{host}, port);
+}
+
+bool ZEvtSyncSocket::Connect(const std::vector<std::string>& hosts, unsigned short port) {
     Close();
+    // One time-out for every address together: a host with several that do
+    // not answer must not hold the caller for each in turn.
+    const Clock::time_point end = WaitEnd();
     if (!StartWinsock()) {
         lastError = WSANOTINITIALISED;
         return false;
@@ -97,22 +108,27 @@ bool ZEvtSyncSocket::Connect(const std::string& host, unsigned short port) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) {
-        lastError = WSAGetLastError();
-        return false;
-    }
-    for (addrinfo* a = found; a && !IsConnected(); a = a->ai_next) {
-        SOCKET s = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
-        if (s == INVALID_SOCKET)
+    for (const std::string& host : hosts) {
+        addrinfo* found = nullptr;
+        if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) {
             lastError = WSAGetLastError();
-        else if (ConnectOne(s, *a, timeoutMs, lastError))
-            handle = static_cast<std::intptr_t>(s);
-        else
-            closesocket(s);
+            continue;
+        }
+        for (addrinfo* a = found; a && !IsConnected(); a = a->ai_next) {
+            SOCKET s = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
+            if (s == INVALID_SOCKET)
+                lastError = WSAGetLastError();
+            else if (ConnectOne(s, *a, end, lastError))
+                handle = static_cast<std::intptr_t>(s);
+            else
+                closesocket(s);
+        }
+        freeaddrinfo(found);
+        if (IsConnected())
+            return true;
     }
-    freeaddrinfo(found);
-    return IsConnected();
+    NoteDeadline();
+    return false;
 }
 
 bool ZEvtSyncSocket::IsReusable() const {
@@ -127,11 +143,15 @@ bool ZEvtSyncSocket::Send(const char* data, std::size_t length) {
         lastError = WSAENOTCONN;
         return false;
     }
-    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    if (PastDeadline())
+        return false;
+    const Clock::time_point end = WaitEnd();
     SOCKET s = static_cast<SOCKET>(handle);
     while (length > 0) {
-        if (!WaitFor(s, POLLOUT, deadline, lastError))
+        if (!WaitFor(s, POLLOUT, end, lastError)) {
+            NoteDeadline();
             return false;
+        }
         int piece = length > INT_MAX ? INT_MAX : static_cast<int>(length);
         int n = ::send(s, data, piece, 0);
         if (n == SOCKET_ERROR) {
@@ -152,12 +172,16 @@ bool ZEvtSyncSocket::Receive(char* buffer, std::size_t capacity, std::size_t& re
         lastError = WSAENOTCONN;
         return false;
     }
-    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    if (PastDeadline())
+        return false;
+    const Clock::time_point end = WaitEnd();
     SOCKET s = static_cast<SOCKET>(handle);
     int piece = capacity > INT_MAX ? INT_MAX : static_cast<int>(capacity);
     for (;;) {
-        if (!WaitFor(s, POLLIN, deadline, lastError))
+        if (!WaitFor(s, POLLIN, end, lastError)) {
+            NoteDeadline();
             return false;
+        }
         int n = ::recv(s, buffer, piece, 0);
         if (n != SOCKET_ERROR) {
             received = static_cast<std::size_t>(n);

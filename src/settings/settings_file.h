@@ -29,5 +29,13 @@ std::filesystem::path WidePath(const std::wstring& text);
 bool ReadFileBytes(const std::filesystem::path& path, std::size_t maxBytes, std::string& bytes);
 // Replaces the content of an existing file through a temporary file beside it,
 // so the old content stays whole unless the new one was written completely.
+// Temporary files that earlier, killed saves left beside it are removed.
 // False, with nothing changed, when the file does not exist or the write fails.
 bool ReplaceFileContent(const std::filesystem::path& path, const std::string& bytes);
+
+// Test seam: stands in for the process being killed inside ReplaceFileContent.
+// Called with 0, 1, 2... before each step that changes the disk (stale files
+// removed, temporary file made, each piece written, closed, renamed) and once
+// after; false stops the replace right there. The program sets none.
+using ReplaceKillPoint = bool (*)(int step);
+void SetReplaceKillPointForTests(ReplaceKillPoint hook);

@@ -1,6 +1,7 @@
 #include "update/download_file_wnd.h"
 
 #include "framework/handles.h"
+#include "update/core/download_headers.h"
 
 #include <objbase.h>
 #include <wininet.h>
@@ -54,20 +55,6 @@ struct CBuffer {
         return true;
     }
 };
-
-// The leading digits of a header, as a number; saturates instead of wrapping.
-ULONGLONG ParseLength(const std::wstring& text) {
-    constexpr ULONGLONG kTooLong = std::numeric_limits<ULONGLONG>::max();
-    size_t at = text.find_first_not_of(L" \t");
-    ULONGLONG value = 0;
-    for (; at < text.size() && text[at] >= L'0' && text[at] <= L'9'; ++at) {
-        const unsigned digit = text[at] - L'0';
-        if (value > (kTooLong - digit) / 10)
-            return kTooLong;
-        value = value * 10 + digit;
-    }
-    return value;
-}
 
 // The worker's temporary file; closed and deleted when it goes.
 class CTempFile {
@@ -286,7 +273,7 @@ private:
         if (Send(m_ids.checkTime, &check) == 0)
             return false;
 
-        const ULONGLONG length = ParseLength(QueryText(HTTP_QUERY_CONTENT_LENGTH));
+        const ULONGLONG length = ParseContentLength(QueryText(HTTP_QUERY_CONTENT_LENGTH));
         Send(m_ids.startDownload, &m_url);
         return length != 0 ? ReadKnownLength(length, out) : ReadToEnd(out);
     }
@@ -315,10 +302,8 @@ private:
         if (!HttpQueryInfoW(m_request, HTTP_QUERY_LAST_MODIFIED | HTTP_QUERY_FLAG_SYSTEMTIME, &time, &size,
                             nullptr))
             return kNoModificationTime;
-        wchar_t text[32];
-        std::swprintf(text, std::size(text), L"%04d-%02d-%02d %02d:%02d:%02d", time.wYear, time.wMonth,
-                      time.wDay, time.wHour, time.wMinute, time.wSecond);
-        return text;
+        return FormatModificationTime(
+            {time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond});
     }
 
     // One more try with the credentials the window gives for the proxy.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <thread>
 
 using testserver::AnswerEvery;
 using testserver::CConnection;
@@ -209,6 +210,66 @@ TEST(HttpClient, FailsOnASilentServerAndWhereNoneListens) {
     }
     EXPECT_FALSE(client.Exchange(url, request));
     EXPECT_EQ(client.Status(), -1);
+}
+
+// A server that keeps the call alive, each byte within the receive time-out,
+// meets the call's one deadline however the reply is framed; so does a connect
+// that is never answered.
+TEST(HttpClient, EndsEveryCallAtItsDeadline) {
+    const struct {
+        const char* name;
+        std::string head; // sent at once, then one byte at a time
+    } cases[] = {
+        {"in the header", "HTTP/1.1 200 OK\r\n"},
+        {"in a body of known length", "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n"},
+        {"in a body read up to the close", "HTTP/1.1 200 OK\r\n\r\n"},
+        {"in a chunked body", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n100000\r\n"},
+    };
+    CHttpRequest request = Post("x");
+    request.timeoutMs = 300;
+    request.callDeadlineMs = 700;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CLoopbackServer server([&](CConnection& connection) {
+            connection.ReadRequest();
+            if (!connection.Send(c.head))
+                return;
+            for (auto start = std::chrono::steady_clock::now();
+                 std::chrono::steady_clock::now() - start < std::chrono::seconds(5) && connection.Send("X");)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        });
+        CAtlHttpClientT client;
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(client.Exchange(server.Url(), request));
+        auto elapsed = std::chrono::steady_clock::now() - start;
+        EXPECT_GE(elapsed, std::chrono::milliseconds(650));
+        EXPECT_LT(elapsed, std::chrono::milliseconds(2500));
+        EXPECT_FALSE(client.IsConnected());
+    }
+
+    testserver::CUnansweredPort unanswered;
+    request.timeoutMs = 5000;
+    CAtlHttpClientT client;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(client.Exchange(L"http://127.0.0.1:" + std::to_wstring(unanswered.Port()) + L"/", request));
+    auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(elapsed, std::chrono::milliseconds(650));
+    EXPECT_LT(elapsed, std::chrono::milliseconds(2500));
+}
+
+// Addresses that never answer share one time-out, not one each.
+TEST(Socket, ConnectsWithinOneTimeOutOverEveryAddress) {
+    testserver::CUnansweredPort unanswered;
+    CLoopbackServer answering(AnswerEvery(kOk));
+    ZEvtSyncSocket socket;
+    socket.SetTimeout(400);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(socket.Connect({"127.0.0.1", "127.0.0.1", "127.0.0.1"}, unanswered.Port()));
+    auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(elapsed, std::chrono::milliseconds(350));
+    EXPECT_LT(elapsed, std::chrono::milliseconds(1000));
+    EXPECT_FALSE(socket.DeadlinePassed());
+    EXPECT_TRUE(socket.Connect("127.0.0.1", answering.Port()));
 }
 
 } // namespace

@@ -62,10 +62,13 @@ public:
     // has closed or nothing came in time.
     std::string ReadRequest();
 
-    void Send(const std::string& bytes) {
-        for (int n = 0, at = 0; at < static_cast<int>(bytes.size()) && s != kNoSocket; at += n)
-            if ((n = ::send(s, bytes.data() + at, static_cast<int>(bytes.size()) - at, kSendFlags)) <= 0)
-                return;
+    // False once the client has gone.
+    bool Send(const std::string& bytes) {
+        for (int n = 0, at = 0; at < static_cast<int>(bytes.size()); at += n)
+            if (s == kNoSocket ||
+                (n = ::send(s, bytes.data() + at, static_cast<int>(bytes.size()) - at, kSendFlags)) <= 0)
+                return false;
+        return true;
     }
 
     void Close() {
@@ -178,6 +181,41 @@ inline bool CConnection::Fill() {
     pending.append(buffer, static_cast<std::size_t>(n));
     return true;
 }
+
+// A port on the loopback address where a connect is never answered: its
+// listener accepts nothing and its queue is already full.
+class CUnansweredPort {
+public:
+    CUnansweredPort() {
+#ifdef _WIN32
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+#endif
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        listener = socket(AF_INET, SOCK_STREAM, 0);
+        bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+        listen(listener, 0);
+        socklen_t size = sizeof(address);
+        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+        port = ntohs(address.sin_port);
+        filler = socket(AF_INET, SOCK_STREAM, 0);
+        connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+    }
+    CUnansweredPort(const CUnansweredPort&) = delete;
+    CUnansweredPort& operator=(const CUnansweredPort&) = delete;
+    ~CUnansweredPort() {
+        CloseSocket(filler);
+        CloseSocket(listener);
+    }
+    unsigned short Port() const { return port; }
+
+private:
+    Socket listener = kNoSocket;
+    Socket filler = kNoSocket;
+    unsigned short port = 0;
+};
 
 // A whole reply with a Content-Length body.
 inline std::string Reply(const std::string& statusLine, const std::string& headers, const std::string& body) {

@@ -43,29 +43,57 @@ TEST(ReplyFields, ParseSplitsPieces) {
 
 TEST(ReadReply, PrimaryThenFallbackKey) {
     const std::wstring withResult = EncryptText(L"retn=0&skey=S&sessionid=X", kKeyA);
+    const std::wstring refused = EncryptText(L"retn=11000&sessionid=X", kKeyA);
     const std::wstring withoutResult = EncryptText(L"sessionid=X", kKeyA);
     const struct {
         const char* what;
         std::wstring reply, primary, fallback;
-        bool read;
+        const wchar_t* code; // nullptr: no result code seen
     } cases[] = {
-        {"primary key fits", withResult, kKeyA, kKeyB, true},
-        {"fallback key fits", withResult, kKeyB, kKeyA, true},
-        {"wrong key, no fallback", withResult, kKeyB, L"", false},
-        {"neither key fits", withResult, kKeyB, kKeyB, false},
+        {"primary key fits", withResult, kKeyA, kKeyB, L"0"},
+        {"fallback key fits", withResult, kKeyB, kKeyA, L"0"},
+        // Any result code ends the reading: a refused login keeps its code.
+        {"refusal under the primary key is not read again", refused, kKeyA, kKeyB, L"11000"},
+        {"refusal under the fallback key", refused, kKeyB, kKeyA, L"11000"},
+        {"wrong key, no fallback", withResult, kKeyB, L"", nullptr},
+        {"neither key fits", withResult, kKeyB, kKeyB, nullptr},
         // No retn under the right key: the second, garbled reading wins.
-        {"first reading without result code is discarded", withoutResult, kKeyA, kKeyB, false},
-        {"damaged text", L"!!==", kKeyA, kKeyB, false},
-        {"empty reply", L"", kKeyA, kKeyB, false},
+        {"first reading without result code is discarded", withoutResult, kKeyA, kKeyB, nullptr},
+        {"damaged text", L"!!==", kKeyA, kKeyB, nullptr},
+        {"empty reply", L"", kKeyA, kKeyB, nullptr},
     };
     for (const auto& c : cases) {
         CReplyFields reply;
         reply.Parse(L"retn=stale&sessionid=stale");
         ReadReply(c.reply, c.primary, c.fallback, reply);
-        EXPECT_EQ(reply.ResultCodeSeen(), c.read) << c.what;
-        EXPECT_EQ(reply.ResultCode(), c.read ? L"0" : L"") << c.what;
-        EXPECT_EQ(reply.Field(L"sessionid"), c.read ? L"X" : L"") << c.what;
+        EXPECT_EQ(reply.ResultCodeSeen(), c.code != nullptr) << c.what;
+        EXPECT_EQ(reply.ResultCode(), c.code ? c.code : L"") << c.what;
+        EXPECT_EQ(reply.Field(L"sessionid"), c.code ? L"X" : L"") << c.what;
     }
+}
+
+// Every text exactly as the user reads it.
+TEST(ResultMessage, EveryCodeHasItsText) {
+    const std::map<std::wstring, std::wstring> texts = {
+        {L"10000", L"无效命令编号"},
+        {L"10001", L"没有数据，用于心跳返回消息"},
+        {L"10002", L"同一IP频繁登录"},
+        {L"10003", L"解密数据失败"},
+        {L"10004", L"程序有更新"},
+        {L"10005", L"参数错误"},
+        {L"10006", L"无效登录令牌"},
+        {L"11000", L"无效账号/密码"},
+        {L"11001", L"已注销Velmarin业务"},
+        {L"11002", L"暂无可用服务器资源"},
+        {L"11003", L"登录号码为公话"},
+        {L"11004", L"登录号码不属于合法电信号码"},
+        {L"12000", L"同一用户再登录，注销当前用户"},
+        {L"15006", L"用户已掉线"},
+        {L"17210", L"号码状态不正常"},
+        {L"17306", L"号码已被列入黑名单"},
+    };
+    for (const auto& [code, text] : texts)
+        EXPECT_EQ(ResultMessage(code), text) << code;
 }
 
 TEST(ResultMessage, LeadingDigitsPickTheMessage) {

@@ -1,5 +1,6 @@
 #include "protocol/service_client.h"
 
+#include "protocol/soap_client.h"
 #include "protocol/soap_request.h"
 
 #include "http_test_server.h"
@@ -162,6 +163,41 @@ TEST_F(ServiceClient, SerialisesCallsFromTwoThreads) {
     EXPECT_EQ(replies[1], L"echo:second");
     EXPECT_EQ(server.Requests().size(), 6u);
     EXPECT_EQ(server.Accepted(), 1);
+}
+
+// The program's waits: 10 s for the connect and for each send and receive,
+// 60 s for the whole call. Shortened here, they are shown to reach the wire.
+TEST_F(ServiceClient, WaitsTenSecondsEachAndOneMinuteInAll) {
+    using ClientService::CEntryTimings;
+    const CHttpRequest request = ClientService::EntryHttpRequest(L"9999x", L"", CEntryTimings{});
+    EXPECT_EQ(request.timeoutMs, 10000);
+    EXPECT_EQ(request.callDeadlineMs, 60000);
+    EXPECT_EQ(request.sendBlockSize, 4096u);
+    EXPECT_EQ(request.readBlockSize, 4096u);
+
+    const struct {
+        const char* name;
+        bool trickles;
+        int atLeastMs;
+    } cases[] = {{"silent", false, 200}, {"trickling", true, 800}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CLoopbackServer server([&](CConnection& connection) {
+            connection.ReadRequest();
+            if (!c.trickles)
+                connection.ReadRequest(); // returns when the client gives up
+            else if (connection.Send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n"))
+                for (int i = 0; i < 100 && connection.Send("<"); ++i)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        });
+        ClientService::CClientServiceT client(server.Url(), CEntryTimings{200, 800});
+        std::optional<std::wstring> result;
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(client.Entry(L"9999x", L"", result));
+        auto elapsed = std::chrono::steady_clock::now() - start;
+        EXPECT_GE(elapsed, std::chrono::milliseconds(c.atLeastMs - 50));
+        EXPECT_LT(elapsed, std::chrono::milliseconds(c.atLeastMs + 1500));
+    }
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <gtest/gtest.h>
+#include <cstdio>
 #include <random>
 #include <tinyxml.h>
 
@@ -354,4 +355,74 @@ TEST_F(SettingsFileTest, LongUserListDropsOldestNumbersToFit) {
     s->appServer = L"http://" + std::wstring(2000, L'h');
     EXPECT_FALSE(s->Save());
     EXPECT_EQ(ReadBytes(), before);
+}
+
+TEST_F(SettingsFileTest, StaleTemporaryFilesGoAtTheNextSave) {
+    auto s = Loaded(kBaseXml);
+    const std::vector<std::string> stale = {"velmarin.dat.0badf00d.tmp", "velmarin.dat.ABCDEF12.tmp"};
+    const std::vector<std::string> kept = {"velmarin.dat.tmp", "velmarin.dat.0badf00d.tmp.bak",
+                                           "velmarin.dat.0badf00g.tmp", "other.dat.0badf00d.tmp"};
+    for (const auto& names : {stale, kept})
+        for (const std::string& name : names)
+            std::ofstream(dir / name) << "x";
+    ASSERT_TRUE(s->Save());
+    for (const std::string& name : stale)
+        EXPECT_FALSE(fs::exists(dir / name)) << name;
+    for (const std::string& name : kept)
+        EXPECT_TRUE(fs::exists(dir / name)) << name;
+}
+
+namespace {
+
+// Where the next save is "killed"; -1 for none.
+int killAt = -1;
+bool KillPoint(int step) {
+    return step != killAt;
+}
+
+} // namespace
+
+// A save killed at any step leaves the old or the new file whole, never a
+// mix, a cut or an empty one, and the next save clears what it left.
+TEST_F(SettingsFileTest, KilledSavesLeaveOneWholeFile) {
+    constexpr int kKills = 1000;
+    const std::wstring servers[] = {L"http://" + std::wstring(600, L'l') + L":1", L"http://s"};
+    auto s = Loaded(kBaseXml);
+    std::string files[2];
+    for (int i = 0; i < 2; ++i) {
+        s->appServer = servers[i];
+        ASSERT_TRUE(s->Save());
+        files[i] = ReadBytes();
+    }
+
+    struct CUnhook {
+        ~CUnhook() { SetReplaceKillPointForTests(nullptr); }
+    } unhook;
+    SetReplaceKillPointForTests(KillPoint);
+    std::mt19937 random(12345);
+    int kept = 0, written = 0, tempsLeft = 0;
+    for (int kill = 0, last = 1; kill < kKills; ++kill) {
+        const int next = static_cast<int>(random() % 2);
+        s->appServer = servers[next];
+        killAt = static_cast<int>(random() % 16);
+        s->Save();
+        const std::string after = ReadBytes();
+        ASSERT_TRUE(after == files[last] || after == files[next]) << "kill " << kill << " at step " << killAt;
+        CSMSSetting again(widePath);
+        ASSERT_TRUE(again.Load()) << "kill " << kill;
+        if (next != last)
+            ++(after == files[last] ? kept : written);
+        last = after == files[0] ? 0 : 1;
+        tempsLeft += FilesInDir() > 1 ? 1 : 0;
+    }
+    std::printf("%d kills: %d left the old file, %d the new one, %d left a temporary file\n", kKills, kept,
+                written, tempsLeft);
+    // The kills must have landed everywhere, or the test proves little.
+    EXPECT_GT(kept, kKills / 10);
+    EXPECT_GT(written, kKills / 10);
+    EXPECT_GT(tempsLeft, kKills / 10);
+
+    killAt = -1;
+    ASSERT_TRUE(s->Save());
+    EXPECT_EQ(FilesInDir(), 1u) << "a stale temporary file stayed";
 }

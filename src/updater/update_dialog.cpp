@@ -26,7 +26,8 @@ bool IsProcessRunning(const wchar_t* name) {
     }
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry)) {
         const wchar_t* slash = std::wcsrchr(entry.szExeFile, L'\\');
         if (_wcsicmp(slash ? slash + 1 : entry.szExeFile, name) == 0)
             return true;
@@ -93,8 +94,8 @@ void CUpdateDlg::OnDownFinished(const std::wstring&, const BYTE* data, DWORD siz
     unique_handle file(CreateFileW(m_installerPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
-    const bool whole = file.get() != INVALID_HANDLE_VALUE && WriteFile(file.get(), data, size, &written, nullptr) &&
-                       written == size;
+    const bool whole = file.get() != INVALID_HANDLE_VALUE &&
+                       WriteFile(file.get(), data, size, &written, nullptr) && written == size;
     if (file.get() == INVALID_HANDLE_VALUE)
         (void)file.release();
     file.reset();
@@ -132,8 +133,8 @@ void CUpdateDlg::StartInstaller() {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(m_installerPath.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process)) {
+    if (!CreateProcessW(m_installerPath.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
         m_exitCode = GetLastError();
         Finish(Outcome::InstallFailed);
         return;

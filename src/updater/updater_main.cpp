@@ -46,16 +46,16 @@ protected:
 
         CSMSSetting settings(folder + L"\\velmarin.dat");
         if (!settings.Load() || settings.updServer.empty()) {
-            MessageBoxW(nullptr, L"找不到升级服务器的地址（配置文件 velmarin.dat 缺失或损坏），无法升级。", kCaption,
-                        MB_OK | MB_ICONERROR);
+            MessageBoxW(nullptr, L"找不到升级服务器的地址（配置文件 velmarin.dat 缺失或损坏），无法升级。",
+                        kCaption, MB_OK | MB_ICONERROR);
             return false;
         }
         CUpdateDlg dialog(settings.updServer + kInstallerPath, folder);
         dialog.DoModal();
         switch (dialog.GetOutcome()) {
         case CUpdateDlg::Outcome::DownloadFailed:
-            MessageBoxW(nullptr, L"新版本下载失败或不完整，未做任何更改。\n请检查网络后再次单击更新。", kCaption,
-                        MB_OK | MB_ICONERROR);
+            MessageBoxW(nullptr, L"新版本下载失败或不完整，未做任何更改。\n请检查网络后再次单击更新。",
+                        kCaption, MB_OK | MB_ICONERROR);
             break;
         case CUpdateDlg::Outcome::InstallFailed: {
             wchar_t text[160];

@@ -52,7 +52,8 @@ TEST(VersionResources, EveryShippedFileCarriesTheProjectVersion) {
     const DWORD ls = MAKELONG(VELMARIN_VERSION_BUILD, VELMARIN_VERSION_PATCH);
     const std::string text = VELMARIN_VERSION_TEXT;
     const std::wstring version(text.begin(), text.end());
-    for (const wchar_t* name : {L"Velmarin.exe", L"Skin.dll", L"config.dll", L"res.dll", L"clientupdate.exe"}) {
+    for (const wchar_t* name :
+         {L"Velmarin.exe", L"Skin.dll", L"config.dll", L"res.dll", L"clientupdate.exe"}) {
         SCOPED_TRACE(testing::Message() << "file " << std::string(name, name + wcslen(name)));
         const CVersionInfo info = ReadVersion(ProgramFolder() + L"\\" + name);
         ASSERT_TRUE(info.found);

@@ -494,7 +494,8 @@ std::optional<std::vector<WORD>> ParseChord(const std::wstring& text) {
     std::size_t start = 0;
     for (;;) {
         const std::size_t plus = text.find(L'+', start);
-        const std::wstring part = text.substr(start, plus == std::wstring::npos ? std::wstring::npos : plus - start);
+        const std::wstring part =
+            text.substr(start, plus == std::wstring::npos ? std::wstring::npos : plus - start);
         if (part == L"ctrl")
             keys.push_back(VK_CONTROL);
         else if (part == L"alt")

@@ -32,7 +32,11 @@ public:
 private:
     static constexpr std::intptr_t kNoSocket = -1;
 
+    // Winsock: puts timeoutMs into the socket's own time-outs when it changed.
+    bool ApplyTimeout();
+
     std::intptr_t handle = kNoSocket; // owned socket (SOCKET or file descriptor)
     int timeoutMs = kDefaultTimeoutMs;
+    int appliedTimeoutMs = -1; // Winsock: the time-out the socket's options carry
     int lastError = 0;
 };

@@ -3,12 +3,9 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
-#include <chrono>
 #include <climits>
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // Winsock is started once for the process and left running until it ends.
 bool StartWinsock() {
@@ -19,27 +16,12 @@ bool StartWinsock() {
     return started;
 }
 
-int MillisecondsLeft(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
-
-// Waits until the socket is ready for the events or the deadline passes; false
-// with lastError set on a time-out or a failed wait.
-bool WaitFor(SOCKET s, SHORT events, Clock::time_point deadline, int& lastError) {
-    WSAPOLLFD p{s, events, 0};
-    int n = WSAPoll(&p, 1, MillisecondsLeft(deadline));
-    if (n > 0)
-        return true;
-    lastError = n == 0 ? WSAETIMEDOUT : WSAGetLastError();
-    return false;
-}
-
 // Connects the non-blocking socket, waiting at most the time-out. select, not
 // WSAPoll: older WSAPoll never reports a refused connect.
 bool ConnectOne(SOCKET s, const addrinfo& address, int timeoutMs, int& lastError) {
-    // Non-blocking, and without the small-packet delay: the request head and its
-    // body go out as separate sends and must not wait for each other's ACK.
+    // Non-blocking for the connect's time-out, and without the small-packet
+    // delay: a long body's blocks go out as separate sends and must not wait
+    // for each other's ACK.
     u_long nonBlocking = 1;
     BOOL noDelay = TRUE;
     if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0 ||
@@ -82,6 +64,29 @@ bool ConnectOne(SOCKET s, const addrinfo& address, int timeoutMs, int& lastError
     return true;
 }
 
+// Connected sockets block, their sends and receives bounded by the socket's
+// own time-outs: under Wine a wait for readiness before each receive costs a
+// millisecond or more of its server's time, a blocking receive does not.
+bool MakeBlocking(SOCKET s, int& lastError) {
+    u_long nonBlocking = 0;
+    if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0) {
+        lastError = WSAGetLastError();
+        return false;
+    }
+    return true;
+}
+
+bool SetTimeouts(SOCKET s, int timeoutMs, int& lastError) {
+    // 0 would mean no limit.
+    const DWORD limit = timeoutMs > 0 ? static_cast<DWORD>(timeoutMs) : 1;
+    if (setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limit), sizeof(limit)) != 0 ||
+        setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&limit), sizeof(limit)) != 0) {
+        lastError = WSAGetLastError();
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 ZEvtSyncSocket::~ZEvtSyncSocket() {
@@ -106,7 +111,7 @@ bool ZEvtSyncSocket::Connect(const std::string& host, unsigned short port) {
         SOCKET s = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
         if (s == INVALID_SOCKET)
             lastError = WSAGetLastError();
-        else if (ConnectOne(s, *a, timeoutMs, lastError))
+        else if (ConnectOne(s, *a, timeoutMs, lastError) && MakeBlocking(s, lastError))
             handle = static_cast<std::intptr_t>(s);
         else
             closesocket(s);
@@ -122,21 +127,27 @@ bool ZEvtSyncSocket::IsReusable() const {
     return WSAPoll(&p, 1, 0) == 0;
 }
 
+bool ZEvtSyncSocket::ApplyTimeout() {
+    if (appliedTimeoutMs == timeoutMs)
+        return true;
+    if (!SetTimeouts(static_cast<SOCKET>(handle), timeoutMs, lastError))
+        return false;
+    appliedTimeoutMs = timeoutMs;
+    return true;
+}
+
 bool ZEvtSyncSocket::Send(const char* data, std::size_t length) {
     if (!IsConnected()) {
         lastError = WSAENOTCONN;
         return false;
     }
-    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    if (!ApplyTimeout())
+        return false;
     SOCKET s = static_cast<SOCKET>(handle);
     while (length > 0) {
-        if (!WaitFor(s, POLLOUT, deadline, lastError))
-            return false;
         int piece = length > INT_MAX ? INT_MAX : static_cast<int>(length);
         int n = ::send(s, data, piece, 0);
         if (n == SOCKET_ERROR) {
-            if (WSAGetLastError() == WSAEWOULDBLOCK)
-                continue;
             lastError = WSAGetLastError();
             return false;
         }
@@ -152,26 +163,21 @@ bool ZEvtSyncSocket::Receive(char* buffer, std::size_t capacity, std::size_t& re
         lastError = WSAENOTCONN;
         return false;
     }
-    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    SOCKET s = static_cast<SOCKET>(handle);
+    if (!ApplyTimeout())
+        return false;
     int piece = capacity > INT_MAX ? INT_MAX : static_cast<int>(capacity);
-    for (;;) {
-        if (!WaitFor(s, POLLIN, deadline, lastError))
-            return false;
-        int n = ::recv(s, buffer, piece, 0);
-        if (n != SOCKET_ERROR) {
-            received = static_cast<std::size_t>(n);
-            return true;
-        }
-        if (WSAGetLastError() != WSAEWOULDBLOCK) {
-            lastError = WSAGetLastError();
-            return false;
-        }
+    int n = ::recv(static_cast<SOCKET>(handle), buffer, piece, 0);
+    if (n == SOCKET_ERROR) {
+        lastError = WSAGetLastError();
+        return false;
     }
+    received = static_cast<std::size_t>(n);
+    return true;
 }
 
 void ZEvtSyncSocket::Close() {
     if (IsConnected())
         closesocket(static_cast<SOCKET>(handle));
     handle = kNoSocket;
+    appliedTimeoutMs = -1;
 }

@@ -21,7 +21,8 @@ bin=$top/$root/win/bin
 nice cmake --build "$root/win" --target Velmarin Skin res uidriver probe min_dialog empty_loop growth_bench \
     entry_bench raw_entry_bench >/dev/null
 
-rm -rf "$out"; mkdir -p "$out"
+rm -rf "$out"/login "$out"/auto "$out"/floor; mkdir -p "$out"
+: >"$out/probe.log"
 raw=$out/raw.txt
 : >"$raw"
 record() { echo "$1 $2" >>"$raw"; } # name value
@@ -49,8 +50,10 @@ cleanup() {
     wine_cleanup
 }
 trap cleanup EXIT
+trap "exit 1" INT TERM
 
 pf=$out/devservice.port
+rm -f "$pf"
 python3 devservice/server.py --quiet --port 0 --port-file "$pf" >"$out/devservice.log" 2>&1 &
 service_pid=$!
 for _ in $(seq 100); do [ -s "$pf" ] && break; sleep 0.1; done
@@ -81,6 +84,10 @@ write_auto_login "$auto_dir" users=05512345678
 mkdir -p "$floor_dir"
 cp "$bin/min_dialog.exe" "$bin/empty_loop.exe" "$floor_dir/"
 
+# A signed-in program ended from outside leaves its tray icon to Wine, which
+# stalls the next program's start by about 2 s while it cleans up: wait it out.
+after_signed_in() { sleep 3; }
+
 # Every Velmarin start here gets a fresh settings file: a killed program saves nothing,
 # but the advertisement it fetched would spare the next start its download.
 fresh_login_dir() { rm -f "$1"/ad/*; }
@@ -94,9 +101,11 @@ for i in $(seq 0 "$repeats"); do
     floor=$(value ms "$r") floor_private=$(value private "$r")
     fresh_login_dir "$login_dir"
     signin=$(value ms "$(probe signin "$(winpath "$login_dir/Velmarin.exe")" "$(winpath "$login_dir")" 05512345678 abc123)")
+    after_signed_in
     fresh_login_dir "$auto_dir"
     r=$(probe show "$(winpath "$auto_dir/Velmarin.exe")" "$(winpath "$auto_dir")" Velmarin '#32770' 3000)
     auto=$(value ms "$r") private=$(value private "$r")
+    after_signed_in
     [ "$i" -eq 0 ] && continue # the first of each reads its files from disk
     record cold_app "${app:-nan}"; record cold_floor "${floor:-nan}"
     record signin_app "${signin:-nan}"; record auto_app "${auto:-nan}"
@@ -126,6 +135,7 @@ for i in $(seq "$idle_repeats"); do
     r=$(probe idle "$idle_seconds" "$(winpath "$auto_dir/Velmarin.exe")" "$(winpath "$auto_dir")" \
         "$(winpath "$floor_dir/empty_loop.exe")" "$(winpath "$floor_dir")")
     wall=$(value wall_ms "$r")
+    after_signed_in
     [ -n "$wall" ] || { echo "bench: idle run $i failed" >&2; continue; }
     record idle_app "$(python3 -c "print(100 * $(value program_cpu_ms "$r") / $wall)")"
     record idle_floor "$(python3 -c "print(100 * $(value floor_cpu_ms "$r") / $wall)")"

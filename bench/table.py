@@ -63,7 +63,7 @@ def main(raw, machine, repeats, idle_seconds, calls):
     idle_mem = med("idle_mem_app")
     if idle_mem and mem_floor:
         limit = 1.5 * mem_floor + 10 * MIB
-        row("Memory: private bytes after the idle minute", "%.1f MiB" % (idle_mem / MIB),
+        row("Memory: private bytes at the end of the idle run", "%.1f MiB" % (idle_mem / MIB),
             "%.1f MiB (one dialog)" % (mem_floor / MIB), "%.2f×" % (idle_mem / mem_floor),
             "≤ %.1f MiB" % (limit / MIB), idle_mem <= limit)
 
@@ -75,8 +75,11 @@ def main(raw, machine, repeats, idle_seconds, calls):
             per[n] = (cycle - base) / n
     if per:
         flat = per.get(5000, 0) / per[100] if per.get(100) else None
+        page = med("growth_page_ms_5000")
+        cycle = med("growth_cycle_ms_5000")
+        share = " (page calls: %.0f %% of the 5 000 cycle)" % (100 * page / cycle) if page and cycle else ""
         row("Growth: time per message to the page (1 / 100 / 5 000 a reply)",
-            " / ".join("%.3f ms" % per[n] for n in sorted(per)),
+            " / ".join("%.3f ms" % per[n] for n in sorted(per)) + share,
             "empty heartbeat cycle %.1f ms, subtracted" % base,
             "5 000 vs 100: %.2f×" % flat if flat else "n/a", "flat: ≤ 1.5×", flat is not None and flat <= 1.5)
     queue, limit = med("growth_queue"), med("growth_queue_limit")

@@ -6,7 +6,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 calls=${1:-2000}
-build=build/bench
+build=build/bench-native
 cmake -S . -B $build -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMARIN_SANITIZE=OFF >/dev/null
 cmake --build $build --target entry_bench >/dev/null
 

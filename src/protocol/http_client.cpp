@@ -160,9 +160,13 @@ bool CAtlHttpClientT::SendAndRead(const CHttpUrl& url, const CHttpRequest& reque
     std::string head = ToAnsi(BuildRequestText(url, request));
     if (!Connect(url))
         return false;
-    bool sent = socket.Send(head.data(), head.size());
+    // The head goes out with the body's first block: one send fewer per call,
+    // and a send costs a round trip to Wine's server. Later blocks follow alone.
     std::size_t block = std::max<std::size_t>(request.sendBlockSize, 1);
-    for (std::size_t at = 0; sent && at < request.body.size(); at += block)
+    std::size_t at = std::min(block, request.body.size());
+    head.append(request.body, 0, at);
+    bool sent = socket.Send(head.data(), head.size());
+    for (; sent && at < request.body.size(); at += block)
         sent = socket.Send(request.body.data() + at, std::min(block, request.body.size() - at));
     CSocketReplySource source(socket);
     // A body read up to the end of the connection also ends at a failed read;

@@ -62,10 +62,17 @@ private:
         return deadlinePassed;
     }
     static const int kTimedOut; // the platform's time-out error code
+    // Winsock: puts the wait that starts now into the socket's own time-outs when it changed.
+    bool ApplyTimeout();
+    // Winsock: after a failed send or receive, was it the deadline?
+    void NoteTimeout();
 
     std::intptr_t handle = kNoSocket; // owned socket (SOCKET or file descriptor)
     int timeoutMs = kDefaultTimeoutMs;
     Clock::time_point deadline = Clock::time_point::max();
     bool deadlinePassed = false;
+    // Winsock: the wait the socket's own time-outs carry, and whether it ends at the deadline.
+    int appliedTimeoutMs = -1;
+    bool appliedUpToDeadline = false;
     int lastError = 0;
 };

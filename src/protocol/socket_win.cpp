@@ -25,22 +25,12 @@ int MillisecondsLeft(Clock::time_point deadline) {
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
-// Waits until the socket is ready for the events or the deadline passes; false
-// with lastError set on a time-out or a failed wait.
-bool WaitFor(SOCKET s, SHORT events, Clock::time_point deadline, int& lastError) {
-    WSAPOLLFD p{s, events, 0};
-    int n = WSAPoll(&p, 1, MillisecondsLeft(deadline));
-    if (n > 0)
-        return true;
-    lastError = n == 0 ? WSAETIMEDOUT : WSAGetLastError();
-    return false;
-}
-
 // Connects the non-blocking socket, waiting no later than end. select, not
 // WSAPoll: older WSAPoll never reports a refused connect.
 bool ConnectOne(SOCKET s, const addrinfo& address, Clock::time_point end, int& lastError) {
-    // Non-blocking, and without the small-packet delay: the request head and its
-    // body go out as separate sends and must not wait for each other's ACK.
+    // Non-blocking for the connect's time-out, and without the small-packet
+    // delay: a long body's blocks go out as separate sends and must not wait
+    // for each other's ACK.
     u_long nonBlocking = 1;
     BOOL noDelay = TRUE;
     if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0 ||
@@ -84,6 +74,29 @@ bool ConnectOne(SOCKET s, const addrinfo& address, Clock::time_point end, int& l
     return true;
 }
 
+// Connected sockets block, their sends and receives bounded by the socket's
+// own time-outs: under Wine a wait for readiness before each receive costs a
+// millisecond or more of its server's time, a blocking receive does not.
+bool MakeBlocking(SOCKET s, int& lastError) {
+    u_long nonBlocking = 0;
+    if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0) {
+        lastError = WSAGetLastError();
+        return false;
+    }
+    return true;
+}
+
+bool SetTimeouts(SOCKET s, int timeoutMs, int& lastError) {
+    // 0 would mean no limit.
+    const DWORD limit = timeoutMs > 0 ? static_cast<DWORD>(timeoutMs) : 1;
+    if (setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limit), sizeof(limit)) != 0 ||
+        setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&limit), sizeof(limit)) != 0) {
+        lastError = WSAGetLastError();
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 const int ZEvtSyncSocket::kTimedOut = WSAETIMEDOUT;
@@ -118,7 +131,7 @@ bool ZEvtSyncSocket::Connect(const std::vector<std::string>& hosts, unsigned sho
             SOCKET s = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
             if (s == INVALID_SOCKET)
                 lastError = WSAGetLastError();
-            else if (ConnectOne(s, *a, end, lastError))
+            else if (ConnectOne(s, *a, end, lastError) && MakeBlocking(s, lastError))
                 handle = static_cast<std::intptr_t>(s);
             else
                 closesocket(s);
@@ -138,26 +151,42 @@ bool ZEvtSyncSocket::IsReusable() const {
     return WSAPoll(&p, 1, 0) == 0;
 }
 
+// The socket's own time-outs carry the wait that starts now: the time-out, or
+// less when the call's deadline comes first. Set again only when it changed.
+bool ZEvtSyncSocket::ApplyTimeout() {
+    const Clock::time_point end = WaitEnd();
+    const int waitMs = MillisecondsLeft(end);
+    appliedUpToDeadline = end == deadline;
+    if (appliedTimeoutMs == waitMs)
+        return true;
+    if (!SetTimeouts(static_cast<SOCKET>(handle), waitMs, lastError))
+        return false;
+    appliedTimeoutMs = waitMs;
+    return true;
+}
+
+// A send or receive that timed out: when its wait ended at the deadline, the
+// deadline ended it, even if the system's timer woke a little early.
+void ZEvtSyncSocket::NoteTimeout() {
+    if (lastError == WSAETIMEDOUT && appliedUpToDeadline)
+        deadlinePassed = true;
+    NoteDeadline();
+}
+
 bool ZEvtSyncSocket::Send(const char* data, std::size_t length) {
     if (!IsConnected()) {
         lastError = WSAENOTCONN;
         return false;
     }
-    if (PastDeadline())
+    if (PastDeadline() || !ApplyTimeout())
         return false;
-    const Clock::time_point end = WaitEnd();
     SOCKET s = static_cast<SOCKET>(handle);
     while (length > 0) {
-        if (!WaitFor(s, POLLOUT, end, lastError)) {
-            NoteDeadline();
-            return false;
-        }
         int piece = length > INT_MAX ? INT_MAX : static_cast<int>(length);
         int n = ::send(s, data, piece, 0);
         if (n == SOCKET_ERROR) {
-            if (WSAGetLastError() == WSAEWOULDBLOCK)
-                continue;
             lastError = WSAGetLastError();
+            NoteTimeout();
             return false;
         }
         data += n;
@@ -172,30 +201,22 @@ bool ZEvtSyncSocket::Receive(char* buffer, std::size_t capacity, std::size_t& re
         lastError = WSAENOTCONN;
         return false;
     }
-    if (PastDeadline())
+    if (PastDeadline() || !ApplyTimeout())
         return false;
-    const Clock::time_point end = WaitEnd();
-    SOCKET s = static_cast<SOCKET>(handle);
     int piece = capacity > INT_MAX ? INT_MAX : static_cast<int>(capacity);
-    for (;;) {
-        if (!WaitFor(s, POLLIN, end, lastError)) {
-            NoteDeadline();
-            return false;
-        }
-        int n = ::recv(s, buffer, piece, 0);
-        if (n != SOCKET_ERROR) {
-            received = static_cast<std::size_t>(n);
-            return true;
-        }
-        if (WSAGetLastError() != WSAEWOULDBLOCK) {
-            lastError = WSAGetLastError();
-            return false;
-        }
+    int n = ::recv(static_cast<SOCKET>(handle), buffer, piece, 0);
+    if (n == SOCKET_ERROR) {
+        lastError = WSAGetLastError();
+        NoteTimeout();
+        return false;
     }
+    received = static_cast<std::size_t>(n);
+    return true;
 }
 
 void ZEvtSyncSocket::Close() {
     if (IsConnected())
         closesocket(static_cast<SOCKET>(handle));
     handle = kNoSocket;
+    appliedTimeoutMs = -1;
 }

@@ -1,0 +1,109 @@
+"""Turns bench/run.sh's raw figures into the results table (Markdown).
+Usage: table.py RAW MACHINE REPEATS IDLE_SECONDS CALLS"""
+
+import statistics
+import sys
+
+MIB = 1 << 20
+
+
+def load(path):
+    values = {}
+    for line in open(path, encoding="utf-8"):
+        name, _, value = line.strip().partition(" ")
+        try:
+            number = float(value)
+        except ValueError:
+            continue
+        if number == number:  # not NaN: a failed run
+            values.setdefault(name, []).append(number)
+    return values
+
+
+def main(raw, machine, repeats, idle_seconds, calls):
+    v = load(raw)
+    med = lambda name: statistics.median(v[name]) if v.get(name) else None
+    rows = []
+
+    def row(figure, measured, floor, ratio, goal, met):
+        rows.append((figure, measured, floor, ratio, goal, "yes" if met else ("no" if met is not None else "n/a")))
+
+    cold, cold_floor = med("cold_app"), med("cold_floor")
+    if cold and cold_floor:
+        ratio = cold / cold_floor
+        row("Cold start: process start to login dialog shown", "%.0f ms" % cold,
+            "%.0f ms (one dialog from a resource)" % cold_floor, "%.2f×" % ratio, "≤ 1.2×", ratio <= 1.2)
+
+    signin, auto, rate_floor = med("signin_app"), med("auto_app"), med("calls_floor")
+    if signin and rate_floor:
+        trip = 1000.0 / rate_floor
+        excess = signin - 2 * trip
+        note = "; auto-login, start to main window: %.0f ms" % auto if auto else ""
+        row("Sign-in: the dialog's sign-in pressed to main window shown", "%.0f ms%s" % (signin, note),
+            "2 raw round trips = %.1f ms" % (2 * trip), "+%.0f ms" % excess, "≤ 2 trips + 100 ms", excess <= 100)
+
+    for key, label in (("calls", "kept-open connection"), ("close", "`Connection: close` on every reply")):
+        app, floor = med(key + "_app"), med(key + "_floor")
+        if app and floor:
+            ratio = app / floor
+            row("Service calls, %s" % label, "%.0f calls/s" % app, "%.0f calls/s (raw C++ client)" % floor,
+                "%.2f×" % ratio, "≥ 0.8×", ratio >= 0.8)
+
+    idle, idle_floor = med("idle_app"), med("idle_floor")
+    if idle is not None and idle_floor is not None:
+        above = idle - idle_floor
+        row("Idle: CPU over %s s signed in, heartbeats with no news" % idle_seconds, "%.3f %% of a core" % idle,
+            "%.3f %% (empty message loop)" % idle_floor, "+%.3f %%" % above, "≤ +0.2 %", above <= 0.2)
+
+    mem, mem_floor = med("mem_app"), med("mem_floor")
+    if mem and mem_floor:
+        limit = 1.5 * mem_floor + 10 * MIB
+        row("Memory: private bytes 3 s after sign-in", "%.1f MiB" % (mem / MIB), "%.1f MiB (one dialog)" % (mem_floor / MIB),
+            "%.2f×" % (mem / mem_floor), "≤ 1.5× + 10 MiB = %.1f MiB" % (limit / MIB), mem <= limit)
+    idle_mem = med("idle_mem_app")
+    if idle_mem and mem_floor:
+        limit = 1.5 * mem_floor + 10 * MIB
+        row("Memory: private bytes at the end of the idle run", "%.1f MiB" % (idle_mem / MIB),
+            "%.1f MiB (one dialog)" % (mem_floor / MIB), "%.2f×" % (idle_mem / mem_floor),
+            "≤ %.1f MiB" % (limit / MIB), idle_mem <= limit)
+
+    base = med("growth_cycle_ms_0")
+    per = {}
+    for n in (1, 100, 5000):
+        cycle = med("growth_cycle_ms_%d" % n)
+        if cycle is not None and base is not None:
+            per[n] = (cycle - base) / n
+    if per:
+        flat = per.get(5000, 0) / per[100] if per.get(100) else None
+        page = med("growth_page_ms_5000")
+        cycle = med("growth_cycle_ms_5000")
+        share = " (page calls: %.0f %% of the 5 000 cycle)" % (100 * page / cycle) if page and cycle else ""
+        row("Growth: time per message to the page (1 / 100 / 5 000 a reply)",
+            " / ".join("%.3f ms" % per[n] for n in sorted(per)) + share,
+            "empty heartbeat cycle %.1f ms, subtracted" % base,
+            "5 000 vs 100: %.2f×" % flat if flat else "n/a", "flat: ≤ 1.5×", flat is not None and flat <= 1.5)
+    queue, limit = med("growth_queue"), med("growth_queue_limit")
+    first, end = med("growth_private_after_first"), med("growth_private_at_end")
+    cycles = med("growth_memory_cycles")
+    if queue is not None and first and end:
+        grown = (end - first) / MIB
+        row("Growth: notice queue and memory over %d more replies of 5 000, popup hidden" % cycles,
+            "queue %d, +%.1f MiB" % (queue, grown), "queue bound %d" % limit, "",
+            "bounded queue, < 1 MiB growth", queue <= limit and grown < 1.0)
+    calls_ok = med("growth_page_calls") == med("growth_expected_calls")
+
+    lines = ["| figure | measured | floor | ratio | goal | met |", "|---|---|---|---|---|---|"]
+    lines += ["| %s |" % " | ".join(r) for r in rows]
+    info = dict(line.strip().split(" ", 1) for line in open(machine, encoding="utf-8") if " " in line)
+    lines += [
+        "",
+        "Medians of %s runs (idle: %d runs; Entry: %s calls a run); every message reached the fake page: %s."
+        % (repeats, len(v.get("idle_app", [])), calls, "yes" if calls_ok else "NO"),
+        "Measured %s on %s, %s cores, %s, under Wine on Xvfb; load average at the end %s."
+        % (info.get("date", "?"), info.get("cpu", "?"), info.get("cores", "?"), info.get("wine", "?"), info.get("load", "?")),
+    ]
+    print("\n".join(lines))
+
+
+if __name__ == "__main__":
+    main(sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5])

@@ -8,6 +8,12 @@ cd "$top"
 jobs=${JOBS:-$(nproc)}
 # BUILD_ROOT lets parallel work use separate build folders.
 root=${BUILD_ROOT:-build}
+# A compiler cache shared by every checkout: paths under the checkout are
+# hashed relative to it, so another work tree reuses the same objects.
+if command -v ccache >/dev/null; then
+    export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
+    export CCACHE_BASEDIR=$top CCACHE_NOHASHDIR=1
+fi
 
 native() {
     cmake -S . -B "$root/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null

@@ -19,4 +19,5 @@ fetch() { # package, folder glob
 
 fetch tinyxml
 fetch expat
-ls -d tinyxml-[0-9]*/ expat-[0-9]*/ | head -2
+fetch libsodium
+ls -d tinyxml-[0-9]*/ expat-[0-9]*/ libsodium-[0-9]*/ | head -3

@@ -3,8 +3,10 @@
 #include "app/account_lock.h"
 #include "app/login_dialog.h"
 #include "app/program_paths.h"
+#include "framework/program_files.h"
 #include "protocol/service_client.h"
 #include "skin/skin.h"
+#include "text/ansi_text.h"
 
 #include <utility>
 
@@ -12,7 +14,7 @@ namespace {
 
 constexpr wchar_t kProgramName[] = L"Velmarin";
 constexpr wchar_t kResourceLibrary[] = L"res.dll";
-constexpr char kThemePath[] = "skin\\theme.ini";
+constexpr wchar_t kThemePath[] = L"skin\\theme.ini";
 constexpr wchar_t kSettingsLoadFailed[] = L"加载配置文件失败！";
 constexpr wchar_t kResourcesLoadFailed[] = L"加载资源文件失败！";
 constexpr UINT kStartFailureBox = MB_OK | MB_ICONEXCLAMATION;
@@ -38,14 +40,14 @@ bool CVelmarinApp::InitInstance() {
     }
     m_settings = std::move(settings);
 
-    m_resources.reset(LoadLibraryW(kResourceLibrary));
+    m_resources.reset(LoadLibraryW(ProgramFile(kResourceLibrary).c_str()));
     if (!m_resources) {
         AppMessageBox(kResourcesLoadFailed, kStartFailureBox);
         return false;
     }
     m_gdiplus = GdiplusStartupScoped();
     // Without a theme the windows keep their plain look.
-    InitSkin(kThemePath);
+    InitSkin(ToAnsi(ProgramFile(kThemePath)).c_str());
     SetServiceEndpoint(ServiceEndpointUrl(m_settings->appServer));
 
     CLoginDlg login(*m_settings, m_resources.get(), ProgramFolder());

@@ -2,6 +2,7 @@
 
 #include "framework/application.h"
 #include "framework/handles.h"
+#include "framework/program_files.h"
 #include "text/ansi_text.h"
 
 #include <commctrl.h>
@@ -246,7 +247,7 @@ bool CHyperLink::Open(const std::wstring& target) {
 
 bool CHyperLink::SendMail(const std::wstring& address, const std::wstring& name) {
     const HWND owner = m_hWnd ? GetParent(m_hWnd) : nullptr;
-    unique_hmodule mapi(LoadLibraryW(L"MAPI32.DLL"));
+    unique_hmodule mapi(LoadLibraryW(SystemLibrary(L"MAPI32.DLL").c_str()));
     const FARPROC proc = mapi ? GetProcAddress(mapi.get(), "MAPISendMail") : nullptr;
     if (!proc) {
         MessageBoxW(owner, kMailFailedText, kMailFailedCaption, MB_OK | MB_ICONSTOP);

@@ -1,5 +1,6 @@
 #include "session/heartbeat_worker.h"
 
+#include "framework/program_files.h"
 #include "session/session_sign_in.h"
 
 #include <mmsystem.h>
@@ -39,7 +40,7 @@ public:
     CWorkerSettingValues Settings() override { return m_links.settings->Get(); }
 
     void PlayNotificationSound(const std::wstring& path) override {
-        PlaySoundW(path.c_str(), nullptr, SND_ASYNC | SND_FILENAME | SND_NODEFAULT);
+        PlaySoundW(ResolveInProgramFolder(path).c_str(), nullptr, SND_ASYNC | SND_FILENAME | SND_NODEFAULT);
     }
 
     void CallPage(const CPageArguments& arguments) override {

@@ -2,6 +2,7 @@
 
 #include "app/resource.h"
 #include "config/config_plugin.h"
+#include "framework/program_files.h"
 #include "protocol/command_strings.h"
 #include "protocol/service_client.h"
 #include "session/about_dialog.h"
@@ -279,7 +280,7 @@ void CVelmarinDlg::OpenSettingsPlugin() {
     // Loaded once and kept: the plug-in may keep state between calls.
     static HMODULE plugin = nullptr;
     if (!plugin)
-        plugin = LoadLibraryW(kConfigLibraryName);
+        plugin = LoadLibraryW(ProgramFile(kConfigLibraryName).c_str());
     if (!plugin) {
         MessageBoxW(m_hWnd, kNoPlugin, kErrorCaption, MB_OK | MB_ICONERROR);
         return;

@@ -8,6 +8,7 @@
 #include "protocol/service_client.h"
 #include "settings/sms_setting.h"
 #include "skin/skin.h"
+#include "update/core/gif_signature.h"
 
 #include <shellapi.h>
 
@@ -96,8 +97,8 @@ bool CLoginDlg::OnInitDialog() {
 
     m_ad.SetBkMode(kTransparent);
     m_ad.Attach(Item(IDC_LOGIN_AD));
-    m_ad.LoadFromFile(kAdFile);
-    StartDownload(m_settings.updServer + kAdPath);
+    m_ad.LoadFromFile(m_programFolder + L"\\" + kAdFile);
+    StartDownload(m_settings.updServer + kAdPath, kMaxAdvertisementBytes);
 
     m_minimize.SubclassDlgItem(IDC_LOGIN_MINIMIZE, m_hWnd);
     m_minimize.SetBitmaps(m_resources, kMinimizeNormal, kMinimizeHover, kMinimizePressed, kMinimizeNormal);
@@ -336,7 +337,8 @@ void CLoginDlg::OnLogin() {
 
 void CLoginDlg::StartUpdater() {
     // A missing updater is not reported: the program ends all the same.
-    ShellExecuteW(nullptr, L"open", kUpdater, kUpdaterParameter, nullptr, SW_SHOWNORMAL);
+    ShellExecuteW(nullptr, L"open", (m_programFolder + L"\\" + kUpdater).c_str(), kUpdaterParameter, nullptr,
+                  SW_SHOWNORMAL);
     if (m_settingsWindow.GetSafeHwnd())
         DestroyWindow(m_settingsWindow.GetSafeHwnd());
     EndDialog(kLoginRunUpdater);
@@ -348,6 +350,9 @@ int CLoginDlg::OnCheckTime(const std::wstring&, const std::wstring& time) {
 }
 
 void CLoginDlg::OnDownFinished(const std::wstring&, const BYTE* data, DWORD size) {
+    // Whatever else a server sends in its place is never written.
+    if (!IsGifSignature(data, size))
+        return;
     const std::wstring folder = m_programFolder + kAdFolder;
     const std::wstring dated = folder + L"loginad_" + LocalDateText() + L".gif";
     if (!WriteWholeFile(dated, data, size))

@@ -144,7 +144,7 @@ struct CDownloadSet::CJob {
 
     // Set by the window's thread; the worker looks before every send and every read.
     std::atomic<bool> stop{false};
-    // The record the worker is sending, 0 between sends.
+    // The record the worker is sending until the window takes it; 0 otherwise.
     std::atomic<WPARAM> sending{0};
 
     // Whoever takes a handle out of its slot under the lock closes it, so each
@@ -193,6 +193,7 @@ namespace {
 struct CWorkerArgument {
     HWND window;
     std::wstring url;
+    DWORD maxBytes;
     // Lives until the worker has ended: the set frees it only then.
     CDownloadSet::CJob* job;
 };
@@ -201,7 +202,8 @@ struct CWorkerArgument {
 class CDownloadWorker {
 public:
     explicit CDownloadWorker(const CWorkerArgument& argument)
-        : m_window(argument.window), m_url(argument.url), m_job(*argument.job), m_ids(DownloadMessages()) {}
+        : m_window(argument.window), m_url(argument.url), m_maxBytes(argument.maxBytes), m_job(*argument.job),
+          m_ids(DownloadMessages()) {}
 
     void Run() noexcept {
         CBuffer data;
@@ -274,6 +276,8 @@ private:
             return false;
 
         const ULONGLONG length = ParseContentLength(QueryText(HTTP_QUERY_CONTENT_LENGTH));
+        if (length > m_maxBytes)
+            return false;
         Send(m_ids.startDownload, &m_url);
         return length != 0 ? ReadKnownLength(length, out) : ReadToEnd(out);
     }
@@ -374,7 +378,7 @@ private:
         DWORD total = 0;
         bool ended = false;
         for (DWORD got; (got = ReadSome(chunk, kChunk, ended));) {
-            if (got > MAXDWORD - kZeroTail - total || !file.Append(chunk, got))
+            if (got > m_maxBytes - total || !file.Append(chunk, got))
                 return false;
             total += got;
             CDownloadProgress progress{&m_url, total, 0};
@@ -385,6 +389,8 @@ private:
 
     const HWND m_window;
     const std::wstring& m_url;
+    // Never more than this, whatever the server announces or sends.
+    const DWORD m_maxBytes;
     CDownloadSet::CJob& m_job;
     const CDownloadMessages& m_ids;
     // Borrowed: the job's slot owns it.
@@ -406,7 +412,7 @@ CDownloadSet::~CDownloadSet() {
     StopAll();
 }
 
-void CDownloadSet::Start(HWND window, const std::wstring& url) {
+void CDownloadSet::Start(HWND window, const std::wstring& url, DWORD maxBytes) {
     if (url.empty() || !IsWindow(window))
         return;
     auto same = std::find_if(m_jobs.begin(), m_jobs.end(), [&](const auto& job) { return job->url == url; });
@@ -419,7 +425,8 @@ void CDownloadSet::Start(HWND window, const std::wstring& url) {
         m_jobs.push_back(std::make_unique<CJob>());
         CJob& job = *m_jobs.back();
         job.url = url;
-        auto argument = std::make_unique<CWorkerArgument>(CWorkerArgument{window, url, &job});
+        auto argument = std::make_unique<CWorkerArgument>(
+            CWorkerArgument{window, url, std::min<DWORD>(maxBytes, MAXDWORD - kZeroTail), &job});
         job.thread.reset(CreateThread(nullptr, 0, DownloadWorker, argument.get(), CREATE_SUSPENDED, nullptr));
         if (!job.thread) {
             m_jobs.pop_back();
@@ -449,7 +456,11 @@ void CDownloadSet::StopAll() {
     m_jobs.clear();
 }
 
-bool CDownloadSet::IsSending(WPARAM wParam) const {
-    return wParam != 0 &&
-           std::any_of(m_jobs.begin(), m_jobs.end(), [&](const auto& job) { return job->sending == wParam; });
+bool CDownloadSet::TakeSending(WPARAM wParam) {
+    // Taken once: a second message with the same value, even while the record
+    // lives, reaches no handler.
+    return wParam != 0 && std::any_of(m_jobs.begin(), m_jobs.end(), [&](const auto& job) {
+               WPARAM expected = wParam;
+               return job->sending.compare_exchange_strong(expected, 0);
+           });
 }

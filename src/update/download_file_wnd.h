@@ -18,15 +18,17 @@ public:
     ~CDownloadSet();
 
     // Starts a worker that reports to window; nothing when url is empty,
-    // already running, or there is no window to report to.
-    void Start(HWND window, const std::wstring& url);
+    // already running, or there is no window to report to. A body longer
+    // than maxBytes is not read: the download ends in an error.
+    void Start(HWND window, const std::wstring& url, DWORD maxBytes);
     // Tells every worker to stop and closes its internet handles (which cuts a
     // blocked call short), then waits up to 10 s, answering the messages sent
     // to this thread meanwhile; a worker still running then is terminated.
     void StopAll();
-    // True while wParam is the record a worker of this set is sending: a
-    // registered message from anywhere else carries no record of ours.
-    bool IsSending(WPARAM wParam) const;
+    // True when wParam is the record a worker of this set is sending right
+    // now and not yet taken; takes it. A registered message from anywhere else
+    // (another thread or process guessing the value) carries no record of ours.
+    bool TakeSending(WPARAM wParam);
 
     // What one download shares with its worker; defined beside the worker.
     struct CJob;
@@ -49,10 +51,10 @@ public:
         m_downloads.StopAll();
     }
 
-    // Needs the window; one download per URL at a time.
-    void StartDownload(const std::wstring& url) {
+    // Needs the window; one download per URL at a time, of at most maxBytes.
+    void StartDownload(const std::wstring& url, DWORD maxBytes) {
         if (!m_destroying)
-            m_downloads.Start(this->GetSafeHwnd(), url);
+            m_downloads.Start(this->GetSafeHwnd(), url, maxBytes);
     }
 
 protected:
@@ -71,7 +73,7 @@ protected:
         if (message != ids.checkTime && message != ids.downFinished && message != ids.proxyValidate &&
             message != ids.error && message != ids.startDownload && message != ids.progress)
             return TBase::WindowProc(message, wParam, lParam);
-        if (m_destroying || !m_downloads.IsSending(wParam))
+        if (m_destroying || !m_downloads.TakeSending(wParam))
             return 0;
         if (message == ids.checkTime) {
             const auto& record = *reinterpret_cast<const CDownloadCheckTime*>(wParam);

@@ -15,6 +15,8 @@ constexpr UINT kPollMs = 200;
 // window systems; past this the installer is run and reports what it cannot replace.
 constexpr DWORD kProgramEndWaitMs = 30000;
 constexpr wchar_t kProgramFile[] = L"Velmarin.exe";
+// The largest installer taken.
+constexpr DWORD kMaxInstallerBytes = 200u << 20;
 
 } // namespace
 
@@ -47,7 +49,7 @@ CUpdateDlg::~CUpdateDlg() {
 
 bool CUpdateDlg::OnInitDialog() {
     SendDlgItemMessageW(m_hWnd, IDC_UPDATE_PROGRESS, PBM_SETRANGE32, 0, 100);
-    StartDownload(m_url);
+    StartDownload(m_url, kMaxInstallerBytes);
     return true;
 }
 

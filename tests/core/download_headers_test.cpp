@@ -1,6 +1,9 @@
 #include "update/core/download_headers.h"
+#include "update/core/gif_signature.h"
 
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 TEST(DownloadHeaders, ContentLengthLeadingDigitsOrUnknown) {
     const struct {
@@ -27,3 +30,21 @@ TEST(DownloadHeaders, ModificationTimeIsNeverCut) {
     EXPECT_EQ(FormatModificationTime({65535, 65535, 65535, 65535, 65535, 65535}),
               L"65535-65535-65535 65535:65535:65535");
 }
+
+namespace {
+
+TEST(AdvertisementSignature, OnlyGifFilesAreKept) {
+    struct Case {
+        const char* bytes;
+        bool gif;
+    };
+    const Case cases[] = {
+        {"GIF89a\x01\x00", true},    {"GIF87a", true},  {"GIF89", false}, {"GIF88a....", false},
+        {"MZ\x90\x00GIF89a", false}, {"gif89a", false}, {"", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(IsGifSignature(reinterpret_cast<const std::uint8_t*>(c.bytes), std::strlen(c.bytes)), c.gif)
+            << c.bytes;
+}
+
+} // namespace

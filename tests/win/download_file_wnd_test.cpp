@@ -10,14 +10,19 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
 
 using Calls = std::vector<std::string>;
+
+// Above anything the stand-in's advertisement grows to in these tests.
+constexpr DWORD kCap = 8 << 20;
 
 // Runs this thread's messages until done() or the time is up.
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000) {
@@ -152,7 +157,7 @@ TEST_F(DownloadService, DeliversTheWholeFileWithOrWithoutLength) {
         const long long size = Serve(std::string(R"({"padding": 20000, "content_length": )") +
                                      (withLength ? "true}" : "false}"));
         CRecordingWnd window(seen);
-        window.StartDownload(Url());
+        window.StartDownload(Url(), kCap);
         ASSERT_TRUE(PumpUntil([&] { return seen.Ended(); }));
 
         ASSERT_EQ(seen.calls, (Calls{"check", "start", "progress", "finished"}));
@@ -191,7 +196,7 @@ TEST_F(DownloadService, RefusedDownloadsEndInErrorWithoutStarting) {
         seen = {};
         Serve(c.ad);
         CRecordingWnd window(seen, c.checkAnswer);
-        window.StartDownload(Url());
+        window.StartDownload(Url(), kCap);
         ASSERT_TRUE(PumpUntil([&] { return seen.Ended(); }));
         EXPECT_EQ(seen.calls, c.calls);
         EXPECT_EQ(seen.time, c.time);
@@ -210,15 +215,15 @@ TEST_F(DownloadService, RefusedDownloadsEndInErrorWithoutStarting) {
 TEST_F(DownloadService, RunsOneDownloadPerUrlAtATime) {
     Serve(R"({"padding": 4000, "piece": 1000, "interval_ms": 50})");
     CRecordingWnd window(seen);
-    window.StartDownload(Url());
-    window.StartDownload(Url());
+    window.StartDownload(Url(), kCap);
+    window.StartDownload(Url(), kCap);
     ASSERT_TRUE(PumpUntil([&] { return seen.Ended(); }));
     EXPECT_EQ(Ads().size(), 1u);
 
     // Once the worker has ended, the same URL starts again.
     seen = {};
     ASSERT_TRUE(PumpUntil([&] {
-        window.StartDownload(Url());
+        window.StartDownload(Url(), kCap);
         return seen.Ended();
     }));
     EXPECT_EQ(seen.calls.back(), "finished");
@@ -243,7 +248,7 @@ TEST_F(DownloadService, DestroyingTheWindowStopsTheTransferPromptly) {
         seen = {};
         Serve(c.ad);
         auto window = std::make_unique<CRecordingWnd>(seen);
-        window->StartDownload(Url());
+        window->StartDownload(Url(), kCap);
         if (c.transferring) {
             ASSERT_TRUE(PumpUntil([&] { return !seen.progress.empty(); }));
         }
@@ -265,33 +270,116 @@ TEST_F(DownloadService, DestroyingTheWindowStopsTheTransferPromptly) {
     }
 }
 
-// The registered messages are open to every program: one not sent by our worker carries no record.
-TEST(DownloadLimits, ForeignMessagesReachNoHandler) {
-    CSeen seen;
-    CRecordingWnd window(seen);
+TEST(DownloadLimits, NothingBeyondTheCapIsKept) {
+    struct Case {
+        const char* name;
+        std::string length; // empty: none, the body runs to the close
+        size_t body;
+        DWORD cap;
+        Calls calls;
+    };
+    const Calls before{"check", "error"};
+    const Calls during{"check", "start", "progress", "error"};
+    const Calls whole{"check", "start", "progress", "finished"};
+    const Case cases[] = {
+        {"announced above the cap", "20001", 20001, 20000, before},
+        {"announced at the cap", "20000", 20000, 20000, whole},
+        {"beyond 4 GB", "4294967296", 16, MAXDWORD, before},
+        {"length and tail beyond 32 bits", "4294967290", 16, MAXDWORD, before},
+        {"beyond 64 bits", "99999999999999999999999", 16, MAXDWORD, before},
+        {"unannounced, above the cap", "", 20001, 20000, during},
+        {"unannounced, at the cap", "", 20000, 20000, whole},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string reply = "HTTP/1.1 200 OK\r\n";
+        if (!c.length.empty())
+            reply += "Content-Length: " + c.length + "\r\n";
+        reply += "Connection: close\r\n\r\nGIF89a" + std::string(c.body - 6, 'x');
+        testserver::CLoopbackServer server([&](testserver::CConnection& connection) {
+            if (!connection.ReadRequest().empty())
+                connection.Send(reply);
+        });
+        const int tempFiles = TempFileCount();
+        CSeen seen;
+        CRecordingWnd window(seen);
+        window.StartDownload(server.Url(L"/ad/loginad.gif"), c.cap);
+        ASSERT_TRUE(PumpUntil([&] { return seen.Ended(); }));
+        EXPECT_EQ(seen.calls, c.calls);
+        if (!seen.progress.empty()) {
+            EXPECT_LE(seen.progress.back().first, c.cap);
+        }
+        EXPECT_EQ(TempFileCount(), tempFiles);
+    }
+}
+
+// Another thread (as another program would) sends the registered messages with
+// the very value of a record the worker is sending, or with records of its own:
+// none reaches a handler a second time, or at all.
+class CReplayingWnd : public CRecordingWnd {
+public:
+    explicit CReplayingWnd(CSeen& seen) : CRecordingWnd(seen), m_seen(seen) {}
+    std::atomic<int> forgedAnswers{0};
+    bool replayed = false;
+    size_t progressBeforeReplay = 0;
+    size_t progressAfterReplay = 0;
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        const LRESULT result = CRecordingWnd::WindowProc(message, wParam, lParam);
+        const CDownloadMessages& ids = DownloadMessages();
+        if (message == ids.progress && !replayed) {
+            replayed = true;
+            // The worker waits in SendMessage meanwhile: the record is alive.
+            progressBeforeReplay = m_seen.progress.size();
+            std::atomic<bool> done{false};
+            std::thread forger([&, wParam] {
+                static const std::wstring url = L"forged";
+                static const BYTE bytes[16] = {'F', 'O', 'R', 'G', 'E', 'D'};
+                CDownloadProgress progress{&url, 777777, 888888};
+                CDownloadFinished finished{&url, bytes, 6};
+                const HWND window = GetSafeHwnd();
+                int answers = static_cast<int>(SendMessageW(window, ids.progress, wParam, 0));
+                answers += static_cast<int>(
+                    SendMessageW(window, ids.progress, reinterpret_cast<WPARAM>(&progress), 0));
+                answers += static_cast<int>(
+                    SendMessageW(window, ids.downFinished, reinterpret_cast<WPARAM>(&finished), 0));
+                answers +=
+                    static_cast<int>(SendMessageW(window, ids.error, reinterpret_cast<WPARAM>(&url), 0));
+                forgedAnswers = answers;
+                done = true;
+            });
+            PumpUntil([&] { return done.load(); });
+            forger.join();
+            progressAfterReplay = m_seen.progress.size();
+        }
+        return result;
+    }
+
+private:
+    CSeen& m_seen;
+};
+
+TEST_F(DownloadService, MessagesFromElsewhereReachNoHandler) {
+    Serve(R"({"padding": 20000})");
+    CReplayingWnd window(seen);
+    window.StartDownload(Url(), kCap);
+    ASSERT_TRUE(PumpUntil([&] { return seen.Ended(); }));
+    ASSERT_TRUE(window.replayed);
+    EXPECT_EQ(window.progressAfterReplay, window.progressBeforeReplay) << "a replayed record was taken twice";
+    EXPECT_EQ(window.forgedAnswers, 0);
+    EXPECT_EQ(seen.calls, (Calls{"check", "start", "progress", "finished"}));
+    for (const auto& step : seen.progress)
+        EXPECT_NE(step.second, 888888u);
+    EXPECT_EQ(std::string(seen.data.begin(), seen.data.begin() + 6), "GIF89a");
+
+    // And with no download running, from this thread: nothing either.
+    seen = {};
     const CDownloadMessages& ids = DownloadMessages();
     for (UINT message :
          {ids.checkTime, ids.downFinished, ids.proxyValidate, ids.error, ids.startDownload, ids.progress})
         EXPECT_EQ(SendMessageW(window.GetSafeHwnd(), message, 0x1234, 0), 0);
     EXPECT_TRUE(seen.calls.empty());
-}
-
-TEST(DownloadLimits, LengthsMemoryCannotHoldAreErrors) {
-    // Beyond 4 GB; length + 8 beyond 32 bits; beyond 64 bits.
-    for (const char* length : {"4294967296", "4294967290", "99999999999999999999999"}) {
-        SCOPED_TRACE(length);
-        const std::string reply = std::string("HTTP/1.1 200 OK\r\nContent-Length: ") + length +
-                                  "\r\nConnection: close\r\n\r\nGIF89a";
-        testserver::CLoopbackServer server([&](testserver::CConnection& connection) {
-            if (!connection.ReadRequest().empty())
-                connection.Send(reply);
-        });
-        CSeen seen;
-        CRecordingWnd window(seen);
-        window.StartDownload(server.Url(L"/ad/loginad.gif"));
-        ASSERT_TRUE(PumpUntil([&] { return seen.Ended(); }));
-        EXPECT_EQ(seen.calls, (Calls{"check", "start", "error"}));
-    }
 }
 
 } // namespace

@@ -172,11 +172,12 @@ def _ad(state, body):
 
 def _installer(state, body):
     settings = {}
-    if "path" in body:
-        path = body["path"]
-        if path is not None and not isinstance(path, str):
-            raise ControlError("'path' must be a file name or null")
-        settings["path"] = path
+    for name in ("path", "manifest", "signature"):
+        if name in body:
+            path = body[name]
+            if path is not None and not isinstance(path, str):
+                raise ControlError("'%s' must be a file name or null" % name)
+            settings[name] = path
     if "status" in body:
         status = _field(body, "status", int)
         if not 200 <= status <= 599:

@@ -34,6 +34,9 @@ OVERSIZE_BYTES = 33 << 20
 OUTAGE_SETTLE_SECONDS = 0.3
 INDEX_PATH = "/chat/clientindex.aspx"
 INSTALLER_PATH = "/update/Velmarin-setup.exe"
+# The installer's signed manifest and its signature, beside it.
+MANIFEST_PATH = INSTALLER_PATH + ".manifest"
+SIGNATURE_PATH = INSTALLER_PATH + ".manifest.sig"
 AD_PATH = "/ad/loginad.gif"
 CONTROL_PREFIX = "/control/"
 DEFAULT_NAMESPACE = "http://tempuri.org/"
@@ -222,6 +225,8 @@ class Handler(BaseHTTPRequestHandler):
                 self._advertisement()
             elif url.path == INSTALLER_PATH:
                 self._installer()
+            elif url.path in (MANIFEST_PATH, SIGNATURE_PATH):
+                self._release_file("manifest" if url.path == MANIFEST_PATH else "signature")
             else:
                 self._plain_error(404, "no such page: %s" % url.path)
         except Exception as error:  # a bad request must never end the server
@@ -515,6 +520,27 @@ class Handler(BaseHTTPRequestHandler):
         entry["complete"] = len(sent) == len(body)
         if not entry["complete"]:
             self.close_connection = True
+
+    def _release_file(self, which):
+        """The installer's manifest or signature: the file the control named, or
+        by default the one package.sh writes beside the installer."""
+        if self.command not in ("GET", "HEAD"):
+            self._plain_error(405, "the %s takes GET" % which, [("Allow", "GET, HEAD")])
+            return
+        with self.state.lock:
+            path = service.release_file_path(self.state.installer, which)
+        try:
+            with open(path, "rb") as f:
+                body = f.read()
+        except (OSError, TypeError):
+            self._plain_error(404, "no %s on offer" % which)
+            return
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        if self.command != "HEAD":
+            self.wfile.write(body)
 
     def _send_advertisement(self, status, headers, body, ad, entry):
         """The reply with the framing and pace the settings ask for. Its log

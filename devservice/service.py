@@ -42,8 +42,17 @@ DEFAULT_AD = {
 }
 _OPTION_CHOICES = {"login_reply_key": ("command", "digest"), "heartbeat_reply_key": ("skey", "command")}
 # The newest installer for the updater: a file on this machine (none: 404),
-# the status to answer, and a byte count after which the body is cut off.
-DEFAULT_INSTALLER = {"path": None, "status": 200, "truncate": None}
+# the status to answer, and a byte count after which the body is cut off;
+# its signed manifest and signature (null: the files beside the installer).
+DEFAULT_INSTALLER = {"path": None, "status": 200, "truncate": None, "manifest": None, "signature": None}
+_RELEASE_FILE_SUFFIXES = {"manifest": ".manifest", "signature": ".manifest.sig"}
+
+
+def release_file_path(installer, which):
+    """Where the installer's manifest or signature is read from; None for none."""
+    if installer[which] is not None:
+        return installer[which]
+    return installer["path"] + _RELEASE_FILE_SUFFIXES[which] if installer["path"] else None
 
 
 @dataclass

@@ -1,6 +1,7 @@
 import base64
 import http.client
 import json
+import os
 import random
 import socket
 import struct
@@ -388,6 +389,25 @@ class LiveServerTest(unittest.TestCase):
         self.assertEqual([(d["status"], d["complete"]) for d in downloads],
                          [(404, False), (200, True), (200, False), (503, False)])
         self.assertEqual(self.request("POST", "/control/installer", '{"truncate": -1}')[0].status, 400)
+
+    def test_release_manifest_and_signature_beside_the_installer(self):
+        for path in (server.MANIFEST_PATH, server.SIGNATURE_PATH):
+            self.assertEqual(self.request("GET", path)[0].status, 404)
+        with tempfile.TemporaryDirectory() as folder:
+            setup = os.path.join(folder, "setup.exe")
+            for name, content in (("setup.exe", b"MZ"), ("setup.exe.manifest", b"text"),
+                                  ("setup.exe.manifest.sig", b"s" * 64), ("other.sig", b"o" * 64)):
+                with open(os.path.join(folder, name), "wb") as f:
+                    f.write(content)
+            self.control("installer", {"path": setup})
+            self.assertEqual(self.request("GET", server.MANIFEST_PATH)[1], b"text")
+            self.assertEqual(self.request("GET", server.SIGNATURE_PATH)[1], b"s" * 64)
+            # Named apart from the installer, as a test serves a forged pair.
+            self.control("installer", {"signature": os.path.join(folder, "other.sig")})
+            self.assertEqual(self.request("GET", server.SIGNATURE_PATH)[1], b"o" * 64)
+            self.control("installer", {"manifest": os.path.join(folder, "missing")})
+            self.assertEqual(self.request("GET", server.MANIFEST_PATH)[0].status, 404)
+        self.assertEqual(self.request("POST", "/control/installer", '{"manifest": 1}')[0].status, 400)
 
     def test_advertisement_last_modified(self):
         response, body = self.request("GET", server.AD_PATH)

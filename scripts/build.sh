@@ -15,6 +15,16 @@ if command -v ccache >/dev/null; then
     export CCACHE_BASEDIR=$top CCACHE_NOHASHDIR=1
 fi
 
+# The release key pair of test builds, shared by win and win-next so that one
+# signs what the other installs. Never committed; a real release names its own
+# public key instead.
+release_key() {
+    local dir=$root/release-key
+    case $dir in /*) ;; *) dir=$top/$dir ;; esac
+    scripts/make-release-key.sh "$dir"
+    echo "$dir/release.pub"
+}
+
 native() {
     cmake -S . -B "$root/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
     cmake --build "$root/native" -j "$jobs"
@@ -23,7 +33,8 @@ native() {
 windows() {
     scripts/fetch-sources.sh build/deps >/dev/null
     cmake -S . -B "$root/win" -G Ninja -DVELMARIN_DEPS_SRC="$top/build/deps" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-toolchain.cmake" >/dev/null
+        -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-toolchain.cmake" \
+        -DVELMARIN_UPDATE_PUBLIC_KEY="${VELMARIN_UPDATE_PUBLIC_KEY:-$(release_key)}" >/dev/null
     cmake --build "$root/win" -j "$jobs"
 }
 
@@ -34,7 +45,8 @@ next() {
     version=$(sed -n 's/^!define VERSION "\(.*\)"$/\1/p' "$root/win/installer/version.nsh")
     version=${version%.*}.$((${version##*.} + 1))
     cmake -S . -B "$root/win-next" -G Ninja -DVELMARIN_DEPS_SRC="$top/build/deps" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-toolchain.cmake" -DVELMARIN_VERSION="$version" >/dev/null
+        -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-toolchain.cmake" -DVELMARIN_VERSION="$version" \
+        -DVELMARIN_UPDATE_PUBLIC_KEY="${VELMARIN_UPDATE_PUBLIC_KEY:-$(release_key)}" >/dev/null
     cmake --build "$root/win-next" -j "$jobs" --target Velmarin Skin res config clientupdate datfile skin_theme
 }
 

@@ -1,21 +1,24 @@
 #!/usr/bin/env bash
 # Makes the installer and a zip of the program folder from the Windows build:
-#   package.sh [--build DIR] [--server URL] [--out DIR]
+#   package.sh [--build DIR] [--server URL] [--out DIR] [--sign-key FILE]
 # DIR is the Windows build folder (default build/win); the installed settings
 # point at the build's default server unless --server names another. Writes
 # OUT/Velmarin-<version>-setup.exe and OUT/Velmarin-<version>.zip (default
-# OUT: build/dist) and prints the installer's path.
+# OUT: build/dist) and prints the installer's path. With --sign-key (the
+# release's Ed25519 private key, PEM) it also writes the update manifest and
+# its signature beside the installer: <installer>.manifest and .manifest.sig.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 root=${BUILD_ROOT:-build}
 case $root in /*) ;; *) root=$top/$root ;; esac
-build=$root/win server="" out=$root/dist
+build=$root/win server="" out=$root/dist key=""
 while [ $# -gt 0 ]; do
     case $1 in
         --build) build=$2; shift 2 ;;
         --server) server=$2; shift 2 ;;
         --out) out=$2; shift 2 ;;
-        *) echo "usage: package.sh [--build DIR] [--server URL] [--out DIR]" >&2; exit 2 ;;
+        --sign-key) key=$2; shift 2 ;;
+        *) echo "usage: package.sh [--build DIR] [--server URL] [--out DIR] [--sign-key FILE]" >&2; exit 2 ;;
     esac
 done
 info=$build/installer/version.nsh
@@ -30,6 +33,12 @@ mkdir -p "$out"
 setup=$out/Velmarin-$version-setup.exe
 makensis -V2 -INPUTCHARSET UTF8 -DBUILDINFO="$info" -DSTAGE="$stage/Velmarin" \
     -DDATFILE="$build/bin/datfile.exe" -DOUTFILE="$setup" "$top/installer/velmarin.nsi" >&2
+if [ -n "$key" ]; then
+    python3 "$top/scripts/sign-release.py" --key "$key" --version "$version" "$setup"
+else
+    # An old manifest beside a new installer would only be refused.
+    rm -f "$setup.manifest" "$setup.manifest.sig"
+fi
 python3 - "$stage" "$out/Velmarin-$version.zip" <<'PY'
 import os, sys, zipfile
 stage, target = sys.argv[1], sys.argv[2]

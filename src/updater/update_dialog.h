@@ -1,19 +1,39 @@
 #pragma once
 #include "framework/dialog.h"
 #include "framework/handles.h"
+#include "update/core/release_check.h"
 #include "update/download_file_wnd.h"
 
 #include <string>
 
-// The updater's one window: downloads the newest installer, waits for the
-// program to end, runs the installer silently over the program folder and
-// shows where it is meanwhile.
+// Where an update comes from and what it must beat.
+struct CUpdateSource {
+    // The installer on the update server; its manifest and signature lie beside it.
+    std::wstring installerUrl;
+    // The program folder, without a trailing "\".
+    std::wstring folder;
+    CReleasePublicKey key{};
+    // The installed program's own version resource.
+    CReleaseVersion installed{};
+};
+
+// The updater's one window: fetches the signed manifest, then the installer it
+// describes, waits for the program to end, runs the installer silently over
+// the program folder and shows where it is meanwhile. Nothing runs that our
+// key did not sign.
 class CUpdateDlg : public FCDownloadFileWndBase<CDialog> {
 public:
-    enum class Outcome { Cancelled, DownloadFailed, InstallFailed, Installed };
+    enum class Outcome {
+        Cancelled,
+        NoManifest,
+        Unsigned,
+        NotNewer,
+        DownloadFailed,
+        InstallFailed,
+        Installed
+    };
 
-    // url: the installer on the update server; folder: the program folder.
-    CUpdateDlg(std::wstring url, std::wstring folder);
+    explicit CUpdateDlg(CUpdateSource source);
     ~CUpdateDlg() override;
 
     // Once the modal run has ended.
@@ -32,22 +52,34 @@ protected:
     void OnDownProgress(const std::wstring& url, DWORD done, DWORD total) override;
 
 private:
-    enum class Step { Downloading, WaitingForProgram, Installing, Done };
+    enum class Step { FetchingManifest, Downloading, WaitingForProgram, Installing, Done };
 
+    void ManifestPartArrived();
+    void InstallerArrived(const BYTE* data, DWORD size);
+    // Writes the installer, then holds it open against writers and checks what it holds.
+    Outcome KeepCheckedInstaller(const BYTE* data, DWORD size);
     void Finish(Outcome outcome);
     void StartInstaller();
     void SetStatus(const wchar_t* text);
 
-    std::wstring m_url;
-    std::wstring m_folder;
+    const CUpdateSource m_source;
+    const std::wstring m_manifestUrl;
+    const std::wstring m_signatureUrl;
+    std::string m_manifestText;
+    std::string m_signature;
+    bool m_haveManifest = false;
+    bool m_haveSignature = false;
+    CReleaseManifest m_manifest;
     // The downloaded installer in the temporary folder; removed when done.
     std::wstring m_installerPath;
-    Step m_step = Step::Downloading;
+    // Read-only and denying writers, from the check until the installer has started.
+    unique_handle m_checkedFile;
+    Step m_step = Step::FetchingManifest;
     Outcome m_outcome = Outcome::Cancelled;
     DWORD m_waitStarted = 0;
     unique_handle m_installer;
     DWORD m_exitCode = 0;
 };
 
-// True while a process runs whose file name is name (any folder, any case).
-bool IsProcessRunning(const wchar_t* name);
+// True while a process runs from exactly this executable file (any case).
+bool IsProgramRunning(const std::wstring& imagePath);

@@ -1,8 +1,9 @@
 # A user's whole journey from a fresh Wine prefix: install silently, start the
 # installed program from another folder, sign in, get a message, bring the
 # window forward with the hot key, exit with a logout, learn of a newer version,
-# update through the login dialog's link (the updater installs the newer build
-# and starts it with the settings kept), and uninstall without a trace.
+# update through the login dialog's link (the updater checks the newer build's
+# signed manifest, installs it and starts it with the settings kept), and
+# uninstall without a trace.
 source "$(dirname "$0")/lib.sh"
 : "${E2E_ROOT:?the build root, holding win and win-next}"
 top=$(cd "$(dirname "$0")/../.." && pwd)
@@ -15,10 +16,12 @@ cleanup() { stop_app; wineserver_cmd -k; rm -rf "$work"; }
 trap cleanup EXIT
 step() { echo "== $*"; }
 
-step "two installers for the stand-in service: this build and the next"
+step "two installers for the stand-in service: this build and the next, signed"
 server=http://$VELMARIN_DEVSERVICE
 setup1=$("$top/scripts/package.sh" --build "$E2E_ROOT/win" --server "$server" --out "$work/v1")
-setup2=$("$top/scripts/package.sh" --build "$E2E_ROOT/win-next" --server "$server" --out "$work/v2")
+setup2=$("$top/scripts/package.sh" --build "$E2E_ROOT/win-next" --server "$server" --out "$work/v2" \
+    --sign-key "$E2E_ROOT/release-key/release.key")
+[ -s "$setup2.manifest" ] && [ -s "$setup2.manifest.sig" ] || fail "no signed manifest beside $setup2"
 version1=$(basename "$setup1" | sed 's/^Velmarin-\(.*\)-setup\.exe$/\1/')
 version2=$(basename "$setup2" | sed 's/^Velmarin-\(.*\)-setup\.exe$/\1/')
 echo "$version1 -> $version2"

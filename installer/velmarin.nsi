@@ -3,6 +3,7 @@
 ; scripts/package.sh builds it and defines:
 ;   BUILDINFO  version.nsh of the Windows build (VERSION, PUBLISHER, COPYRIGHT, ICON)
 ;   STAGE      the program folder as shipped
+;   SKINFILES  the uninstaller's lines that remove the theme's files by name
 ;   DATFILE    datfile.exe, which sets the installed version of kept settings
 ;   OUTFILE    the installer to write
 Unicode true
@@ -126,7 +127,8 @@ Function .onInit
 FunctionEnd
 
 ; Removes what the installer put and what the program wrote beside itself
-; (settings, advertisement), and nothing else a user may have put there.
+; (settings, advertisement), by name, and nothing else a user may have put
+; there: a folder holding other files stays.
 Section "Uninstall"
     Delete "$DESKTOP\${PRODUCT}.lnk"
     Delete "${START_FOLDER}\${PRODUCT}.lnk"
@@ -141,8 +143,10 @@ Section "Uninstall"
     Delete "$INSTDIR\clientupdate.old"
     Delete "$INSTDIR\velmarin.dat"
     Delete "$INSTDIR\velmarin.dat.*.tmp"
-    RMDir /r "$INSTDIR\skin"
-    RMDir /r "$INSTDIR\ad"
+    !include "${SKINFILES}"
+    Delete "$INSTDIR\ad\loginad.gif"
+    Delete "$INSTDIR\ad\loginad_????????.gif"
+    RMDir "$INSTDIR\ad"
     Delete "$INSTDIR\uninstall.exe"
     RMDir "$INSTDIR"
 

@@ -29,9 +29,23 @@ stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 WIN_BUILD=$build BUILD_ROOT=$root "$top/scripts/make-dist.sh" "$stage/Velmarin" $server >/dev/null
 
+# The theme's files by name, for the uninstaller: it removes what it
+# installed and leaves whatever else a user put in those folders.
+python3 - "$stage/Velmarin" "$stage/skin-files.nsh" <<'PY'
+import os, sys
+stage, target = sys.argv[1], sys.argv[2]
+lines, folders = [], []
+for folder, dirs, files in os.walk(os.path.join(stage, "skin")):
+    rel = os.path.relpath(folder, stage).replace("/", "\\")
+    folders.append(rel)
+    lines += ['Delete "$INSTDIR\\%s\\%s"' % (rel, name) for name in sorted(files)]
+lines += ['RMDir "$INSTDIR\\%s"' % rel for rel in sorted(folders, key=len, reverse=True)]
+open(target, "w", encoding="utf-8").write("\n".join(lines) + "\n")
+PY
+
 mkdir -p "$out"
 setup=$out/Velmarin-$version-setup.exe
-makensis -V2 -INPUTCHARSET UTF8 -DBUILDINFO="$info" -DSTAGE="$stage/Velmarin" \
+makensis -V2 -INPUTCHARSET UTF8 -DBUILDINFO="$info" -DSTAGE="$stage/Velmarin" -DSKINFILES="$stage/skin-files.nsh" \
     -DDATFILE="$build/bin/datfile.exe" -DOUTFILE="$setup" "$top/installer/velmarin.nsi" >&2
 if [ -n "$key" ]; then
     python3 "$top/scripts/sign-release.py" --key "$key" --version "$version" "$setup"

@@ -3,7 +3,7 @@
 # window forward with the hot key, exit with a logout, learn of a newer version,
 # update through the login dialog's link (the updater checks the newer build's
 # signed manifest, installs it and starts it with the settings kept), and
-# uninstall without a trace.
+# uninstall without a trace but for a file of the user's.
 source "$(dirname "$0")/lib.sh"
 : "${E2E_ROOT:?the build root, holding win and win-next}"
 top=$(cd "$(dirname "$0")/../.." && pwd)
@@ -121,10 +121,15 @@ ui gone --title "$login_title" --timeout 20000 || fail "the login dialog stayed"
 # Every process of this prefix ends before the uninstaller runs.
 timeout 60 "$(command -v wineserver || echo /usr/lib/wine/wineserver64)" -w || true
 
-step "uninstall leaves nothing behind"
+step "uninstall leaves nothing behind but the user's own file"
+echo mine >"$install/skin/notes.txt"
 "$WINE" "$install/uninstall.exe" /S
-for _ in $(seq 150); do [ -e "$install" ] || break; sleep 0.2; done
-[ ! -e "$install" ] || fail "left behind: $(find "$install")"
+for _ in $(seq 150); do [ -e "$install/uninstall.exe" ] || break; sleep 0.2; done
+sleep 1
+left=$(cd "$install" && find . -mindepth 1 | sort | tr '\n' ' ')
+[ "$left" = "./skin ./skin/notes.txt " ] || fail "left behind: $left"
+[ "$(cat "$install/skin/notes.txt")" = mine ] || fail "the user's file was changed"
+rm -r "$install"
 registered | grep -q . && fail "the uninstall key is left"
 left=$(find "$WINEPREFIX/drive_c/users" "$HOME" -iname '*velmarin*' 2>/dev/null)
 [ -z "$left" ] || fail "left behind: $left"

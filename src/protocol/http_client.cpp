@@ -66,8 +66,24 @@ std::string ResolverHost(const std::wstring& host) {
     return ToAnsi(host);
 }
 
+// The same host (as written, without regard to case) and port: a redirect
+// elsewhere would hand the call and its cookie to another server.
+bool IsSameOrigin(const CHttpUrl& a, const CHttpUrl& b) {
+    auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; };
+    return a.port == b.port && a.host.size() == b.host.size() &&
+           std::equal(a.host.begin(), a.host.end(), b.host.begin(),
+                      [&](wchar_t x, wchar_t y) { return lower(x) == lower(y); });
+}
+
+bool IsUnsafeInRequestLine(wchar_t c) {
+    return c <= L' ' || c == 0x7F;
+}
+
 // A Location value: an absolute http URL, or a path on the same host and port.
 bool ResolveLocation(const CHttpUrl& current, const std::wstring& location, CHttpUrl& next) {
+    // A header value keeps inner spaces and tabs: none may reach the request line.
+    if (std::any_of(location.begin(), location.end(), IsUnsafeInRequestLine))
+        return false;
     if (location.size() >= 2 && location[0] == L'/' && location[1] == L'/')
         return ParseHttpUrl(L"http:" + location, next);
     if (!location.empty() && location[0] == L'/') {
@@ -94,7 +110,7 @@ private:
 
 bool ParseHttpUrl(const std::wstring& url, CHttpUrl& parsed) {
     // A Location comes from the server: nothing in it may break the request line.
-    if (std::any_of(url.begin(), url.end(), [](wchar_t c) { return c <= L' ' || c == 0x7F; }))
+    if (std::any_of(url.begin(), url.end(), IsUnsafeInRequestLine))
         return false;
     std::size_t schemeEnd = url.find(L"://");
     if (schemeEnd != 4)
@@ -115,6 +131,14 @@ bool ParseHttpUrl(const std::wstring& url, CHttpUrl& parsed) {
         path.insert(0, L"/");
     result.path = path;
     parsed = result;
+    return true;
+}
+
+bool ResolveRedirect(const CHttpUrl& current, const std::wstring& location, CHttpUrl& next) {
+    CHttpUrl resolved;
+    if (!ResolveLocation(current, location, resolved) || !IsSameOrigin(resolved, current))
+        return false;
+    next = resolved;
     return true;
 }
 
@@ -148,7 +172,7 @@ bool CAtlHttpClientT::Exchange(const std::wstring& url, const CHttpRequest& requ
         std::wstring location;
         CHttpUrl next;
         if (!IsRedirect(reply.Status()) || redirects == kMaxRedirects ||
-            !reply.HeaderValue(L"Location", location) || !ResolveLocation(target, location, next))
+            !reply.HeaderValue(L"Location", location) || !ResolveRedirect(target, location, next))
             return false;
         target = next;
     }

@@ -17,6 +17,11 @@ struct CHttpUrl {
 // Only "http" URLs parse; no port means 80, no path means "/".
 bool ParseHttpUrl(const std::wstring& url, CHttpUrl& parsed);
 
+// Where a redirect from current to location leads; false when location is
+// no http URL or path, or names another host or port (a redirect the
+// client refuses).
+bool ResolveRedirect(const CHttpUrl& current, const std::wstring& location, CHttpUrl& next);
+
 // What one exchange sends.
 struct CHttpRequest {
     // Far above any real reply; only a server that keeps the call alive
@@ -28,7 +33,7 @@ struct CHttpRequest {
     std::wstring extraHeaders; // whole header lines, each ending in "\r\n"
     std::string body;
     int timeoutMs = ZEvtSyncSocket::kDefaultTimeoutMs; // connect, each send, each receive
-    int callDeadlineMs = kDefaultCallDeadlineMs;        // the whole exchange, redirects included
+    int callDeadlineMs = kDefaultCallDeadlineMs;       // the whole exchange, redirects included
     std::size_t sendBlockSize = 4096;
     std::size_t readBlockSize = 4096;
 };
@@ -41,7 +46,8 @@ public:
     // A server that redirects for ever must not keep us busy for ever.
     static constexpr int kMaxRedirects = 10;
 
-    // Sends the request, follows redirects and reads the reply; true when a reply
+    // Sends the request, follows redirects on the same host and port (any other
+    // fails the call) and reads the reply; true when a reply
     // was read and its status accepted, all before the call's deadline. The
     // reply stays readable until the next call.
     bool Exchange(const std::wstring& url, const CHttpRequest& request);

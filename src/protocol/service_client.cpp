@@ -3,6 +3,7 @@
 #include "protocol/soap_client.h"
 #include "text/ansi_text.h"
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -15,9 +16,16 @@ std::mutex serviceLock;
 std::unique_ptr<ClientService::CClientServiceT> serviceClient;
 std::wstring sessionCookie;
 
-void StoreCookie(const std::optional<std::wstring>& setCookie) {
-    if (setCookie)
-        sessionCookie = setCookie->substr(0, setCookie->find(L';'));
+// The cookie goes into every request's Cookie line and the browser's store:
+// a control character in it could end that line or smuggle another one.
+bool StoreCookie(const std::optional<std::wstring>& setCookie) {
+    if (!setCookie)
+        return true;
+    std::wstring value = setCookie->substr(0, setCookie->find(L';'));
+    if (std::any_of(value.begin(), value.end(), [](wchar_t c) { return c < L' ' || c == 0x7F; }))
+        return false;
+    sessionCookie = std::move(value);
+    return true;
 }
 
 bool Call(const std::wstring& command, std::wstring& reply, std::optional<std::wstring>* setCookie) {
@@ -70,9 +78,7 @@ bool CaptureSessionCookie() {
     try {
         std::lock_guard<std::mutex> lock(serviceLock);
         std::wstring value;
-        if (serviceClient && serviceClient->SetCookieHeader(value))
-            StoreCookie(value);
-        return true;
+        return !serviceClient || !serviceClient->SetCookieHeader(value) || StoreCookie(value);
     } catch (const std::exception&) {
         return false;
     }
@@ -81,8 +87,7 @@ bool CaptureSessionCookie() {
 bool CaptureSessionCookie(const std::optional<std::wstring>& setCookie) {
     try {
         std::lock_guard<std::mutex> lock(serviceLock);
-        StoreCookie(setCookie);
-        return true;
+        return StoreCookie(setCookie);
     } catch (const std::exception&) {
         return false;
     }

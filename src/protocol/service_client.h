@@ -16,7 +16,8 @@ bool CallEntry(const std::wstring& command, std::wstring& reply);
 // another thread cannot come between the reply and the capture (the relogin).
 bool CallEntry(const std::wstring& command, std::wstring& reply, std::optional<std::wstring>& setCookie);
 // Keeps the first ";"-delimited token of the last reply's Set-Cookie value as
-// the session cookie; without one the earlier cookie stays.
+// the session cookie; without one the earlier cookie stays. A value holding a
+// control character is refused (false) and the earlier cookie stays too.
 bool CaptureSessionCookie();
 // The same for a Set-Cookie value handed back by CallEntry.
 bool CaptureSessionCookie(const std::optional<std::wstring>& setCookie);

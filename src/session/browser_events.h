@@ -1,25 +1,34 @@
 #pragma once
-// The view's sink for the browser's DWebBrowserEvents2: passes on the one
-// event the view uses, a completed document.
+// The view's sink for the browser's DWebBrowserEvents2: passes on the events
+// the view uses, a navigation about to start, a page asking for a new window
+// and a completed document.
 #include <oaidl.h>
 
 #include <functional>
-#include <utility>
 #include <string>
+#include <utility>
+
+struct CBrowserEventHandlers {
+    std::function<void(const std::wstring& url)> documentComplete;
+    // frame: the browser or frame that navigates, borrowed for the call. True cancels.
+    std::function<bool(IDispatch* frame, const std::wstring& url)> beforeNavigate;
+    // True cancels the new window.
+    std::function<bool(const std::wstring& url)> newWindow;
+};
 
 class CBrowserEventSink : public IDispatch {
 public:
-    // The event's dispatch id in DWebBrowserEvents2.
+    // The events' dispatch ids in DWebBrowserEvents2.
+    static constexpr DISPID kBeforeNavigate = 250;
     static constexpr DISPID kDocumentComplete = 259;
-    using DocumentCompleteHandler = std::function<void(const std::wstring& url)>;
+    static constexpr DISPID kNewWindow = 273;
 
-    explicit CBrowserEventSink(DocumentCompleteHandler onDocumentComplete)
-        : m_onDocumentComplete(std::move(onDocumentComplete)) {}
+    explicit CBrowserEventSink(CBrowserEventHandlers handlers) : m_handlers(std::move(handlers)) {}
     CBrowserEventSink(const CBrowserEventSink&) = delete;
     CBrowserEventSink& operator=(const CBrowserEventSink&) = delete;
 
     // Passes nothing on from now on.
-    void Disconnect() { m_onDocumentComplete = nullptr; }
+    void Disconnect() { m_handlers = {}; }
 
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
     STDMETHODIMP_(ULONG) AddRef() override;
@@ -33,6 +42,10 @@ public:
 private:
     virtual ~CBrowserEventSink() = default;
 
+    HRESULT DocumentComplete(DISPPARAMS& params, UINT* argError);
+    HRESULT BeforeNavigate(DISPPARAMS& params, UINT* argError);
+    HRESULT NewWindow(DISPPARAMS& params, UINT* argError);
+
     LONG m_refs = 1;
-    DocumentCompleteHandler m_onDocumentComplete;
+    CBrowserEventHandlers m_handlers;
 };

@@ -192,9 +192,17 @@ STDMETHODIMP CDocHostSite::GetSecurityId(LPCWSTR, BYTE*, DWORD*, DWORD_PTR) {
     return INET_E_DEFAULT_ACTION;
 }
 
-STDMETHODIMP CDocHostSite::ProcessUrlAction(LPCWSTR, DWORD action, BYTE* policy, DWORD policySize, BYTE*,
+STDMETHODIMP CDocHostSite::ProcessUrlAction(LPCWSTR url, DWORD action, BYTE* policy, DWORD policySize, BYTE*,
                                             DWORD, DWORD, DWORD) {
-    if (!IsAllowedAction(action))
+    // Another site's page gets what the zones give it, never more.
+    if (!IsAllowedAction(action) || !url || !m_view)
+        return INET_E_DEFAULT_ACTION;
+    bool trusted = false;
+    if (FAILED(ComGuard([&] {
+            trusted = m_view->IsTrustedUrl(url);
+            return S_OK;
+        })) ||
+        !trusted)
         return INET_E_DEFAULT_ACTION;
     const DWORD allow = URLPOLICY_ALLOW;
     // A buffer too small for the policy (or none at all) is never written.

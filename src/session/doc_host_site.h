@@ -65,7 +65,8 @@ public:
     // IServiceProvider
     STDMETHODIMP QueryService(REFGUID service, REFIID iid, void** object) override;
 
-    // IInternetSecurityManager: allows ActiveX controls and scripts, leaves the rest to the zones.
+    // IInternetSecurityManager: allows ActiveX controls and scripts to pages of
+    // the view's trusted origin, leaves the rest, and every other page, to the zones.
     STDMETHODIMP SetSecuritySite(IInternetSecurityMgrSite* site) override;
     STDMETHODIMP GetSecuritySite(IInternetSecurityMgrSite** site) override;
     STDMETHODIMP MapUrlToZone(LPCWSTR url, DWORD* zone, DWORD flags) override;

@@ -9,7 +9,6 @@
 namespace {
 
 constexpr DWORD kPauseMs = 5000;
-constexpr wchar_t kIndexPage[] = L"/chat/clientindex.aspx?kptsessionid=";
 constexpr wchar_t kCaption[] = L"Velmarin";
 constexpr wchar_t kSignedInElsewhere[] = L"您的帐号在另一地点登录，您已被迫下线！";
 
@@ -44,8 +43,10 @@ public:
     }
 
     void CallPage(const CPageArguments& arguments) override {
-        CScriptArguments list(arguments.begin(), arguments.end());
-        Send(WM_CALL_SCRIPT, reinterpret_cast<WPARAM>(kPutMsg), reinterpret_cast<LPARAM>(&list));
+        if (StopRequested())
+            return;
+        m_links.inbox->PushScriptCall({kPutMsg, CScriptArguments(arguments.begin(), arguments.end())});
+        SendMessageW(m_links.mainWindow, WM_CALL_SCRIPT, 0, 0);
     }
 
     void AddNotice(int type, const std::wstring& text) override {
@@ -72,31 +73,49 @@ public:
     }
 
     void ShowNewSession() override {
-        const std::wstring url =
-            IndexPageUrl(m_links.settings->Get().appServer, m_links.session->Get().sessionId);
-        Send(WM_NAVIGATE_URL, 0, reinterpret_cast<LPARAM>(&url));
+        if (StopRequested())
+            return;
+        m_links.inbox->PushNavigation(
+            IndexPageUrl(m_links.settings->Get().appServer, m_links.session->Get().sessionId));
+        SendMessageW(m_links.mainWindow, WM_NAVIGATE_URL, 0, 0);
     }
 
 private:
-    // Plain SendMessage, never one with a time-out: the pointers passed must
-    // live until the window has handled the message. Stop() answers it.
-    void Send(UINT message, WPARAM wParam, LPARAM lParam) {
-        if (!StopRequested())
-            SendMessageW(m_links.mainWindow, message, wParam, lParam);
-    }
-
     const CHeartbeatLinks& m_links; // the worker's; outlives the host
     HANDLE m_stopEvent;             // borrowed from the worker
 };
 
 } // namespace
 
-std::wstring IndexPageUrl(const std::wstring& appServer, const std::wstring& sessionId) {
-    return appServer + kIndexPage + sessionId;
+void CWorkerInbox::PushScriptCall(CScriptCall call) {
+    std::lock_guard lock(m_lock);
+    m_scriptCalls.push_back(std::move(call));
+}
+
+void CWorkerInbox::PushNavigation(std::wstring url) {
+    std::lock_guard lock(m_lock);
+    m_urls.push_back(std::move(url));
+}
+
+template <typename T> std::optional<T> CWorkerInbox::TakeFront(std::deque<T>& queue) {
+    std::lock_guard lock(m_lock);
+    if (queue.empty())
+        return std::nullopt;
+    std::optional<T> front(std::move(queue.front()));
+    queue.pop_front();
+    return front;
+}
+
+std::optional<CScriptCall> CWorkerInbox::TakeScriptCall() {
+    return TakeFront(m_scriptCalls);
+}
+
+std::optional<std::wstring> CWorkerInbox::TakeNavigation() {
+    return TakeFront(m_urls);
 }
 
 bool CHeartbeatWorker::Start(CHeartbeatLinks links) {
-    if (m_thread || !links.session || !links.settings)
+    if (m_thread || !links.session || !links.settings || !links.inbox)
         return false;
     m_stopEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!m_stopEvent)

@@ -4,20 +4,25 @@
 // through the messages below and the callbacks it is given.
 #include "framework/handles.h"
 #include "session/core/heartbeat_cycle.h"
+#include "session/core/index_page.h"
 #include "session/core/user_session.h"
 
 #include <windows.h>
 
+#include <deque>
 #include <functional>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
-// Sent to the main window: wParam is the script function's name (const
-// wchar_t*, "putMsg"), lParam the arguments (const CScriptArguments*). Both
-// live for the call; answer 0 once the script has run.
+// Sent to the main window when the worker has queued a script call in its
+// inbox (wParam, lParam 0, never read): the window runs the oldest queued call
+// and answers 0. The message carries no pointer, so another thread or program
+// sending it can only make the window look at its own, perhaps empty, inbox.
 inline constexpr UINT WM_CALL_SCRIPT = 1125;
-// Sent to the main window after a silent sign-in: wParam 0, lParam the index
-// page's URL (const std::wstring*), living for the call; answer 0.
+// Sent the same way after a silent sign-in has queued the index page's URL:
+// the window opens the oldest queued URL.
 inline constexpr UINT WM_NAVIGATE_URL = 1126;
 // Posted to the main window when new messages arrived (wParam, lParam 0): it
 // starts its tray blink timer, which another thread's window cannot.
@@ -27,14 +32,35 @@ inline constexpr wchar_t kPutMsg[] = L"putMsg";
 // The putMsg arguments, as the web view's CallScript takes them.
 using CScriptArguments = std::vector<std::wstring>;
 
-// "%s/chat/clientindex.aspx?kptsessionid=%s".
-std::wstring IndexPageUrl(const std::wstring& appServer, const std::wstring& sessionId);
+struct CScriptCall {
+    std::wstring function;
+    CScriptArguments arguments;
+};
+
+// What the worker hands the main window: owned by the window, filled by the
+// worker's thread and emptied by the window's, each under its lock.
+class CWorkerInbox {
+public:
+    void PushScriptCall(CScriptCall call);
+    void PushNavigation(std::wstring url);
+    // The oldest entry, if any.
+    std::optional<CScriptCall> TakeScriptCall();
+    std::optional<std::wstring> TakeNavigation();
+
+private:
+    template <typename T> std::optional<T> TakeFront(std::deque<T>& queue);
+
+    std::mutex m_lock;
+    std::deque<CScriptCall> m_scriptCalls; // guarded by m_lock
+    std::deque<std::wstring> m_urls;       // guarded by m_lock
+};
 
 // What the worker may touch of the program. Everything is borrowed and must
 // outlive the worker; the callbacks run on the worker's thread and must be
 // safe to call from there while the user-interface thread runs.
 struct CHeartbeatLinks {
     HWND mainWindow = nullptr;           // borrowed
+    CWorkerInbox* inbox = nullptr;       // borrowed: the main window's
     CSessionRecord* session = nullptr;   // borrowed
     CWorkerSettings* settings = nullptr; // borrowed
     HICON normalIcon = nullptr;          // borrowed

@@ -3,9 +3,11 @@
 #include "framework/application.h"
 #include "session/browser_events.h"
 #include "session/doc_host_site.h"
+#include "session/page_caller.h"
 #include "session/view_automation.h"
 
 #include <mshtmhst.h>
+#include <shellapi.h>
 
 #include <new>
 
@@ -71,8 +73,13 @@ bool CKivHtmlView::OnControlCreated() {
             control->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(points.put()))) ||
         FAILED(points->FindConnectionPoint(DIID_DWebBrowserEvents2, m_eventPoint.put())) || !m_eventPoint)
         return false;
-    m_events.attach(new (std::nothrow)
-                        CBrowserEventSink([this](const std::wstring& url) { OnDocumentComplete(url); }));
+    CBrowserEventHandlers handlers;
+    handlers.documentComplete = [this](const std::wstring& url) { OnDocumentComplete(url); };
+    handlers.beforeNavigate = [this](IDispatch* frame, const std::wstring& url) {
+        return OnBeforeNavigate(frame, url);
+    };
+    handlers.newWindow = [this](const std::wstring& url) { return OnNewWindow(url); };
+    m_events.attach(new (std::nothrow) CBrowserEventSink(std::move(handlers)));
     if (!m_events || FAILED(m_eventPoint->Advise(m_events.get(), &m_eventCookie))) {
         m_eventCookie = 0;
         return false;
@@ -203,6 +210,52 @@ DISPID CKivHtmlView::GetAutomationId(const std::wstring&) {
 
 HRESULT CKivHtmlView::InvokeAutomation(DISPID, WORD, DISPPARAMS*, VARIANT*, UINT*) {
     return DISP_E_MEMBERNOTFOUND;
+}
+
+void CKivHtmlView::SetTrustedOrigin(const std::wstring& url) {
+    m_trustedOrigin = {};
+    ParseWebOrigin(url, m_trustedOrigin);
+}
+
+bool CKivHtmlView::IsTrustedUrl(const std::wstring& url) const {
+    return IsSameOrigin(url, m_trustedOrigin);
+}
+
+bool CKivHtmlView::OnBeforeNavigate(IDispatch* frame, const std::wstring& url) {
+    // A frame may show another site's page: it gets no trust there. The view
+    // itself only ever shows the trusted origin.
+    const bool topLevel = !frame || !m_browser ||
+                          com_ptr<IDispatch>::copy_from(frame).query<IUnknown>().get() ==
+                              com_ptr<IWebBrowser2>::copy_from(m_browser.get()).query<IUnknown>().get();
+    if (!topLevel || IsTrustedUrl(url))
+        return false;
+    OpenInDefaultBrowser(url);
+    return true;
+}
+
+bool CKivHtmlView::OnNewWindow(const std::wstring& url) {
+    // A window of the system's browser would be no view of ours at all.
+    OpenInDefaultBrowser(url);
+    return true;
+}
+
+bool CKivHtmlView::IsTrustedCaller(IServiceProvider* caller) {
+    std::wstring url;
+    if (com_ptr<IDispatch> window = CallerWindow(caller))
+        return WindowDocumentUrl(window.get(), url) && IsTrustedUrl(url);
+    long frames = -1;
+    return m_document && DocumentUrl(m_document.get(), url) && IsTrustedUrl(url) &&
+           DocumentFrameCount(m_document.get(), frames) && frames == 0;
+}
+
+void CKivHtmlView::OpenInDefaultBrowser(const std::wstring& url) {
+    CWebOrigin origin;
+    if (ParseWebOrigin(url, origin))
+        ShellOpen(url);
+}
+
+void CKivHtmlView::ShellOpen(const std::wstring& url) {
+    ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void CKivHtmlView::OnDocumentComplete(const std::wstring&) {

@@ -3,6 +3,7 @@
 // whose host interfaces CDocHostSite answers by calling back into the view.
 #include "framework/com.h"
 #include "framework/ole_control_wnd.h"
+#include "protocol/web_origin.h"
 
 #include <exdisp.h>
 #include <mshtml.h>
@@ -46,6 +47,13 @@ public:
     bool GetScriptErrorsShown() const { return m_scriptErrorsShown; }
     void SetScriptErrorsShown(bool shown) { m_scriptErrorsShown = shown; }
 
+    // The one origin (of the server's base URL) whose pages get the bridge and
+    // the permissive URL actions; pages of any other origin get neither, and
+    // the view does not go there itself. Until set, or when url is no http(s)
+    // URL, no page is trusted.
+    void SetTrustedOrigin(const std::wstring& url);
+    bool IsTrustedUrl(const std::wstring& url) const;
+
     // Borrowed; null until a navigation has completed with a document.
     IHTMLDocument2* GetDocument() const { return m_document.get(); }
     // Borrowed; null before Create and after the window has gone.
@@ -86,6 +94,18 @@ protected:
 
     // A completed navigation of the page or one of its frames.
     virtual void OnDocumentComplete(const std::wstring& url);
+    // A navigation of the browser or of one of its frames about to start; true cancels it.
+    virtual bool OnBeforeNavigate(IDispatch* frame, const std::wstring& url);
+    // The page asks for a new window; true cancels it.
+    virtual bool OnNewWindow(const std::wstring& url);
+    // Whether the bridge answers a call: the calling document, named by the
+    // caller's service provider, must be of the trusted origin. A call that
+    // names none is taken as the top document's, when it holds no frames.
+    virtual bool IsTrustedCaller(IServiceProvider* caller);
+    // Hands an http or https URL to the user's default browser; anything else is dropped.
+    void OpenInDefaultBrowser(const std::wstring& url);
+    // The shell's "open"; tests replace it.
+    virtual void ShellOpen(const std::wstring& url);
     // Holds document's IHTMLDocument2 as the view's document, dropping the one
     // before; without that interface shows the error and holds none.
     bool SetDocument(IUnknown* document);
@@ -106,6 +126,7 @@ private:
     DWORD m_hostFlags = kDefaultHostFlags;
     bool m_viewMode = true;
     bool m_scriptErrorsShown = true;
+    CWebOrigin m_trustedOrigin;             // empty host: nothing trusted
     com_ptr<IHTMLDocument2> m_document;     // the page loaded last
     com_ptr<IWebBrowser2> m_browser;        // the hosted control, while the window lives
     com_ptr<CViewAutomation> m_automation;  // window.external; cut from the view when it goes

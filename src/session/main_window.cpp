@@ -77,6 +77,7 @@ bool CVelmarinDlg::OnInitDialog() {
         return false;
     m_view.SetContextMenuMode(CKivHtmlView::kMenuOwn);
     m_view.SetScriptErrorsShown(false);
+    m_view.SetAppServer(m_settings.appServer);
     m_view.Navigate(IndexUrl(m_session.Get().sessionId));
     m_view.SetPageCallHandler(
         [this](HWND, const std::wstring& command, const std::wstring& data) { OnPageCall(command, data); });
@@ -118,13 +119,13 @@ LRESULT CVelmarinDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return m_tray.OnTrayNotification(wParam, lParam);
     case WM_CALL_SCRIPT:
-        if (wParam && lParam)
-            m_view.CallScript(reinterpret_cast<const wchar_t*>(wParam),
-                              *reinterpret_cast<const CScriptArguments*>(lParam));
+        // The parameters are never read: the data is in the inbox.
+        if (std::optional<CScriptCall> call = m_inbox.TakeScriptCall())
+            m_view.CallScript(call->function, call->arguments);
         return 0;
     case WM_NAVIGATE_URL:
-        if (wParam == 0 && lParam)
-            m_view.Navigate(*reinterpret_cast<const std::wstring*>(lParam));
+        if (std::optional<std::wstring> url = m_inbox.TakeNavigation())
+            m_view.Navigate(*url);
         return 0;
     case WM_START_SESSION:
         StartSession();
@@ -222,6 +223,7 @@ void CVelmarinDlg::StartSession() {
     PublishWorkerSettings();
     CHeartbeatLinks links;
     links.mainWindow = m_hWnd;
+    links.inbox = &m_inbox;
     links.session = &m_session;
     links.settings = &m_workerSettings;
     links.normalIcon = m_normalIcon.get();

@@ -59,6 +59,7 @@ private:
     unique_hicon m_normalIcon;     // res.dll 121
     unique_hicon m_offlineIcon;    // res.dll 120
     unique_hicon m_newMessageIcon; // res.dll 133
+    CWorkerInbox m_inbox;          // before the worker, which fills it until it is stopped
     CHeartbeatWorker m_worker;
     CTipDlg m_tip;
     unique_hicon m_programIcon; // the program's own 132

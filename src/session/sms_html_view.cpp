@@ -1,6 +1,7 @@
 #include "session/sms_html_view.h"
 
 #include "framework/handles.h"
+#include "session/core/index_page.h"
 #include "session/session_resource.h"
 
 #include <mshtmcid.h>
@@ -125,6 +126,11 @@ bool SMSHtmlView::CallScript(const std::wstring& name, const std::vector<std::ws
     return true;
 }
 
+void SMSHtmlView::SetAppServer(const std::wstring& appServer) {
+    m_appServer = appServer;
+    SetTrustedOrigin(appServer);
+}
+
 void SMSHtmlView::OnInvokeWebserver(const std::wstring& command, const std::wstring& data) {
     // A copy: the handler may set another while it runs.
     if (PageCallHandler handler = m_pageCallHandler)
@@ -143,7 +149,7 @@ void SMSHtmlView::PreCreateWindow(DWORD& style, DWORD& exStyle) {
 }
 
 void SMSHtmlView::OnDocumentComplete(const std::wstring& url) {
-    if (url.find(kIndexPage) != std::wstring::npos) {
+    if (IsIndexPageUrl(url, m_appServer)) {
         if (HWND wait = FindWindowW(nullptr, kWaitWindowTitle))
             DestroyWindow(wait);
         SendMessageW(GetParent(m_hWnd), kStartSessionMessage, 0, 0);

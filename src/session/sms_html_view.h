@@ -13,8 +13,6 @@ class SMSHtmlView : public CKivHtmlView {
 public:
     // WM_START_SESSION: sent to the parent when the index page has loaded, wParam and lParam 0.
     static constexpr UINT kStartSessionMessage = 1224;
-    // What the index page's URL contains.
-    static constexpr wchar_t kIndexPage[] = L"clientindex.aspx";
     // The title of the wait window that the index page's arrival ends.
     static constexpr wchar_t kWaitWindowTitle[] = L"loading";
 
@@ -23,6 +21,10 @@ public:
         std::function<void(HWND parent, const std::wstring& command, const std::wstring& data)>;
 
     SMSHtmlView() = default;
+
+    // The service's base URL: its origin is the one the view trusts, and its
+    // index page the one whose arrival starts the session.
+    void SetAppServer(const std::wstring& appServer);
 
     // An empty handler makes the page's calls do nothing.
     void SetPageCallHandler(PageCallHandler handler) { m_pageCallHandler = std::move(handler); }
@@ -49,6 +51,7 @@ protected:
 
 private:
     PageCallHandler m_pageCallHandler;
+    std::wstring m_appServer;
 };
 
 // The system's text for an error code, or a fixed text when it has none.

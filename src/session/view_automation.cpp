@@ -6,11 +6,11 @@
 STDMETHODIMP CViewAutomation::QueryInterface(REFIID iid, void** object) {
     if (!object)
         return E_POINTER;
-    if (iid != IID_IUnknown && iid != IID_IDispatch) {
+    if (iid != IID_IUnknown && iid != IID_IDispatch && iid != __uuidof(IDispatchEx)) {
         *object = nullptr;
         return E_NOINTERFACE;
     }
-    *object = static_cast<IDispatch*>(this);
+    *object = static_cast<IDispatchEx*>(this);
     AddRef();
     return S_OK;
 }
@@ -57,6 +57,16 @@ STDMETHODIMP CViewAutomation::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DI
                                      VARIANT* result, EXCEPINFO*, UINT* argError) {
     if (iid != IID_NULL)
         return DISP_E_UNKNOWNINTERFACE;
+    return InvokeFrom(nullptr, id, flags, params, result, argError);
+}
+
+STDMETHODIMP CViewAutomation::InvokeEx(DISPID id, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                       EXCEPINFO*, IServiceProvider* caller) {
+    return InvokeFrom(caller, id, flags, params, result, nullptr);
+}
+
+HRESULT CViewAutomation::InvokeFrom(IServiceProvider* caller, DISPID id, WORD flags, DISPPARAMS* params,
+                                    VARIANT* result, UINT* argError) {
     if (!params)
         return E_INVALIDARG;
     if (!m_view)
@@ -65,8 +75,46 @@ STDMETHODIMP CViewAutomation::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DI
         VariantInit(result);
     // The view may go during the call; this object stays until it returns.
     AddRef();
-    const HRESULT hr =
-        ComGuard([&] { return m_view->InvokeAutomation(id, flags, params, result, argError); });
+    const HRESULT hr = ComGuard([&] {
+        if (!m_view->IsTrustedCaller(caller))
+            return E_ACCESSDENIED;
+        return m_view ? m_view->InvokeAutomation(id, flags, params, result, argError) : E_UNEXPECTED;
+    });
     Release();
     return hr;
+}
+
+STDMETHODIMP CViewAutomation::GetDispID(BSTR name, DWORD, DISPID* id) {
+    LPOLESTR names[] = {name};
+    return GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, id);
+}
+
+STDMETHODIMP CViewAutomation::DeleteMemberByName(BSTR, DWORD) {
+    return S_FALSE;
+}
+
+STDMETHODIMP CViewAutomation::DeleteMemberByDispID(DISPID) {
+    return S_FALSE;
+}
+
+STDMETHODIMP CViewAutomation::GetMemberProperties(DISPID, DWORD, DWORD*) {
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CViewAutomation::GetMemberName(DISPID, BSTR* name) {
+    if (name)
+        *name = nullptr;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CViewAutomation::GetNextDispID(DWORD, DISPID, DISPID* next) {
+    if (next)
+        *next = DISPID_UNKNOWN;
+    return S_FALSE;
+}
+
+STDMETHODIMP CViewAutomation::GetNameSpaceParent(IUnknown** parent) {
+    if (parent)
+        *parent = nullptr;
+    return E_NOTIMPL;
 }

@@ -1,11 +1,12 @@
 #pragma once
 // A view's automation object: the IDispatch the page reaches as
-// window.external, whose members are the view's own.
-#include <oaidl.h>
+// window.external, whose members are the view's own. It answers only a
+// caller the view trusts; IDispatchEx lets the script engine name the caller.
+#include <dispex.h>
 
 class CKivHtmlView;
 
-class CViewAutomation : public IDispatch {
+class CViewAutomation : public IDispatchEx {
 public:
     // view is borrowed until Disconnect.
     explicit CViewAutomation(CKivHtmlView& view) : m_view(&view) {}
@@ -24,7 +25,22 @@ public:
     STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
                         EXCEPINFO* exception, UINT* argError) override;
 
+    // IDispatchEx: names and calls as above; the members cannot be listed or changed.
+    STDMETHODIMP GetDispID(BSTR name, DWORD flags, DISPID* id) override;
+    STDMETHODIMP InvokeEx(DISPID id, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
+                          EXCEPINFO* exception, IServiceProvider* caller) override;
+    STDMETHODIMP DeleteMemberByName(BSTR name, DWORD flags) override;
+    STDMETHODIMP DeleteMemberByDispID(DISPID id) override;
+    STDMETHODIMP GetMemberProperties(DISPID id, DWORD fetch, DWORD* properties) override;
+    STDMETHODIMP GetMemberName(DISPID id, BSTR* name) override;
+    STDMETHODIMP GetNextDispID(DWORD flags, DISPID id, DISPID* next) override;
+    STDMETHODIMP GetNameSpaceParent(IUnknown** parent) override;
+
 private:
+    // caller: the caller's service provider, null when the call names none.
+    HRESULT InvokeFrom(IServiceProvider* caller, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+                       UINT* argError);
+
     virtual ~CViewAutomation() = default;
 
     LONG m_refs = 1;

@@ -115,36 +115,53 @@ TEST(HttpClient, ReusesTheConnectionWhileItLasts) {
     }
 }
 
-// 301, 302 and 303 are followed with the same method, headers and body, the last to another port.
-TEST(HttpClient, FollowsRedirects) {
-    CLoopbackServer target(AnswerEvery(kOk));
-    const std::string elsewhere = "http://127.0.0.1:" + std::to_string(target.Port()) + "/elsewhere";
+// 301, 302 and 303 are followed with the same method, headers and body, on the same host and port.
+TEST(HttpClient, FollowsRedirectsWithinTheOrigin) {
     CLoopbackServer origin([&](CConnection& c) {
+        const std::string self = "127.0.0.1:" + std::to_string(origin.Port());
         for (std::string request; !(request = c.ReadRequest()).empty();) {
             if (request.starts_with("POST /old "))
                 c.Send(Reply("HTTP/1.1 301 Moved", "Location: /mid\r\n", ""));
             else if (request.starts_with("POST /mid "))
-                c.Send(Reply("HTTP/1.1 302 Found", "Location: /end\r\n", ""));
+                c.Send(Reply("HTTP/1.1 302 Found", "Location: http://" + self + "/end\r\n", ""));
+            else if (request.starts_with("POST /end "))
+                c.Send(Reply("HTTP/1.1 303 See Other", "Location: //" + self + "/last\r\n", ""));
             else
-                c.Send(Reply("HTTP/1.1 303 See Other", "Location: " + elsewhere + "\r\n", ""));
+                c.Send(kOk);
         }
     });
     CAtlHttpClientT client;
     ASSERT_TRUE(client.Exchange(origin.Url(L"/old"), Post("body")));
     EXPECT_EQ(client.Body(), "fine");
     EXPECT_EQ(origin.Accepted(), 1);
-    std::vector<std::string> requests = origin.Requests();
-    ASSERT_EQ(requests.size(), 3u);
-    EXPECT_TRUE(requests[2].starts_with("POST /end HTTP/1.1\r\n"));
-    ASSERT_EQ(target.Requests().size(), 1u);
-    requests.push_back(target.Requests()[0]);
-    EXPECT_TRUE(requests[3].starts_with("POST /elsewhere HTTP/1.1\r\n"));
-    EXPECT_NE(requests[3].find("\r\nHost: 127.0.0.1:" + std::to_string(target.Port()) + "\r\n"),
-              std::string::npos);
+    const std::vector<std::string> requests = origin.Requests();
+    ASSERT_EQ(requests.size(), 4u);
+    EXPECT_TRUE(requests[3].starts_with("POST /last HTTP/1.1\r\n"));
     for (const std::string& request : requests) {
         EXPECT_NE(request.find("\r\nX-Extra: 1\r\n"), std::string::npos);
         EXPECT_TRUE(request.ends_with("\r\n\r\nbody"));
     }
+}
+
+// A redirect to another port or host fails the call; nothing reaches the other
+// place. So does one whose path would break the request line.
+TEST(HttpClient, RefusesRedirectsElsewhere) {
+    CLoopbackServer elsewhere(AnswerEvery(kOk));
+    const std::string port = std::to_string(elsewhere.Port());
+    for (const std::string& location :
+         {"http://127.0.0.1:" + port + "/x", "//127.0.0.1:" + port + "/x", "http://localhost:" + port + "/x",
+          std::string("https://127.0.0.1/x"), std::string("ftp://127.0.0.1/x"), std::string("x.asmx"),
+          // Same place, but the request line would break.
+          std::string("/a b"), std::string("/a\tb HTTP/1.0\tX:")}) {
+        SCOPED_TRACE(location);
+        CLoopbackServer origin(
+            AnswerEvery(Reply("HTTP/1.1 302 Found", "Location: " + location + "\r\n", "")));
+        CAtlHttpClientT client;
+        EXPECT_FALSE(client.Exchange(origin.Url(), Post("secret")));
+        EXPECT_EQ(client.Status(), 302);
+        EXPECT_EQ(origin.Requests().size(), 1u);
+    }
+    EXPECT_TRUE(elsewhere.Requests().empty());
 }
 
 // Statuses that are not followed, and replies cut short by a server that went

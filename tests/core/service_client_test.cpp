@@ -130,6 +130,23 @@ TEST_F(ServiceClient, CarriesTheCapturedSessionCookie) {
     EXPECT_EQ(SessionCookie(), L"");
 }
 
+TEST_F(ServiceClient, RefusesCookieValuesHoldingControlCharacters) {
+    CLoopbackServer server(AnswerEvery(EntryReply("")));
+    SetServiceEndpoint(server.Url());
+    ASSERT_TRUE(CaptureSessionCookie(std::optional<std::wstring>(L"id=good; path=/")));
+    for (const wchar_t* value : {L"id=a\r\nX-Injected: 1", L"id=a\nb", L"id=\tb", L"id=a\x7f", L"id=\x01"}) {
+        EXPECT_FALSE(CaptureSessionCookie(std::optional<std::wstring>(value))) << value;
+        EXPECT_EQ(SessionCookie(), L"id=good") << value;
+    }
+    // What follows the first ";" never reaches the Cookie line, so it does not matter.
+    EXPECT_TRUE(CaptureSessionCookie(std::optional<std::wstring>(L"id=next; path=/\t")));
+    EXPECT_EQ(SessionCookie(), L"id=next");
+    std::wstring reply;
+    ASSERT_TRUE(CallEntry(L"9999", reply));
+    ASSERT_EQ(server.Requests().size(), 1u);
+    EXPECT_NE(server.Requests()[0].find("\r\nCookie: id=next\r\nSOAPAction: "), std::string::npos);
+}
+
 TEST_F(ServiceClient, FailsWithoutAClient) {
     DeleteServiceClient();
     std::wstring reply;

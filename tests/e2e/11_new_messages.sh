@@ -16,6 +16,14 @@ page_loaded
 service_wait 9999 1 0 15 || fail "no heartbeat"
 grep -qF '<userlist />' <<<"$(read_settings "$dir/velmarin.dat")" || fail "settings written before shutdown"
 
+# Another program sends the heartbeat's two messages with forged pointers:
+# the window reads nothing through them and lives on.
+for message in 1125 1126; do
+    ui send --handle "$main_window" --message $message --wparam 16 --lparam 3735928559 >/dev/null ||
+        fail "forged message $message unanswered"
+done
+[ -z "$(wait_main_box 1)" ] || fail "a forged message showed a box"
+
 service POST messages "{\"user\": \"$session_user\", \"messages\": [
     [\"101\", \"13800000000\", \"2024-01-01 10:00:00\", \"你好\", \"0\"],
     [\"102\", \"13800000001\", \"2024-01-01 10:00:01\", \"receipt\", \"4\"]]}" >/dev/null

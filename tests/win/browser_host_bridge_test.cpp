@@ -14,6 +14,7 @@ using namespace browserhosttest;
 namespace {
 
 constexpr DISPID kPutMsgId = 7;
+constexpr wchar_t kServer[] = L"http://h:8080";
 
 // A page's script object: knows putMsg and records what reaches it.
 class CFakeScript : public CFakeDispatch<IDispatch> {
@@ -51,30 +52,6 @@ public:
         result->bstrVal = SysAllocString(L"done");
         return S_OK;
     }
-};
-
-// An HTML document that only gives its script object. The view reaches
-// IHTMLDocument2 in IHTMLDocument's slots alone, so this answers for it.
-class CFakeDocument : public CFakeDispatch<IHTMLDocument> {
-public:
-    explicit CFakeDocument(IDispatch* script) : m_script(com_ptr<IDispatch>::copy_from(script)) {}
-
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP get_Script(IDispatch** script) override {
-        *script = com_ptr<IDispatch>::copy_from(m_script.get()).detach();
-        return m_script ? S_OK : E_FAIL;
-    }
-
-protected:
-    void* Extra(REFIID iid) override {
-        return iid == __uuidof(IHTMLDocument2) ? static_cast<IHTMLDocument*>(this) : nullptr;
-    }
-
-private:
-    com_ptr<IDispatch> m_script;
 };
 
 // A string argument the way a page passes it.
@@ -120,6 +97,11 @@ protected:
     void SetUp() override {
         CBrowserHostSuite::SetUp();
         ASSERT_TRUE(view.Create(WS_CHILD | WS_VISIBLE, ParentArea(), parent->hwnd(), 103));
+        // The server's own page, without frames: calls naming no caller are its.
+        view.SetAppServer(kServer);
+        auto* page = new CFakeDocument(nullptr, L"http://h:8080/chat/clientindex.aspx?kptsessionid=S1");
+        ASSERT_TRUE(view.SetDocument(static_cast<IHTMLDocument*>(page)));
+        page->Release();
         view.SetPageCallHandler(
             [this](HWND parentWindow, const std::wstring& command, const std::wstring& data) {
                 pageCalls.push_back({parentWindow, command, data});
@@ -291,22 +273,30 @@ TEST_F(BrowserHostBridge, CallScriptFailuresShowOneBoxEachAndGiveFalse) {
 
 TEST_F(BrowserHostBridge, TheIndexPageEndsTheWaitWindowAndTellsTheParentOnce) {
     CRecorderWnd wait(L"loading");
-    view.OnDocumentComplete(L"http://h/chat/inbox.aspx?kptsessionid=S1");
+    // Another page, or another site's page named like it, is no index page.
+    for (const wchar_t* url : {L"http://h:8080/chat/inbox.aspx?kptsessionid=S1",
+                               L"http://evil.example/chat/clientindex.aspx?kptsessionid=S1",
+                               L"http://h:8080/chat/inbox.aspx?back=/chat/clientindex.aspx",
+                               L"http://evil.example/?u=http://h:8080/chat/clientindex.aspx"})
+        view.OnDocumentComplete(url);
     EXPECT_TRUE(parent->seen.empty());
     EXPECT_TRUE(IsWindow(wait.hwnd()));
 
-    view.OnDocumentComplete(L"http://h/chat/clientindex.aspx?kptsessionid=S1");
+    view.errors.clear();
+    view.OnDocumentComplete(L"http://h:8080/chat/clientindex.aspx?kptsessionid=S1");
     EXPECT_EQ(wait.hwnd(), nullptr);
     EXPECT_EQ(FindWindowW(nullptr, L"loading"), nullptr);
     ASSERT_EQ(parent->seen.size(), 1u);
     EXPECT_EQ(parent->seen[0], std::make_tuple(SMSHtmlView::kStartSessionMessage, WPARAM{0}, LPARAM{0}));
-    // Wine's browser never holds a document: each completion says so.
-    EXPECT_EQ(view.errors, std::vector<std::wstring>(2, L"Failed to get HTML document COM object"));
+    // Wine's browser never holds a document: the completion says so.
+    EXPECT_EQ(view.errors, std::vector<std::wstring>{L"Failed to get HTML document COM object"});
 }
 
 TEST_F(BrowserHostBridge, TheEventSinkPassesOnTheCompletedUrlOnly) {
     std::vector<std::wstring> urls;
-    auto* sink = new CBrowserEventSink([&](const std::wstring& url) { urls.push_back(url); });
+    CBrowserEventHandlers handlers;
+    handlers.documentComplete = [&](const std::wstring& url) { urls.push_back(url); };
+    auto* sink = new CBrowserEventSink(std::move(handlers));
     auto complete = [&](VARIANT url, DISPID id = CBrowserEventSink::kDocumentComplete) {
         VARIANT args[2];
         VariantInit(&args[1]);
@@ -323,7 +313,7 @@ TEST_F(BrowserHostBridge, TheEventSinkPassesOnTheCompletedUrlOnly) {
     byReference.pvarVal = &url;
     EXPECT_EQ(complete(byReference), S_OK);
     EXPECT_EQ(complete(url), S_OK);
-    EXPECT_EQ(complete(url, 250), DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(complete(url, 251), DISP_E_MEMBERNOTFOUND);
     sink->Disconnect();
     EXPECT_EQ(complete(url), S_OK);
     EXPECT_EQ(urls, std::vector<std::wstring>(2, L"http://h/chat/clientindex.aspx"));

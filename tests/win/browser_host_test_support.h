@@ -8,6 +8,7 @@
 #include "session/sms_html_view.h"
 
 #include <gtest/gtest.h>
+#include <mshtmdid.h>
 
 #include <string>
 #include <tuple>
@@ -53,16 +54,20 @@ struct CTrackedMenu {
 // with realTracking by the system.
 class CTestView : public SMSHtmlView {
 public:
+    using SMSHtmlView::OnBeforeNavigate;
     using SMSHtmlView::OnDocumentComplete;
+    using SMSHtmlView::OnNewWindow;
     using SMSHtmlView::SetDocument;
 
     std::vector<std::wstring> errors;
+    std::vector<std::wstring> opened; // handed to the default browser
     std::vector<CTrackedMenu> tracked;
     UINT choice = 0;
     bool realTracking = false;
 
 protected:
     void ShowError(const std::wstring& text) override { errors.push_back(text); }
+    void ShellOpen(const std::wstring& url) override { opened.push_back(url); }
     UINT TrackPageMenu(HMENU popup, POINT point, HWND owner) override {
         CTrackedMenu menu{{}, point, owner};
         for (UINT id : {ID_PAGE_CUT, ID_PAGE_COPY, ID_PAGE_PASTE})
@@ -140,6 +145,69 @@ public:
         return S_OK;
     }
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+};
+
+// A page's frames collection as the view reads it: its length alone.
+class CFakeFrames : public CFakeDispatch<IDispatch> {
+public:
+    explicit CFakeFrames(long count) : m_count(count) {}
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
+                        UINT*) override {
+        if (id != DISPID_IHTMLFRAMESCOLLECTION2_LENGTH || !(flags & DISPATCH_PROPERTYGET) || !result)
+            return DISP_E_MEMBERNOTFOUND;
+        result->vt = VT_I4;
+        result->lVal = m_count;
+        return S_OK;
+    }
+
+private:
+    long m_count;
+};
+
+// An HTML document that gives its script object and, by its dispatch
+// interface, its URL and frames. The view reaches IHTMLDocument2 in
+// IHTMLDocument's slots alone, so this answers for it.
+class CFakeDocument : public CFakeDispatch<IHTMLDocument> {
+public:
+    explicit CFakeDocument(IDispatch* script, std::wstring url = L"", long frames = 0)
+        : url(std::move(url)), frames(frames), m_script(com_ptr<IDispatch>::copy_from(script)) {}
+
+    std::wstring url;
+    long frames;
+    bool denied = false; // a foreign frame's document: nothing can be read
+
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
+                        UINT*) override {
+        if (denied)
+            return E_ACCESSDENIED;
+        if (!(flags & DISPATCH_PROPERTYGET) || !result)
+            return DISP_E_MEMBERNOTFOUND;
+        if (id == DISPID_IHTMLDOCUMENT2_URL) {
+            result->vt = VT_BSTR;
+            result->bstrVal = SysAllocStringLen(url.data(), static_cast<UINT>(url.size()));
+            return S_OK;
+        }
+        if (id == DISPID_IHTMLDOCUMENT2_FRAMES) {
+            result->vt = VT_DISPATCH;
+            result->pdispVal = new CFakeFrames(frames);
+            return S_OK;
+        }
+        return DISP_E_MEMBERNOTFOUND;
+    }
+    STDMETHODIMP get_Script(IDispatch** script) override {
+        *script = com_ptr<IDispatch>::copy_from(m_script.get()).detach();
+        return m_script ? S_OK : E_FAIL;
+    }
+
+protected:
+    void* Extra(REFIID iid) override {
+        return iid == __uuidof(IHTMLDocument2) ? static_cast<IHTMLDocument*>(this) : nullptr;
+    }
+
+private:
+    com_ptr<IDispatch> m_script;
 };
 
 inline std::wstring FromBstr(BSTR text) {

@@ -18,8 +18,9 @@ constexpr wchar_t kPassword[] = L"abc123";
 const HICON kNormalIcon = reinterpret_cast<HICON>(static_cast<INT_PTR>(121));
 const HICON kOfflineIcon = reinterpret_cast<HICON>(static_cast<INT_PTR>(120));
 
-// What the main window would get.
+// What the main window would get, through its inbox.
 struct MainWindowRecord {
+    CWorkerInbox inbox;
     std::vector<std::wstring> functions;
     std::vector<CScriptArguments> calls;
     std::vector<std::wstring> urls;
@@ -30,11 +31,14 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     auto* record = reinterpret_cast<MainWindowRecord*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     switch (message) {
     case WM_CALL_SCRIPT:
-        record->functions.push_back(reinterpret_cast<const wchar_t*>(wParam));
-        record->calls.push_back(*reinterpret_cast<const CScriptArguments*>(lParam));
+        if (auto call = record->inbox.TakeScriptCall()) {
+            record->functions.push_back(call->function);
+            record->calls.push_back(call->arguments);
+        }
         return 0;
     case WM_NAVIGATE_URL:
-        record->urls.push_back(*reinterpret_cast<const std::wstring*>(lParam));
+        if (auto url = record->inbox.TakeNavigation())
+            record->urls.push_back(*url);
         return 0;
     case WM_START_TRAY_BLINK:
         ++record->blinks;
@@ -93,6 +97,7 @@ protected:
     CHeartbeatLinks Links() {
         CHeartbeatLinks links;
         links.mainWindow = window;
+        links.inbox = &record.inbox;
         links.session = &session;
         links.settings = &settings;
         links.normalIcon = kNormalIcon;

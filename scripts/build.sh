@@ -49,7 +49,8 @@ next() {
         for f in Velmarin.exe Skin.dll res.dll config.dll clientupdate.exe datfile.exe skin; do
             cp -r "$tree/bin/$f" "$root/win-next/bin/"
         done
-        cp "$tree/installer/version.nsh" "$root/win-next/installer/"
+        find "$tree/installer" -maxdepth 1 -type f \( -name '*.nsh' -o -name '*.xml' \) \
+            -exec cp {} "$root/win-next/installer/" \;
     fi
     cmake -S . -B "$tree" -DVELMARIN_VERSION="$version" >/dev/null
     find "$tree" -name '*.rc.res' -delete

@@ -36,7 +36,8 @@ constexpr wchar_t kUsage[] =
     L"usage: uidriver COMMAND [WINDOW] [options] [--timeout MS]\n"
     L"WINDOW is --title T and/or --class C: a visible top-level window, the topmost that matches;\n"
     L"or --handle H: that window, when visible.\n"
-    L"  wait  WINDOW                    wait for the window, print its handle\n"
+    L"  wait  WINDOW [--text S]         wait for the window (with a visible control saying S),\n"
+    L"                                  print its handle\n"
     L"  gone  WINDOW                    wait until no such window is visible\n"
     L"  texts WINDOW                    print its title, then class<TAB>id<TAB>text of each\n"
     L"                                  visible control (line breaks and tabs as \\n \\r \\t)\n"
@@ -280,8 +281,11 @@ void Settle(HWND hwnd) {
     }
 }
 
+HWND FindSaying(const Options& options);
+
 int Wait(const Options& options) {
-    HWND hwnd = PollFor(options.timeout, [&] { return FindVisible(options); });
+    HWND hwnd =
+        PollFor(options.timeout, [&] { return options.text ? FindSaying(options) : FindVisible(options); });
     if (!hwnd)
         return Fail(L"no " + Describe(options) + After(options.timeout));
     Write(stdout, Hex(hwnd) + L"\n");

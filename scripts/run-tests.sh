@@ -31,7 +31,7 @@ stage() { echo "== $* ($((SECONDS - run_start)) s)"; }
 # The prepared prefix every Wine job starts from: made once, never run in.
 stage "Wine prefix template"
 export WINE_TEMPLATE_PREFIX=$root/wine-template
-WINEPREFIX=$WINE_TEMPLATE_PREFIX wine_prefix || { echo "cannot prepare $WINE_TEMPLATE_PREFIX"; exit 1; }
+WINEPREFIX=$WINE_TEMPLATE_PREFIX wine_template || { echo "cannot prepare $WINE_TEMPLATE_PREFIX"; exit 1; }
 
 
 win=$root/win/bin

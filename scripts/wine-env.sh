@@ -32,11 +32,9 @@ wine_display() {
 # Creates the prefix on first use: a copy of WINE_TEMPLATE_PREFIX when that
 # is a prepared prefix, else wineboot (about 8 s). Wine has no 宋体 of its own
 # and its fallback drops thin strokes at dialog sizes; a Song-style face from
-# Debian's packages stands in for it. Without a window manager Wine waits 2 s
-# for one whenever a captioned window hides: the prefix leaves every window to
-# Wine itself, which keeps its own z-order and foreground.
+# Debian's packages stands in for it.
 wine_prefix() {
-    if [ ! -f "$WINEPREFIX/system.reg" ] && [ -f "${WINE_TEMPLATE_PREFIX:-}/.unmanaged" ]; then
+    if [ ! -f "$WINEPREFIX/system.reg" ] && [ -f "${WINE_TEMPLATE_PREFIX:-}/.template" ]; then
         wine_prefix_copy "$WINE_TEMPLATE_PREFIX" "$WINEPREFIX"
     fi
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
@@ -53,11 +51,17 @@ wine_prefix() {
         wineserver_cmd -w
         touch "$WINEPREFIX/.song-face"
     fi
-    if [ ! -f "$WINEPREFIX/.unmanaged" ]; then
-        "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || return 1
-        wineserver_cmd -w
-        touch "$WINEPREFIX/.unmanaged"
-    fi
+}
+
+# Makes the prefix the template of the test prefixes. Without a window manager
+# Wine waits 2 s for one whenever a captioned window hides: a test prefix
+# leaves every window to Wine itself, which keeps its own z-order and foreground.
+wine_template() {
+    wine_prefix || return 1
+    [ -f "$WINEPREFIX/.template" ] && return 0
+    "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || return 1
+    wineserver_cmd -w
+    touch "$WINEPREFIX/.template"
 }
 
 # Copies a prefix. Wine's own binaries (most of its 700 MB) are shared as hard

@@ -8,6 +8,8 @@ mkdir -p "$logs"
 trap 'rm -rf "$root"' EXIT
 source "$top/scripts/wine-env.sh"
 source "$top/scripts/test-pool.sh"
+# The outer run's choice of jobs is not this one's.
+unset TEST_ONLY
 problems=0
 expect() { # name, expected "passed failed", what
     local got
@@ -36,12 +38,17 @@ SINGLE_TIMEOUT=1 single_body slow sleep 30 && expect slow "0 1" "a script past i
 single_body ok true && expect ok "1 0" "a script that passes"
 
 # Two jobs at once, each reporting the world it saw.
-if [ -f "${WINE_TEMPLATE_PREFIX:-}/.unmanaged" ]; then
+if [ ! -f "${WINE_TEMPLATE_PREFIX:-}/.template" ]; then
+    echo "FAIL: no prepared Wine prefix in WINE_TEMPLATE_PREFIX"
+    problems=$((problems + 1))
+else
     world() { # name
         echo "$DISPLAY $WINEPREFIX $VELMARIN_DEVSERVICE $TMPDIR" >"$root/$1.world"
         "$WINE" reg query 'HKCU\Software\Wine\X11 Driver' /v Managed 2>/dev/null | grep -q 'Managed.*N' && touch "$root/$1.unmanaged"
         curl -sSf "http://$VELMARIN_DEVSERVICE/control/state" >/dev/null && verdict "$1" 1 0 0 passed
     }
+    # A display of the caller's must not leak into the jobs.
+    export DISPLAY=:0
     pool_start isolated one world one
     pool_start isolated two world two
     pool_drain >/dev/null

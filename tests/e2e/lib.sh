@@ -23,7 +23,7 @@ ui_idle_ms=6000
 ui() {
     [ "${UI_SERVE:-1}" = 1 ] || { "$WINE" "$E2E_BIN/uidriver.exe" "$@"; return; }
     local dir
-    dir=${TMPDIR:-/tmp}/velmarin-ui.$$.$(printf '%s %s' "$WINEPREFIX" "${DISPLAY:-}" | cksum | cut -d' ' -f1)
+    dir=${TMPDIR:-/tmp}/velmarin-ui.$$.$(printf '%s %s' "${WINEPREFIX:-}" "${DISPLAY:-}" | cksum | cut -d' ' -f1)
     ui_serve_ready "$dir" || { "$WINE" "$E2E_BIN/uidriver.exe" "$@"; return; }
     local token=$RANDOM$RANDOM in out line code=""
     exec {in}<>"$dir/in" {out}<>"$dir/out"

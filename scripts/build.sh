@@ -39,15 +39,34 @@ windows() {
 }
 
 # The shipped programs once more, one version up: the upgrade that the
-# end-to-end journey installs over the first build.
+# end-to-end journey installs over the first build. The version reaches only
+# the resources and the installer, so the Windows tree builds them with the
+# next version, they are kept in win-next, and the tree goes back to its own.
 next() {
-    local version
-    version=$(sed -n 's/^!define VERSION "\(.*\)"$/\1/p' "$root/win/installer/version.nsh")
-    version=${version%.*}.$((${version##*.} + 1))
-    cmake -S . -B "$root/win-next" -G Ninja -DVELMARIN_DEPS_SRC="$top/build/deps" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-toolchain.cmake" -DVELMARIN_VERSION="$version" \
-        -DVELMARIN_UPDATE_PUBLIC_KEY="${VELMARIN_UPDATE_PUBLIC_KEY:-$(release_key)}" >/dev/null
-    cmake --build "$root/win-next" -j "$jobs" --target Velmarin Skin res config clientupdate datfile skin_theme
+    local tree=$root/win version next_version
+    version=$(sed -n 's/^!define VERSION "\(.*\)"$/\1/p' "$tree/installer/version.nsh")
+    next_version=${version%.*}.$((${version##*.} + 1))
+    local targets=(Velmarin Skin res config clientupdate datfile skin_theme)
+    cmake -S . -B "$tree" -DVELMARIN_VERSION="$next_version" >/dev/null
+    # Ninja knows no header a resource script includes: the compiled resources go, so
+    # that each is made again with the version.
+    find "$tree" -name '*.rc.res' -delete
+    local ok=1
+    cmake --build "$tree" -j "$jobs" --target "${targets[@]}" || ok=0
+    if [ $ok = 1 ]; then
+        rm -rf "$root/win-next"
+        mkdir -p "$root/win-next/bin" "$root/win-next/installer"
+        local f
+        for f in Velmarin.exe Skin.dll res.dll config.dll clientupdate.exe datfile.exe skin; do
+            cp -r "$tree/bin/$f" "$root/win-next/bin/"
+        done
+        find "$tree/installer" -maxdepth 1 -type f \( -name '*.nsh' -o -name '*.xml' \) \
+            -exec cp {} "$root/win-next/installer/" \;
+    fi
+    cmake -S . -B "$tree" -DVELMARIN_VERSION="$version" >/dev/null
+    find "$tree" -name '*.rc.res' -delete
+    cmake --build "$tree" -j "$jobs"
+    [ $ok = 1 ]
 }
 
 fuzz() {

@@ -1,119 +1,111 @@
 #!/usr/bin/env bash
 # Runs every test of both builds and ends with one summary line:
 # native tests under the sanitizers, the stand-in service's own tests, the
-# fuzz targets for a fixed number of runs, then the Windows build under Wine
-# (unit tests and end-to-end tests with the UI driver).
+# fuzz targets (their corpus and a short search), then the Windows build under
+# Wine: unit tests in shards, end-to-end tests and the fault matrix, side by
+# side (TEST_JOBS at a time, default 4: they mostly wait), each in a display,
+# Wine prefix, stand-in service and folder of its own.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 root=${BUILD_ROOT:-build}
+case $root in /*) ;; *) root=$top/$root ;; esac
 logs=$root/test-logs
-rm -rf "$logs"; mkdir -p "$logs"
-passed=0; failed=0; failures=()
-
-note() { printf '%-44s %s\n' "$1" "$2"; }
-
-# A GoogleTest binary: counts its tests.
-gtest() { # name, command...
-    local name=$1; shift
-    local log=$logs/$name.log
-    # A hung test must fail the run, not stall it.
-    timeout "${TEST_TIMEOUT:-1200}" "$@" --gtest_brief=1 >"$log" 2>&1
-    local rc=$?
-    local p f
-    p=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' "$log" | tail -1)
-    f=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) test.*/\1/p' "$log" | tail -1)
-    p=${p:-0}; f=${f:-0}
-    if [ "$rc" -ne 0 ] && [ "$f" -eq 0 ]; then f=1; fi
-    passed=$((passed + p)); failed=$((failed + f))
-    if [ "$f" -ne 0 ]; then
-        failures+=("$name"); note "$name" "FAILED ($p passed, $f failed)"; grep -E '^\[  FAILED  \]|Failure|ERROR|Sanitizer' "$log" | head -20
-    else
-        note "$name" "$p passed"
-    fi
-}
-
-# One command that is one test.
-single() { # name, command...
-    local name=$1; shift
-    local log=$logs/$name.log
-    if timeout "${SINGLE_TIMEOUT:-600}" "$@" >"$log" 2>&1; then
-        passed=$((passed + 1)); note "$name" "passed"
-    else
-        failed=$((failed + 1)); failures+=("$name"); note "$name" "FAILED"; tail -20 "$log"
-    fi
-}
-
-# The stand-in service, for the integration and end-to-end tests.
-service_pid=""
-start_service() {
-    [ -f devservice/server.py ] || return 0
-    local pf=$root/devservice.port
-    rm -f "$pf"
-    python3 devservice/server.py --port 0 --port-file "$pf" >"$logs/devservice-server.log" 2>&1 &
-    service_pid=$!
-    for _ in $(seq 100); do [ -s "$pf" ] && break; sleep 0.1; done
-    if [ -s "$pf" ]; then
-        export VELMARIN_DEVSERVICE=127.0.0.1:$(cat "$pf")
-    else
-        echo "the stand-in service did not start"; failed=$((failed + 1)); failures+=("devservice-start")
-    fi
-}
-stop_service() { [ -n "$service_pid" ] && kill "$service_pid" 2>/dev/null; wait "$service_pid" 2>/dev/null; service_pid=""; }
+rm -rf "$logs" "$root/test-boxes"; mkdir -p "$logs"
+run_start=$SECONDS
 
 source scripts/wine-env.sh
-cleanup() { stop_service; wine_cleanup; }
+source scripts/test-pool.sh
+
+cleanup() {
+    local pid
+    for pid in "${pool_pids[@]}"; do kill -- "$pid" 2>/dev/null; done
+    wait 2>/dev/null
+    rm -rf "$root/test-boxes"
+}
 trap cleanup EXIT
+trap 'exit 1' INT TERM
 
-start_service
+stage() { echo "== $* ($((SECONDS - run_start)) s)"; }
 
-echo "== native (AddressSanitizer, UBSan)"
-gtest native-core_tests "$root/native/bin/core_tests"
+# The prepared prefix every Wine job starts from: made once, never run in.
+stage "Wine prefix template"
+export WINE_TEMPLATE_PREFIX=$root/wine-template
+WINEPREFIX=$WINE_TEMPLATE_PREFIX wine_template || { echo "cannot prepare $WINE_TEMPLATE_PREFIX"; exit 1; }
 
-if [ -f devservice/test_devservice.py ]; then
-    echo "== stand-in service"
-    log=$logs/devservice-tests.log
-    python3 -m unittest discover -s devservice >"$log" 2>&1; rc=$?
-    n=$(sed -n 's/^Ran \([0-9]*\) test.*/\1/p' "$log" | tail -1); n=${n:-0}
-    bad=$(sed -n 's/^FAILED (\(.*\))/\1/p' "$log" | grep -o '[0-9]\+' | awk '{s+=$1} END {print s+0}')
-    bad=${bad:-0}; [ "$rc" -ne 0 ] && [ "$bad" -eq 0 ] && bad=1
-    passed=$((passed + n - bad)); failed=$((failed + bad))
-    if [ "$bad" -ne 0 ]; then failures+=("devservice-tests"); note devservice-tests "FAILED"; tail -30 "$log"; else note devservice-tests "$n passed"; fi
-fi
 
-if compgen -G "$root/fuzz/bin/*_fuzz" >/dev/null; then
-    echo "== fuzz targets (${FUZZ_RUNS:=20000} runs or 10 s each)"
-    for f in "$root"/fuzz/bin/*_fuzz; do
-        name=$(basename "$f")
-        corpus=fuzz/corpus/$name
-        work=$(mktemp -d)
-        [ -d "$corpus" ] && cp -r "$corpus"/. "$work"/
-        single "$name" "$f" -runs="$FUZZ_RUNS" -max_total_time=10 -seed=1 "$work"
-        grep -h '^Done [0-9]* runs' "$logs/$name.log" | sed 's/^/    /'
-        rm -rf "$work"
-    done
-fi
-
-echo "== Windows build under Wine (LC_ALL=$LC_ALL)"
-wine_display && wine_prefix
 win=$root/win/bin
-gtest wine-core_tests "$WINE" "$win/core_tests.exe"
-[ -f "$win/win_tests.exe" ] && gtest wine-win_tests "$WINE" "$win/win_tests.exe"
+have_e2e=0
+[ -f "$win/uidriver.exe" ] && [ -f "$win/Velmarin.exe" ] && have_e2e=1
+export E2E_BIN=$win E2E_NATIVE_BIN=$root/native/bin E2E_ROOT=$root
 
-if [ -f "$win/uidriver.exe" ] && [ -f "$win/Velmarin.exe" ]; then
-    echo "== end to end"
-    export E2E_BIN=$top/$win E2E_NATIVE_BIN=$top/$root/native/bin E2E_ROOT=$top/$root
-    for t in tests/e2e/[0-9]*.sh; do
-        single "e2e-$(basename "$t" .sh)" bash "$t"
+# The longest first, so that the short ones fill the gaps at the end.
+stage "Wine: fault matrix, unit tests, end to end (jobs: $pool_jobs)"
+if [ $have_e2e = 1 ] && [ -f tests/faults/matrix.sh ]; then
+    FAULTS_TABLE=$logs/faults.md SINGLE_TIMEOUT=600 pool_start isolated faults single_body faults bash tests/faults/matrix.sh
+fi
+shards=${WIN_TEST_SHARDS:-3}
+if [ -f "$win/win_tests.exe" ]; then
+    for ((i = 0; i < shards; i++)); do
+        GTEST_TOTAL_SHARDS=$shards GTEST_SHARD_INDEX=$i \
+            pool_start isolated "wine-win_tests-$((i + 1))of$shards" gtest_body "wine-win_tests-$((i + 1))of$shards" \
+            "$WINE" "$win/win_tests.exe"
     done
 fi
-
-if [ -f "$win/uidriver.exe" ] && [ -f "$win/Velmarin.exe" ] && [ -f tests/faults/matrix.sh ]; then
-    echo "== fault matrix (one signed-in run, a few minutes)"
-    FAULTS_TABLE=$top/$logs/faults.md SINGLE_TIMEOUT=900 single faults bash tests/faults/matrix.sh
-    [ -f "$logs/faults.md" ] && sed -n '3,$p' "$logs/faults.md" | sed 's/^/    /'
+if [ $have_e2e = 1 ]; then
+    # The journey is the longest script: first.
+    declare -A queued=()
+    for t in tests/e2e/15_*.sh tests/e2e/[0-9]*.sh; do
+        [ -f "$t" ] && [ -z "${queued[$t]:-}" ] || continue
+        queued[$t]=1
+        name=e2e-$(basename "$t" .sh)
+        pool_start isolated "$name" single_body "$name" bash "$t"
+    done
 fi
+[ -f "$win/core_tests.exe" ] && pool_start isolated wine-core_tests gtest_body wine-core_tests "$WINE" "$win/core_tests.exe"
 
+# The CPU-bound native part fills the slots as the Wine jobs wait.
+pool_start single_body runner-pool bash tests/runner/pool_test.sh
+pool_start with_service native-core_tests gtest_body native-core_tests "$root/native/bin/core_tests"
+if [ -f devservice/test_devservice.py ]; then
+    devservice_tests() {
+        local log=$logs/devservice-tests.log start=$SECONDS rc n bad
+        timeout -k 10 300 python3 -m unittest discover -s devservice >"$log" 2>&1
+        rc=$?
+        n=$(sed -n 's/^Ran \([0-9]*\) test.*/\1/p' "$log" | tail -1); n=${n:-0}
+        bad=$(sed -n 's/^FAILED (\(.*\))/\1/p' "$log" | grep -o '[0-9]\+' | awk '{s+=$1} END {print s+0}')
+        # A skipped case counts against the run, as in the GoogleTest binaries.
+        bad=$((${bad:-0} + $(grep -c '\.\.\. skipped' "$log")))
+        [ "$rc" -ne 0 ] && [ "$bad" -eq 0 ] && bad=1
+        [ "$n" -eq 0 ] && bad=1
+        if [ "$bad" -ne 0 ]; then
+            verdict devservice-tests $((n - bad < 0 ? 0 : n - bad)) "$bad" $((SECONDS - start)) FAILED
+        else
+            verdict devservice-tests "$n" 0 $((SECONDS - start)) "$n passed"
+        fi
+    }
+    pool_start devservice_tests devservice-tests
+fi
+# Fuzz targets: the kept corpus, then a short search; the long one is
+# scripts/fuzz-long.sh.
+if compgen -G "$root/fuzz/bin/*_fuzz" >/dev/null; then
+    fuzz_body() { # name, binary
+        local work
+        work=$(mktemp -d)
+        [ -d "fuzz/corpus/$1" ] && cp -r "fuzz/corpus/$1"/. "$work"/
+        single_body "$1" nice -n 5 "$2" -runs="${FUZZ_RUNS:-20000}" -max_total_time="${FUZZ_SECONDS:-4}" -seed=1 "$work"
+        rm -rf "$work"
+    }
+    for f in "$root"/fuzz/bin/*_fuzz; do pool_start fuzz_body "$(basename "$f")" "$f"; done
+fi
+pool_drain
+
+if [ -f "$logs/faults.md" ]; then
+    echo "fault matrix:"
+    sed -n '3,$p' "$logs/faults.md" | sed 's/^/    /'
+fi
+stage "done"
+slowest
 echo
 [ ${#failures[@]} -gt 0 ] && echo "failed: ${failures[*]}"
 echo "$passed passed, $failed failed"

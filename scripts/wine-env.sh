@@ -11,25 +11,32 @@ WINE=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
 export WINE
 started_xvfb=""
 
-# Starts Xvfb on a free display unless one is given.
+# Starts Xvfb on a free display unless one is given. Xvfb picks the display
+# itself, so that runs started side by side never take the same one.
 wine_display() {
     [ -n "${DISPLAY:-}" ] && return 0
-    local n
-    for n in $(seq 90 120); do
-        [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
-        Xvfb :$n -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-        started_xvfb=$!
-        export DISPLAY=:$n
-        for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && return 0; sleep 0.1; done
-        echo "wine-env: Xvfb did not start" >&2
-        return 1
+    local f n=""
+    f=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$f" >/dev/null 2>&1 &
+    started_xvfb=$!
+    for _ in $(seq 100); do
+        n=$(head -1 "$f")
+        [ -n "$n" ] && break
+        sleep 0.05
     done
+    rm -f "$f"
+    [ -n "$n" ] || { echo "wine-env: Xvfb did not start" >&2; return 1; }
+    export DISPLAY=:$n
 }
 
-# Creates the prefix on first use (about 8 s). Wine has no 宋体 of its own and
-# its fallback drops thin strokes at dialog sizes; a Song-style face from
+# Creates the prefix on first use: a copy of WINE_TEMPLATE_PREFIX when that
+# is a prepared prefix, else wineboot (about 8 s). Wine has no 宋体 of its own
+# and its fallback drops thin strokes at dialog sizes; a Song-style face from
 # Debian's packages stands in for it.
 wine_prefix() {
+    if [ ! -f "$WINEPREFIX/system.reg" ] && [ -f "${WINE_TEMPLATE_PREFIX:-}/.template" ]; then
+        wine_prefix_copy "$WINE_TEMPLATE_PREFIX" "$WINEPREFIX"
+    fi
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         mkdir -p "$WINEPREFIX"
         "$WINE" wineboot -i >/dev/null 2>&1 || true
@@ -43,6 +50,30 @@ wine_prefix() {
         done
         wineserver_cmd -w
         touch "$WINEPREFIX/.song-face"
+    fi
+}
+
+# Makes the prefix the template of the test prefixes. Without a window manager
+# Wine waits 2 s for one whenever a captioned window hides: a test prefix
+# leaves every window to Wine itself, which keeps its own z-order and foreground.
+wine_template() {
+    wine_prefix || return 1
+    [ -f "$WINEPREFIX/.template" ] && return 0
+    "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || return 1
+    wineserver_cmd -w
+    touch "$WINEPREFIX/.template"
+}
+
+# Copies a prefix. Wine's own binaries (most of its 700 MB) are shared as hard
+# links, as nothing writes them; every other file is the copy's own.
+wine_prefix_copy() { # from, to
+    mkdir -p "$2"
+    if cp -al "$1"/. "$2"/ 2>/dev/null; then
+        find "$2" -type f ! \( -name '*.dll' -o -name '*.exe' -o -name '*.nls' -o -name '*.sys' -o -name '*.drv' \) \
+            -exec sh -c 'for f; do cp -p "$f" "$f.copy" && mv -f "$f.copy" "$f"; done' sh {} +
+    else
+        rm -rf "$2"; mkdir -p "$2"
+        cp -a "$1"/. "$2"/
     fi
 }
 

@@ -15,7 +15,68 @@ program_folder() {
     echo "$dir"
 }
 
-ui() { "$WINE" "$E2E_BIN/uidriver.exe" "$@"; }
+# The UI driver. One driver serves the script's commands for each Wine prefix
+# and display, over two FIFOs, so that a command costs no Wine process start;
+# it ends itself after ui_idle_ms without a command, and one that may be near
+# that end is replaced instead of used. UI_SERVE=0: a process per command.
+ui_idle_ms=6000
+ui() {
+    [ "${UI_SERVE:-1}" = 1 ] || { "$WINE" "$E2E_BIN/uidriver.exe" "$@"; return; }
+    local dir
+    dir=${TMPDIR:-/tmp}/velmarin-ui.$$.$(printf '%s %s' "${WINEPREFIX:-}" "${DISPLAY:-}" | cksum | cut -d' ' -f1)
+    ui_serve_ready "$dir" || { "$WINE" "$E2E_BIN/uidriver.exe" "$@"; return; }
+    local token=$RANDOM$RANDOM in out line code=""
+    exec {in}<>"$dir/in" {out}<>"$dir/out"
+    (IFS=$'\x1f'; printf '%s\n' "$token"$'\x1f'"$*") >&$in
+    local answer=() part=""
+    while :; do
+        # A time-out keeps what came of the line so far.
+        if ! IFS= read -r -t 2 -u $out line; then
+            part+=$line
+            kill -0 "$(cat "$dir/pid")" 2>/dev/null && continue
+            echo "uidriver: the serving driver ended" >&2
+            code=1
+            rm -f "$dir/pid"
+            break
+        fi
+        line=$part$line part=""
+        case $line in
+            $'\x1e'*)
+                [ "${line%% *}" = $'\x1e'"$token" ] || { answer=(); continue; }
+                code=${line##* }
+                break ;;
+            *) answer+=("$line") ;;
+        esac
+    done
+    exec {in}>&- {out}>&-
+    echo "${EPOCHREALTIME/./}" >"$dir/used"
+    for line in ${answer[@]+"${answer[@]}"}; do
+        case $line in
+            $'\x1d'*) printf '%s\n' "${line#?}" >&2 ;;
+            *) printf '%s\n' "$line" ;;
+        esac
+    done
+    return "$code"
+}
+
+# Starts the serving driver in dir unless one runs there that was used lately.
+ui_serve_ready() { # dir
+    local dir=$1 pid="" used=0
+    [ -f "$dir/pid" ] && pid=$(cat "$dir/pid")
+    [ -f "$dir/used" ] && used=$(cat "$dir/used")
+    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
+        [ $((${EPOCHREALTIME/./} - used)) -lt $((ui_idle_ms * 500)) ] && return 0
+        kill "$pid" 2>/dev/null
+        local i
+        for i in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+    fi
+    mkdir -p "$dir" || return 1
+    rm -f "$dir/in" "$dir/out"
+    mkfifo "$dir/in" "$dir/out" || return 1
+    (exec "$WINE" "$E2E_BIN/uidriver.exe" serve --timeout $ui_idle_ms <>"$dir/in" 1<>"$dir/out" 2>>"$dir/err") &
+    echo $! >"$dir/pid"
+    echo "${EPOCHREALTIME/./}" >"$dir/used"
+}
 
 # The UI driver in the background, its own process in $!, so that kill reaches it.
 ui_background() { (exec "$WINE" "$E2E_BIN/uidriver.exe" "$@") & }

@@ -162,8 +162,9 @@ TEST_F(CPictureExTest, AnimatesEachFrameForItsOwnDelay) {
     ASSERT_GE(shown[1].size(), 5u);
     for (auto& runs : shown)
         std::sort(runs.begin(), runs.end());
-    EXPECT_GE(shown[0].front(), 40u);
-    EXPECT_GE(shown[1].front(), 85u) << "a delay of 0 stands for 100 ms";
+    // Middle runs: this thread sees a frame start late now and then when the machine is busy.
+    EXPECT_GE(shown[0][2], 40u);
+    EXPECT_GE(shown[1][2], 85u) << "a delay of 0 stands for 100 ms";
     // Lower bounds alone would pass if every frame got the default delay.
     EXPECT_LT(shown[0][2] * 4, shown[1][2] * 3) << "the first frame keeps its own, shorter delay";
     EXPECT_EQ(CentreColours(400), (std::set<COLORREF>{kRed, kBlue}));

@@ -1,7 +1,9 @@
 // uidriver: the end-to-end tests' eyes and hands on another program's windows in
-// the same Wine session. One command per run; output is UTF-8 bytes so that
-// scripts compare Chinese texts whatever the console's code page.
+// the same Wine session. One command per run, or many in serve mode; output is
+// UTF-8 bytes so that scripts compare Chinese texts whatever the console's code page.
 #include <windows.h>
+
+#include "serve.h"
 
 #include <tlhelp32.h>
 
@@ -34,7 +36,8 @@ constexpr wchar_t kUsage[] =
     L"usage: uidriver COMMAND [WINDOW] [options] [--timeout MS]\n"
     L"WINDOW is --title T and/or --class C: a visible top-level window, the topmost that matches;\n"
     L"or --handle H: that window, when visible.\n"
-    L"  wait  WINDOW                    wait for the window, print its handle\n"
+    L"  wait  WINDOW [--text S]         wait for the window (with a visible control saying S),\n"
+    L"                                  print its handle\n"
     L"  gone  WINDOW                    wait until no such window is visible\n"
     L"  texts WINDOW                    print its title, then class<TAB>id<TAB>text of each\n"
     L"                                  visible control (line breaks and tabs as \\n \\r \\t)\n"
@@ -71,6 +74,10 @@ constexpr wchar_t kUsage[] =
     L"  never [WINDOW] --while EXE      print \"watching\", then watch while the program EXE runs\n"
     L"                                  (it must start and end within MS): fail if it shows a\n"
     L"                                  visible top-level window (matching WINDOW, when given)\n"
+    L"  serve                           run commands read from standard input, one a line: a\n"
+    L"                                  token, the command and its arguments, separated by \\x1f;\n"
+    L"                                  answer with the output, error lines marked \\x1d, then\n"
+    L"                                  \\x1e, the token and the exit code; end after MS idle\n"
     L"Waits last up to MS milliseconds (10000); exit code 1 on a time-out, 2 on a usage error.\n";
 
 struct Options {
@@ -96,7 +103,26 @@ struct Options {
     DWORD timeout = kDefaultTimeoutMs;
 };
 
+// In serve mode error text goes down the one answer stream, each line marked.
+bool serving = false;
+
 void Write(FILE* stream, const std::wstring& text) {
+    if (serving && stream == stderr) {
+        std::wstring marked;
+        bool lineStart = true;
+        for (wchar_t c : text) {
+            if (lineStart)
+                marked += static_cast<wchar_t>(uidriver::kErrorMark);
+            marked += c;
+            lineStart = c == L'\n';
+        }
+        if (!lineStart)
+            marked += L'\n';
+        serving = false;
+        Write(stdout, marked);
+        serving = true;
+        return;
+    }
     int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
                                    nullptr, nullptr);
     std::string bytes(size, '\0');
@@ -255,8 +281,11 @@ void Settle(HWND hwnd) {
     }
 }
 
+HWND FindSaying(const Options& options);
+
 int Wait(const Options& options) {
-    HWND hwnd = PollFor(options.timeout, [&] { return FindVisible(options); });
+    HWND hwnd =
+        PollFor(options.timeout, [&] { return options.text ? FindSaying(options) : FindVisible(options); });
     if (!hwnd)
         return Fail(L"no " + Describe(options) + After(options.timeout));
     Write(stdout, Hex(hwnd) + L"\n");
@@ -442,13 +471,19 @@ std::optional<std::vector<KeyStroke>> ParseKeys(const std::wstring& keys) {
 }
 
 // The control that has the keyboard focus in the window's thread, if it belongs to the window.
-HWND FocusedIn(HWND window) {
+// The window's thread's focus when it lies in the window, else null.
+HWND FocusInside(HWND window) {
     GUITHREADINFO info{};
     info.cbSize = sizeof(info);
     if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus &&
         (info.hwndFocus == window || IsChild(window, info.hwndFocus)))
         return info.hwndFocus;
-    return window;
+    return nullptr;
+}
+
+HWND FocusedIn(HWND window) {
+    HWND focus = FocusInside(window);
+    return focus ? focus : window;
 }
 
 // Posts one stroke to the control that has the focus at that moment, where the target's own
@@ -480,6 +515,9 @@ int Keys(const Options& options) {
         PostMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
         Settle(window);
     }
+    // Just after a box owned by the window has gone, the focus comes back to the window a moment
+    // later; keys posted before then would reach the window itself and not its control.
+    PollFor(std::min<DWORD>(options.timeout, kSettleMs), [&] { return FocusInside(window); });
     // One stroke at a time: a key such as {TAB} moves the focus that the next stroke goes to.
     for (const KeyStroke& stroke : *strokes) {
         PostKey(FocusedIn(window), stroke);
@@ -715,8 +753,8 @@ int Ping(const Options& options) {
         LARGE_INTEGER start{}, end{};
         QueryPerformanceCounter(&start);
         DWORD_PTR ignored = 0;
-        const bool ok = SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_NORMAL, static_cast<UINT>(options.limit),
-                                            &ignored) != 0;
+        const bool ok = SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_NORMAL,
+                                            static_cast<UINT>(options.limit), &ignored) != 0;
         QueryPerformanceCounter(&end);
         if (!IsWindow(hwnd))
             break;
@@ -762,7 +800,8 @@ int Dismiss(const Options& options) {
         button.text.reset();
         HWND control = FindControl(box, button);
         if (!control)
-            return Fail(L"no visible " + DescribeControl(button) + L" in a box saying \"" + *options.text + L"\"");
+            return Fail(L"no visible " + DescribeControl(button) + L" in a box saying \"" + *options.text +
+                        L"\"");
         PostMessageW(box, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), BN_CLICKED),
                      reinterpret_cast<LPARAM>(control));
         if (!PollFor(options.timeout, [&] { return !IsWindow(box) || !IsWindowVisible(box); }))
@@ -815,8 +854,8 @@ std::wstring ParseArguments(int argc, wchar_t** argv, Options& options) {
         } else if (name == L"--while") {
             options.whileProgram = value;
         } else if (name == L"--id" || name == L"--timeout" || name == L"--x" || name == L"--y" ||
-                   name == L"--message" || name == L"--wparam" || name == L"--lparam" || name == L"--handle" ||
-                   name == L"--every" || name == L"--limit" || name == L"--count") {
+                   name == L"--message" || name == L"--wparam" || name == L"--lparam" ||
+                   name == L"--handle" || name == L"--every" || name == L"--limit" || name == L"--count") {
             std::optional<long> number = Number(value);
             if (!number)
                 return name + L" needs a number";
@@ -934,6 +973,26 @@ int Run(const Options& options) {
 int wmain(int argc, wchar_t** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
+    if (argc >= 2 && std::wcscmp(argv[1], L"serve") == 0) {
+        Options options;
+        std::wstring error = ParseArguments(argc, argv, options);
+        if (!error.empty())
+            return UsageError(error);
+        serving = true;
+        return uidriver::Serve(options.timeout, [](const std::vector<std::wstring>& fields) {
+            std::vector<wchar_t*> args{const_cast<wchar_t*>(L"uidriver")};
+            for (const std::wstring& field : fields)
+                args.push_back(const_cast<wchar_t*>(field.c_str()));
+            Options options;
+            std::wstring error = ParseArguments(static_cast<int>(args.size()), args.data(), options);
+            if (!error.empty())
+                return UsageError(error);
+            // One driver does not serve another.
+            if (options.command == L"serve")
+                return UsageError(L"serve inside serve");
+            return Run(options);
+        });
+    }
     Options options;
     std::wstring error = ParseArguments(argc, argv, options);
     if (!error.empty())

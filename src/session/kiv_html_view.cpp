@@ -243,9 +243,10 @@ bool CKivHtmlView::IsTrustedCaller(IServiceProvider* caller) {
     std::wstring url;
     if (com_ptr<IDispatch> window = CallerWindow(caller))
         return WindowDocumentUrl(window.get(), url) && IsTrustedUrl(url);
-    long frames = -1;
+    // A call naming no caller may come from any frame: all of them must be the server's.
     return m_document && DocumentUrl(m_document.get(), url) && IsTrustedUrl(url) &&
-           DocumentFrameCount(m_document.get(), frames) && frames == 0;
+           FramesAllOf(m_document.get(),
+                       [this](const std::wstring& frameUrl) { return IsTrustedUrl(frameUrl); });
 }
 
 void CKivHtmlView::OpenInDefaultBrowser(const std::wstring& url) {

@@ -35,15 +35,40 @@ bool DocumentUrl(IDispatch* document, std::wstring& url) {
     return read;
 }
 
-bool DocumentFrameCount(IDispatch* document, long& count) {
+bool FramesAllOf(IDispatch* document, const std::function<bool(const std::wstring&)>& trusted, int depth) {
+    // Deeper nesting or more frames than a real page holds are refused, not walked.
+    constexpr int kMaxDepth = 4;
+    constexpr long kMaxFrames = 64;
     com_ptr<IDispatch> frames = DispatchProperty(document, DISPID_IHTMLDOCUMENT2_FRAMES);
     VARIANT value;
     const bool read =
         GetProperty(frames.get(), DISPID_IHTMLFRAMESCOLLECTION2_LENGTH, value) && value.vt == VT_I4;
-    if (read)
-        count = value.lVal;
+    const long count = read ? value.lVal : -1;
     VariantClear(&value);
-    return read;
+    if (count < 0 || count > kMaxFrames || (count > 0 && depth >= kMaxDepth))
+        return false;
+    for (long i = 0; i < count; ++i) {
+        VARIANT index;
+        VariantInit(&index);
+        index.vt = VT_I4;
+        index.lVal = i;
+        DISPPARAMS params{&index, nullptr, 1, 0};
+        VARIANT item;
+        VariantInit(&item);
+        com_ptr<IDispatch> window;
+        if (SUCCEEDED(frames->Invoke(DISPID_IHTMLFRAMESCOLLECTION2_ITEM, IID_NULL, LOCALE_USER_DEFAULT,
+                                     DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params, &item, nullptr,
+                                     nullptr)) &&
+            item.vt == VT_DISPATCH)
+            window = com_ptr<IDispatch>::copy_from(item.pdispVal);
+        VariantClear(&item);
+        com_ptr<IDispatch> frameDocument = DispatchProperty(window.get(), DISPID_IHTMLWINDOW2_DOCUMENT);
+        std::wstring url;
+        if (!DocumentUrl(frameDocument.get(), url) || !trusted(url) ||
+            !FramesAllOf(frameDocument.get(), trusted, depth + 1))
+            return false;
+    }
+    return true;
 }
 
 com_ptr<IDispatch> CallerWindow(IServiceProvider* caller) {

@@ -6,6 +6,7 @@
 #include <oaidl.h>
 #include <servprov.h>
 
+#include <functional>
 #include <string>
 
 // The window whose script makes a call, from the caller's service provider
@@ -18,5 +19,6 @@ bool WindowDocumentUrl(IDispatch* window, std::wstring& url);
 // The document's URL; false when it cannot be read (a foreign frame's, say).
 bool DocumentUrl(IDispatch* document, std::wstring& url);
 
-// The number of frames the document holds; false when it cannot be read.
-bool DocumentFrameCount(IDispatch* document, long& count);
+// True when every frame of the document, and every frame within those, holds a
+// readable document whose URL trusted accepts; false when any cannot be read.
+bool FramesAllOf(IDispatch* document, const std::function<bool(const std::wstring&)>& trusted, int depth = 0);

@@ -147,22 +147,54 @@ public:
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
 };
 
-// A page's frames collection as the view reads it: its length alone.
+// A page's frames collection as the view reads it: its length, and the
+// windows of the frames given (an index beyond them cannot be read).
 class CFakeFrames : public CFakeDispatch<IDispatch> {
 public:
-    explicit CFakeFrames(long count) : m_count(count) {}
+    explicit CFakeFrames(long count, std::vector<com_ptr<IDispatch>> windows = {})
+        : m_count(count), m_windows(std::move(windows)) {}
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
                         UINT*) override {
-        if (id != DISPID_IHTMLFRAMESCOLLECTION2_LENGTH || !(flags & DISPATCH_PROPERTYGET) || !result)
-            return DISP_E_MEMBERNOTFOUND;
-        result->vt = VT_I4;
-        result->lVal = m_count;
-        return S_OK;
+        if (!result)
+            return E_POINTER;
+        if (id == DISPID_IHTMLFRAMESCOLLECTION2_LENGTH && (flags & DISPATCH_PROPERTYGET)) {
+            result->vt = VT_I4;
+            result->lVal = m_count;
+            return S_OK;
+        }
+        if (id == DISPID_IHTMLFRAMESCOLLECTION2_ITEM && params && params->cArgs == 1 &&
+            params->rgvarg[0].vt == VT_I4 && params->rgvarg[0].lVal >= 0 &&
+            static_cast<size_t>(params->rgvarg[0].lVal) < m_windows.size()) {
+            result->vt = VT_DISPATCH;
+            result->pdispVal =
+                com_ptr<IDispatch>::copy_from(m_windows[params->rgvarg[0].lVal].get()).detach();
+            return S_OK;
+        }
+        return DISP_E_MEMBERNOTFOUND;
     }
 
 private:
     long m_count;
+    std::vector<com_ptr<IDispatch>> m_windows;
+};
+
+// A script's window as the browser hands it out: its document alone.
+class CFakeWindow : public CFakeDispatch<IDispatch> {
+public:
+    explicit CFakeWindow(IDispatch* document) : m_document(com_ptr<IDispatch>::copy_from(document)) {}
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
+                        UINT*) override {
+        if (id != DISPID_IHTMLWINDOW2_DOCUMENT || !(flags & DISPATCH_PROPERTYGET) || !result)
+            return DISP_E_MEMBERNOTFOUND;
+        result->vt = VT_DISPATCH;
+        result->pdispVal = com_ptr<IDispatch>::copy_from(m_document.get()).detach();
+        return S_OK;
+    }
+
+private:
+    com_ptr<IDispatch> m_document;
 };
 
 // An HTML document that gives its script object and, by its dispatch
@@ -175,7 +207,8 @@ public:
 
     std::wstring url;
     long frames;
-    bool denied = false; // a foreign frame's document: nothing can be read
+    std::vector<com_ptr<IDispatch>> frameWindows; // the first frames' windows
+    bool denied = false;                          // a foreign frame's document: nothing can be read
 
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
@@ -191,7 +224,7 @@ public:
         }
         if (id == DISPID_IHTMLDOCUMENT2_FRAMES) {
             result->vt = VT_DISPATCH;
-            result->pdispVal = new CFakeFrames(frames);
+            result->pdispVal = new CFakeFrames(frames, frameWindows);
             return S_OK;
         }
         return DISP_E_MEMBERNOTFOUND;

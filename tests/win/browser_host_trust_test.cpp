@@ -17,24 +17,6 @@ constexpr wchar_t kServer[] = L"http://h:8080";
 constexpr wchar_t kServerPage[] = L"http://h:8080/chat/clientindex.aspx?kptsessionid=S1";
 constexpr wchar_t kForeignPage[] = L"http://evil.example/ad.html";
 
-// A script's window as the caller's service provider hands it out: its document alone.
-class CFakeWindow : public CFakeDispatch<IDispatch> {
-public:
-    explicit CFakeWindow(IDispatch* document) : m_document(com_ptr<IDispatch>::copy_from(document)) {}
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
-                        UINT*) override {
-        if (id != DISPID_IHTMLWINDOW2_DOCUMENT || !(flags & DISPATCH_PROPERTYGET) || !result)
-            return DISP_E_MEMBERNOTFOUND;
-        result->vt = VT_DISPATCH;
-        result->pdispVal = com_ptr<IDispatch>::copy_from(m_document.get()).detach();
-        return S_OK;
-    }
-
-private:
-    com_ptr<IDispatch> m_document;
-};
-
 // The caller the script engine names in InvokeEx: the calling script's
 // window, or (without window) one that cannot tell.
 class CFakeCaller : public CFake<IServiceProvider> {
@@ -153,7 +135,7 @@ TEST_F(BrowserHostTrust, AForeignFrameInTheServersPageIsRefused) {
     EXPECT_EQ(commands, std::vector<std::wstring>{L"1004"});
 }
 
-TEST_F(BrowserHostTrust, ACallNamingNoCallerIsTheTopDocumentsWhenItHoldsNoFrames) {
+TEST_F(BrowserHostTrust, ACallNamingNoCallerIsTheTopDocuments) {
     com_ptr<IServiceProvider> mute;
     mute.attach(new CFakeCaller(nullptr));
     // No document yet, then another site's page.
@@ -175,6 +157,52 @@ TEST_F(BrowserHostTrust, ACallNamingNoCallerIsTheTopDocumentsWhenItHoldsNoFrames
     view.SetAppServer(L"h:8080");
     EXPECT_EQ(CallBridge(nullptr), E_ACCESSDENIED);
     EXPECT_EQ(CallBridge(CallerIn(kServerPage).get()), E_ACCESSDENIED);
+}
+
+TEST_F(BrowserHostTrust, ACallNamingNoCallerNeedsEveryFrameToBeTheServers) {
+    // A frame's window holding a document at url, with frames of its own.
+    auto frame = [](const std::wstring& url, std::vector<com_ptr<IDispatch>> inner = {},
+                    bool denied = false) {
+        com_ptr<CFakeDocument> document;
+        document.attach(new CFakeDocument(nullptr, url, static_cast<long>(inner.size())));
+        document->frameWindows = std::move(inner);
+        document->denied = denied;
+        com_ptr<IDispatch> window;
+        window.attach(new CFakeWindow(static_cast<IHTMLDocument*>(document.get())));
+        return window;
+    };
+    auto showWithFrames = [&](std::vector<com_ptr<IDispatch>> frames) {
+        auto* page = new CFakeDocument(nullptr, kServerPage, static_cast<long>(frames.size()));
+        page->frameWindows = std::move(frames);
+        ASSERT_TRUE(view.SetDocument(static_cast<IHTMLDocument*>(page)));
+        page->Release();
+    };
+    struct Case {
+        const char* what;
+        std::vector<com_ptr<IDispatch>> frames;
+        bool answered;
+    };
+    Case cases[] = {
+        {"the server's frames, one nested",
+         {frame(L"http://h:8080/chat/inbox.aspx"),
+          frame(L"http://h:8080/chat/list.aspx", {frame(L"http://h:8080/x")})},
+         true},
+        {"a foreign frame", {frame(L"http://h:8080/chat/inbox.aspx"), frame(kForeignPage)}, false},
+        {"a foreign frame nested in the server's", {frame(L"http://h:8080/a", {frame(kForeignPage)})}, false},
+        {"a frame whose document cannot be read", {frame(L"http://h:8080/a", {}, true)}, false},
+    };
+    for (Case& c : cases) {
+        commands.clear();
+        showWithFrames(std::move(c.frames));
+        EXPECT_EQ(CallBridge(nullptr), c.answered ? S_OK : E_ACCESSDENIED) << c.what;
+        EXPECT_EQ(commands.size(), c.answered ? 1u : 0u) << c.what;
+    }
+    // Frames nested deeper than any real page are refused, not walked.
+    com_ptr<IDispatch> deep = frame(L"http://h:8080/leaf");
+    for (int i = 0; i < 6; ++i)
+        deep = frame(L"http://h:8080/level", {deep});
+    showWithFrames({deep});
+    EXPECT_EQ(CallBridge(nullptr), E_ACCESSDENIED);
 }
 
 TEST_F(BrowserHostTrust, TheViewStaysOnTheServerAndSendsEverythingElseToTheDefaultBrowser) {

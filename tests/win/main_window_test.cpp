@@ -200,10 +200,11 @@ TEST_F(MainWindow, HotKeyOnlyWithAModifierAndAgainAfterThePlugIn) {
     // The plug-in's dialog, worked from another thread: Control+Shift+9, then OK.
     std::atomic<bool> found{false};
     std::thread driver([&] {
+        // Visible once its initialisation has filled it from the settings.
         HWND dialog = nullptr;
-        for (int i = 0; i < 250 && !dialog; ++i, Sleep(20))
+        for (int i = 0; i < 250 && !(dialog && IsWindowVisible(dialog)); ++i, Sleep(20))
             dialog = FindWindowW(L"#32770", L"设置");
-        found = dialog != nullptr;
+        found = dialog != nullptr && IsWindowVisible(dialog);
         if (!dialog)
             return;
         SendDlgItemMessageW(dialog, IDC_CONFIG_HOTKEY_ON, BM_SETCHECK, BST_CHECKED, 0);

@@ -11,6 +11,7 @@
 #include "update/core/gif_signature.h"
 
 #include <shellapi.h>
+#include <uxtheme.h>
 
 #include <cwchar>
 #include <utility>
@@ -109,10 +110,18 @@ bool CLoginDlg::OnInitDialog() {
     if (m_settings.updateInfo.lastVersion != m_settings.updateInfo.version)
         ShowUpdateNotice();
 
+    // A themed check box draws its text in the theme's colour, whatever
+    // WM_CTLCOLORSTATIC says: the plain one keeps the grey of the labels.
+    SetWindowTheme(Item(IDC_LOGIN_AUTO), L"", L"");
     InstallCtlSkin(m_hWnd, IDC_LOGIN_OK);
     InstallCtlSkin(m_hWnd, IDC_LOGIN_SETTINGS);
     m_settingsWindow.Create(nullptr);
-    return true;
+    if (m_numberHasText)
+        return true;
+    // The number box would take the first focus and drop its hint before
+    // anyone saw it: both hints show until the user enters a box.
+    SetFocus(Item(IDC_LOGIN_OK));
+    return false;
 }
 
 void CLoginDlg::FillInputs() {
@@ -346,7 +355,8 @@ void CLoginDlg::StartUpdater() {
 
 int CLoginDlg::OnCheckTime(const std::wstring&, const std::wstring& time) {
     m_adTimeCandidate = time;
-    return time != m_settings.updateInfo.adTime;
+    // Without a time nothing tells a changed picture: fetch it at every start.
+    return time != m_settings.updateInfo.adTime || time == kNoModificationTime;
 }
 
 void CLoginDlg::OnDownFinished(const std::wstring&, const BYTE* data, DWORD size) {

@@ -12,9 +12,6 @@ constexpr wchar_t kPasswordPage[] = L"" VELMARIN_PASSWORD_PAGE;
 constexpr COLORREF kLinkBlue = RGB(0, 0, 255);
 constexpr int kUnderlineOnHover = 1;
 
-// The server lists are filled once per process, at the panel's first show.
-bool g_serverListsFilled = false;
-
 std::wstring ItemText(HWND combo, LRESULT index) {
     const auto length = SendMessageW(combo, CB_GETLBTEXTLEN, index, 0);
     if (index == CB_ERR || length == CB_ERR)
@@ -91,11 +88,11 @@ void CLoginSetDlg::StretchToWidth(int width) {
 }
 
 void CLoginSetDlg::FillServerListsOnce() {
-    if (g_serverListsFilled)
+    if (m_serverListsFilled)
         return;
     FillServerList(GetDlgItem(m_hWnd, IDC_SET_APPSERVER), m_settings.appServer);
     FillServerList(GetDlgItem(m_hWnd, IDC_SET_UPDSERVER), m_settings.updServer);
-    g_serverListsFilled = true;
+    m_serverListsFilled = true;
 }
 
 bool CLoginSetDlg::PreTranslateMessage(MSG& msg) {

@@ -25,6 +25,10 @@ public:
 protected:
     bool OnInitDialog() override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // The panel has no push buttons, so Enter in a list reaches it as IDOK:
+    // ending the panel would lose the server choice. It lives until the login
+    // dialog destroys it.
+    void OnOK() override {}
 
 private:
     void FillServerListsOnce();
@@ -34,4 +38,6 @@ private:
     const CSMSSetting& m_settings;
     CHyperLink m_passwordLink;
     int m_laidOutWidth = 0; // client width the controls are laid out for
+    // The lists belong to the window: filled at its first show, never again.
+    bool m_serverListsFilled = false;
 };

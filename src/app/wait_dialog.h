@@ -16,6 +16,9 @@ protected:
     bool OnEraseBkgnd(HDC dc) override;
     HBRUSH OnCtlColor(HDC dc, HWND control, UINT message) override;
     void OnDestroy() override;
+    // Without push buttons Enter reaches the window as IDOK: it must not end
+    // the wait (Escape already passes by the dialog manager).
+    void OnOK() override {}
 
 private:
     HMODULE m_resources;

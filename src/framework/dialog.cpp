@@ -2,9 +2,13 @@
 
 #include "framework/handles.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace {
+
+// RT_DIALOG, named for both character sets: this library is built for each.
+constexpr WORD kDialogResourceType = 5;
 
 // A modal run's own loop offers each message to the message filter before its
 // dialog manager sees it; the filter gives PreTranslateMessage its turn there.
@@ -61,6 +65,36 @@ bool ReturnsResultDirectly(UINT message) {
     default:
         return false;
     }
+}
+
+// The position a dialog template gives its window, in dialog units.
+POINT TemplatePosition(const DLGTEMPLATE* dialogTemplate) {
+    const auto* words = reinterpret_cast<const WORD*>(dialogTemplate);
+    // An extended template starts with version 1 and the signature 0xFFFF;
+    // x and y follow help id, extended style, style and the item count.
+    if (words[0] == 1 && words[1] == 0xFFFF)
+        return {static_cast<SHORT>(words[9]), static_cast<SHORT>(words[10])};
+    return {static_cast<SHORT>(words[5]), static_cast<SHORT>(words[6])};
+}
+
+// Puts a top-level window in the middle of its owner, or of its monitor's work
+// area when the owner is hidden or minimised, and keeps it inside that area.
+void CentreOnOwner(HWND hwnd) {
+    RECT own;
+    GetWindowRect(hwnd, &own);
+    MONITORINFO monitor{sizeof(monitor)};
+    HWND owner = GetWindow(hwnd, GW_OWNER);
+    GetMonitorInfoW(MonitorFromWindow(owner ? owner : hwnd, MONITOR_DEFAULTTONEAREST), &monitor);
+    const RECT work = monitor.rcWork;
+    RECT around = work;
+    if (owner && IsWindowVisible(owner) && !IsIconic(owner))
+        GetWindowRect(owner, &around);
+    const LONG width = own.right - own.left, height = own.bottom - own.top;
+    LONG x = around.left + (around.right - around.left - width) / 2;
+    LONG y = around.top + (around.bottom - around.top - height) / 2;
+    x = std::max(work.left, std::min(x, work.right - width));
+    y = std::max(work.top, std::min(y, work.bottom - height));
+    SetWindowPos(hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 } // namespace
@@ -150,9 +184,34 @@ bool CDialog::OnCommand(int id, int code, HWND) {
 }
 
 LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG)
-        return OnInitDialog();
-    return CWindow::WindowProc(message, wParam, lParam);
+    if (message != WM_INITDIALOG)
+        return CWindow::WindowProc(message, wParam, lParam);
+    RECT before;
+    GetWindowRect(m_hWnd, &before);
+    HWND hwnd = m_hWnd;
+    const bool result = OnInitDialog();
+    // A dialog that neither its template nor its initialisation placed opens
+    // in the middle of its owner, not at the corner the template's 0,0 means.
+    RECT after;
+    if (IsWindow(hwnd) && !(GetWindowLongPtrW(hwnd, GWL_STYLE) & (WS_CHILD | DS_CENTER | DS_CENTERMOUSE)) &&
+        GetWindowRect(hwnd, &after) && EqualRect(&before, &after) && HasNoTemplatePosition())
+        CentreOnOwner(hwnd);
+    return result;
+}
+
+bool CDialog::HasNoTemplatePosition() const {
+    const DLGTEMPLATE* dialogTemplate = m_memoryTemplate;
+    if (!dialogTemplate) {
+        HMODULE module = GetModuleHandleW(nullptr);
+        HRSRC found =
+            FindResourceW(module, MAKEINTRESOURCEW(m_templateId), MAKEINTRESOURCEW(kDialogResourceType));
+        HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+        dialogTemplate = loaded ? static_cast<const DLGTEMPLATE*>(LockResource(loaded)) : nullptr;
+    }
+    if (!dialogTemplate)
+        return false;
+    const POINT position = TemplatePosition(dialogTemplate);
+    return position.x == 0 && position.y == 0;
 }
 
 LRESULT CDialog::DefaultProc(UINT, WPARAM, LPARAM) {

@@ -37,6 +37,8 @@ protected:
     bool OnCommand(int id, int code, HWND control) override;
 
 private:
+    // True when the template leaves the window at its owner's corner (x and y 0).
+    bool HasNoTemplatePosition() const;
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 

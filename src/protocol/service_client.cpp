@@ -4,6 +4,7 @@
 #include "text/ansi_text.h"
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -11,9 +12,11 @@
 namespace {
 
 // Guards the client and the session cookie. The user-interface thread and the
-// heartbeat worker take it; it is held for a whole Entry call.
-std::mutex serviceLock;
+// heartbeat worker take it; it is held for a whole Entry call. Timed, for
+// the one call that may not wait long.
+std::timed_mutex serviceLock;
 std::unique_ptr<ClientService::CClientServiceT> serviceClient;
+std::wstring endpointUrl;
 std::wstring sessionCookie;
 
 // The cookie goes into every request's Cookie line and the browser's store:
@@ -34,7 +37,7 @@ bool Call(const std::wstring& command, std::wstring& reply, std::optional<std::w
         setCookie->reset();
     try {
         {
-            std::lock_guard<std::mutex> lock(serviceLock);
+            std::lock_guard lock(serviceLock);
             if (!serviceClient || !serviceClient->Entry(command, sessionCookie, result))
                 return false;
             if (setCookie) {
@@ -55,19 +58,47 @@ bool Call(const std::wstring& command, std::wstring& reply, std::optional<std::w
 
 void SetServiceEndpoint(const std::wstring& url) {
     auto client = std::make_unique<ClientService::CClientServiceT>(url);
-    std::lock_guard<std::mutex> lock(serviceLock);
+    std::lock_guard lock(serviceLock);
     serviceClient = std::move(client);
+    endpointUrl = url;
     sessionCookie.clear();
 }
 
 void DeleteServiceClient() {
     std::unique_ptr<ClientService::CClientServiceT> client;
-    std::lock_guard<std::mutex> lock(serviceLock);
+    std::lock_guard lock(serviceLock);
     serviceClient.swap(client);
 }
 
 bool CallEntry(const std::wstring& command, std::wstring& reply) {
     return Call(command, reply, nullptr);
+}
+
+bool CallEntryWithin(const std::wstring& command, std::wstring& reply, int deadlineMs) {
+    using Clock = std::chrono::steady_clock;
+    const auto end = Clock::now() + std::chrono::milliseconds(deadlineMs);
+    try {
+        std::optional<std::wstring> result;
+        {
+            std::unique_lock lock(serviceLock, end);
+            if (!lock || !serviceClient)
+                return false;
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+            if (left <= 0)
+                return false;
+            const int leftMs = static_cast<int>(left);
+            // A client of its own: the shared one keeps its patient timings.
+            ClientService::CClientServiceT client(endpointUrl, {leftMs, leftMs});
+            if (!client.Entry(command, sessionCookie, result))
+                return false;
+        }
+        if (result)
+            reply += FromAnsi(ToAnsi(*result));
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 bool CallEntry(const std::wstring& command, std::wstring& reply, std::optional<std::wstring>& setCookie) {
@@ -76,7 +107,7 @@ bool CallEntry(const std::wstring& command, std::wstring& reply, std::optional<s
 
 bool CaptureSessionCookie() {
     try {
-        std::lock_guard<std::mutex> lock(serviceLock);
+        std::lock_guard lock(serviceLock);
         std::wstring value;
         return !serviceClient || !serviceClient->SetCookieHeader(value) || StoreCookie(value);
     } catch (const std::exception&) {
@@ -86,7 +117,7 @@ bool CaptureSessionCookie() {
 
 bool CaptureSessionCookie(const std::optional<std::wstring>& setCookie) {
     try {
-        std::lock_guard<std::mutex> lock(serviceLock);
+        std::lock_guard lock(serviceLock);
         return StoreCookie(setCookie);
     } catch (const std::exception&) {
         return false;
@@ -94,6 +125,6 @@ bool CaptureSessionCookie(const std::optional<std::wstring>& setCookie) {
 }
 
 std::wstring SessionCookie() {
-    std::lock_guard<std::mutex> lock(serviceLock);
+    std::lock_guard lock(serviceLock);
     return sessionCookie;
 }

@@ -11,6 +11,9 @@ void SetServiceEndpoint(const std::wstring& url);
 void DeleteServiceClient();
 // Appends the EntryResult text to reply and returns true; false on any failure.
 bool CallEntry(const std::wstring& command, std::wstring& reply);
+// The same within deadlineMs all told, waiting for a call in flight included:
+// for the logout as Windows ends the session, when the service may not answer.
+bool CallEntryWithin(const std::wstring& command, std::wstring& reply, int deadlineMs);
 // The same, also handing back the reply's Set-Cookie value (empty when it had
 // none or the call failed), taken before the lock is released: a call from
 // another thread cannot come between the reply and the capture (the relogin).

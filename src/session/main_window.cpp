@@ -27,6 +27,12 @@ constexpr wchar_t kProgramName[] = L"Velmarin";
 constexpr wchar_t kNoPlugin[] = L"加载Config.dll失败，请检查该文件是否存在！";
 constexpr wchar_t kNoPluginEntry[] = L"加载Config.dll函数失败！";
 constexpr wchar_t kErrorCaption[] = L"错误";
+// The page's exit request, run from the queue: never inside the page's own
+// call, whose browser the exit takes down.
+constexpr UINT kConfirmExitMessage = WM_APP + 0x40;
+// Windows ends the process soon after the session's end is announced, and the
+// service may not answer: the logout gets this long, waiting included.
+constexpr int kEndSessionLogoutMs = 2000;
 
 unique_hicon LoadResourceIcon(HMODULE module, WORD id, int size) {
     return unique_hicon(static_cast<HICON>(
@@ -129,6 +135,13 @@ LRESULT CVelmarinDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_START_SESSION:
         StartSession();
+        return 0;
+    case kConfirmExitMessage:
+        ConfirmExit();
+        return 0;
+    case WM_ENDSESSION:
+        if (wParam)
+            EndSession();
         return 0;
     case WM_START_TRAY_BLINK:
         SetTimer(m_hWnd, kTrayBlinkTimer, kTrayBlinkPeriodMs, nullptr);
@@ -258,7 +271,7 @@ void CVelmarinDlg::OnPageCall(const std::wstring& command, const std::wstring& d
         std::wstring reply;
         CallEntry(BuildPageCommand(context, data), reply);
     } else if (command == kPageExit) {
-        ConfirmExit();
+        PostMessageW(m_hWnd, kConfirmExitMessage, 0, 0);
     }
 }
 
@@ -276,6 +289,15 @@ void CVelmarinDlg::ConfirmExit() {
         UnregisterHotKey(m_hWnd, kHotKeyId);
     m_hotKeyRegistered = false;
     DestroyWindow(m_hWnd);
+}
+
+void CVelmarinDlg::EndSession() {
+    // The process ends once this returns: what the user chose is saved here,
+    // and nothing waits long, so no join with the heartbeat.
+    m_worker.RequestStop();
+    std::wstring reply;
+    CallEntryWithin(BuildLogoutRequest(m_session.Get().sessionId), reply, kEndSessionLogoutMs);
+    m_settings.Save();
 }
 
 void CVelmarinDlg::OpenSettingsPlugin() {

@@ -47,6 +47,8 @@ protected:
 
 private:
     void StartSession();
+    // Windows signs the user out or shuts down: stop, log out briefly, save.
+    void EndSession();
     void OnPageCall(const std::wstring& command, const std::wstring& data);
     void OpenSettingsPlugin();
     void ShowAbout();

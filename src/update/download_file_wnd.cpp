@@ -31,10 +31,6 @@ constexpr wchar_t kTempPrefix[] = L"foo";
 constexpr DWORD kMaxDrainBytes = 64 * 1024;
 constexpr DWORD kStopWaitMs = 10000;
 constexpr DWORD kTerminateWaitMs = 1000;
-// The time text of a response without (or with an unreadable) Last-Modified.
-// Without a date nothing tells a changed file, so the text stays the same for
-// it; it is not empty because an empty stored time means "never fetched".
-constexpr wchar_t kNoModificationTime[] = L"0000-00-00 00:00:00";
 
 // A downloaded file with the zero tail behind it.
 struct CBuffer {

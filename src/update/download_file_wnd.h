@@ -10,6 +10,10 @@
 
 // The download threads of one window, one per URL at a time. Only the
 // window's thread calls it; the workers reach the window by SendMessage alone.
+// The time text of a response without (or with an unreadable) Last-Modified.
+// It is not empty because an empty stored time means "never fetched".
+inline constexpr wchar_t kNoModificationTime[] = L"0000-00-00 00:00:00";
+
 class CDownloadSet {
 public:
     CDownloadSet();
@@ -58,7 +62,8 @@ public:
     }
 
 protected:
-    // Non-zero downloads the file whose Last-Modified text is time; a refusal ends in OnDownError.
+    // Non-zero downloads the file whose Last-Modified text is time (kNoModificationTime
+    // when the reply had none); a refusal ends in OnDownError.
     virtual int OnCheckTime(const std::wstring& url, const std::wstring& time) = 0;
     // data holds size bytes and 8 zero bytes behind them, valid during the call only.
     virtual void OnDownFinished(const std::wstring&, const BYTE*, DWORD) {}

@@ -232,4 +232,37 @@ TEST(Controls, ReflectedMessagesGoToTheControlFirst) {
     }
 }
 
+// Where the open dialog titled "framework test" stands; ends it.
+RECT g_openRect;
+void CALLBACK RecordAndEnd(HWND, UINT, UINT_PTR, DWORD) {
+    if (HWND dialog = FindWindowW(nullptr, L"framework test")) {
+        GetWindowRect(dialog, &g_openRect);
+        PostMessageW(dialog, kEnd, 0, 0);
+    }
+}
+
+TEST(Dialog, WithoutAPositionOfItsOwnOpensCentredOnItsOwner) {
+    HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP | WS_VISIBLE, 120, 90, 500, 360, nullptr,
+                                 nullptr, nullptr, nullptr);
+    RECT ownerRect;
+    GetWindowRect(owner, &ownerRect);
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, RecordAndEnd);
+    CScriptDialog placed([](CScriptDialog&) {}, false);
+    EXPECT_EQ(placed.DoModal(owner), kEndResult);
+    EXPECT_NEAR((g_openRect.left + g_openRect.right) / 2, (ownerRect.left + ownerRect.right) / 2, 1);
+    EXPECT_NEAR((g_openRect.top + g_openRect.bottom) / 2, (ownerRect.top + ownerRect.bottom) / 2, 1);
+
+    // One its initialisation places stays where it was put.
+    CScriptDialog moved(
+        [](CScriptDialog& d) {
+            SetWindowPos(d.GetSafeHwnd(), nullptr, 7, 9, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        },
+        false);
+    EXPECT_EQ(moved.DoModal(owner), kEndResult);
+    EXPECT_EQ(g_openRect.left, 7);
+    EXPECT_EQ(g_openRect.top, 9);
+    KillTimer(nullptr, timer);
+    DestroyWindow(owner);
+}
+
 } // namespace

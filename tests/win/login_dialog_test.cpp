@@ -1,40 +1,29 @@
 // The login dialog in this process, against the stand-in service: hints, the
 // settings panel, the advertisement refresh, and a sign-in with its cookie.
 #include "../core/devservice_fixture.h"
+#include "pump_until.h"
 #include "app/login_dialog.h"
 #include "app/login_settings_dialog.h"
+#include "app/wait_dialog.h"
 #include "app/resource.h"
 #include "framework/gdi.h"
 #include "framework/gdiplus_session.h"
 #include "settings/sms_setting.h"
 
+#include <uxtheme.h>
 #include <wininet.h>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <functional>
+#include <algorithm>
 #include <string>
 #include <vector>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 8000) {
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    for (;;) {
-        for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (done())
-            return true;
-        if (GetTickCount64() >= end)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
 
 std::wstring Text(HWND hwnd) {
     std::vector<wchar_t> text(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1);
@@ -59,6 +48,105 @@ HWND FindPanel(HWND login) {
         reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
+
+// Answers each message box of this thread with OK and records "caption|text".
+std::vector<std::wstring> g_boxes;
+
+LRESULT CALLBACK AnswerBoxes(int code, WPARAM wParam, LPARAM lParam) {
+    const auto box = reinterpret_cast<HWND>(wParam);
+    wchar_t text[256] = {};
+    // The dialog and its panel have no owner; the boxes belong to the dialog.
+    if (code == HCBT_ACTIVATE && GetClassNameW(box, text, 256) && std::wstring(text) == L"#32770" &&
+        GetWindow(box, GW_OWNER) && GetDlgItem(box, 0xFFFF)) {
+        GetWindowTextW(box, text, 256);
+        GetDlgItemTextW(box, 0xFFFF, text + wcslen(text) + 1, 100);
+        g_boxes.push_back(std::wstring(text) + L"|" + (text + wcslen(text) + 1));
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// Presses a key on the focused window the way the keyboard would: queued, so
+// that it meets the dialogs' pre-translation.
+void PressKey(WORD key) {
+    HWND focus = GetFocus();
+    PostMessageW(focus, WM_KEYDOWN, key, 1);
+    PostMessageW(focus, WM_KEYUP, key, 0xC0000001);
+    PumpUntil([] { return false; }, 100);
+}
+
+// Counts the system's window moves started on this thread.
+int g_moves = 0;
+
+LRESULT CALLBACK CountMoves(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION && reinterpret_cast<CWPSTRUCT*>(lParam)->message == WM_ENTERSIZEMOVE)
+        ++g_moves;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// The darkest shade on the screen in the control's rectangle, from skipLeft
+// pixels on, the dialog on top: its text's colour where a stroke covers a
+// whole pixel (smoothed edges are lighter, never darker).
+int Darkest(HWND dialog, HWND control, int skipLeft = 0) {
+    SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    PumpUntil([] { return false; }, 100);
+    RECT rect;
+    GetClientRect(control, &rect);
+    MapWindowPoints(control, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    HDC screen = GetDC(nullptr);
+    unique_hdc memory(CreateCompatibleDC(screen));
+    unique_hbitmap bitmap(CreateCompatibleBitmap(screen, width, height));
+    {
+        unique_select_object select(memory.get(), bitmap.get());
+        BitBlt(memory.get(), 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    }
+    ReleaseDC(nullptr, screen);
+    unique_select_object select(memory.get(), bitmap.get());
+    int darkest = 255;
+    for (int y = 0; y < height; ++y)
+        for (int x = skipLeft; x < width; ++x) {
+            const COLORREF c = GetPixel(memory.get(), x, y);
+            darkest =
+                std::min(darkest, static_cast<int>(std::max({GetRValue(c), GetGValue(c), GetBValue(c)})));
+        }
+    return darkest;
+}
+
+// The program's manifest, common controls 6 with it, for the windows made
+// while the object lives.
+class CProgramManifest {
+public:
+    CProgramManifest() {
+        wchar_t exe[MAX_PATH];
+        const std::wstring program =
+            (fs::path(std::wstring(exe, GetModuleFileNameW(nullptr, exe, MAX_PATH))).parent_path() /
+             L"Velmarin.exe")
+                .wstring();
+        ACTCTXW context{};
+        context.cbSize = sizeof(context);
+        context.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+        context.lpSource = program.c_str();
+        context.lpResourceName = MAKEINTRESOURCEW(1);
+        m_context = CreateActCtxW(&context);
+        if (m_context != INVALID_HANDLE_VALUE && !ActivateActCtx(m_context, &m_cookie))
+            m_cookie = 0;
+    }
+    ~CProgramManifest() {
+        if (m_cookie)
+            DeactivateActCtx(0, m_cookie);
+        if (m_context != INVALID_HANDLE_VALUE)
+            ReleaseActCtx(m_context);
+    }
+    CProgramManifest(const CProgramManifest&) = delete;
+    CProgramManifest& operator=(const CProgramManifest&) = delete;
+    bool Active() const { return m_cookie != 0; }
+
+private:
+    HANDLE m_context = INVALID_HANDLE_VALUE;
+    ULONG_PTR m_cookie = 0;
+};
 
 class LoginDialog : public DevServiceTest {
 protected:
@@ -280,6 +368,186 @@ TEST_F(LoginDialog, AutoLoginEndsBeforeTheDialogShows) {
     EXPECT_FALSE(dialog.Session().sessionId.empty());
     // Auto-login remembers nothing new.
     EXPECT_TRUE(settings.userInfo.userList.empty());
+}
+
+TEST_F(LoginDialog, BothHintsShowUntilTheUserEntersABox) {
+    auto dialog = Open();
+    HWND hwnd = dialog->GetSafeHwnd();
+    HWND number = GetDlgItem(hwnd, IDC_LOGIN_NUMBER);
+    HWND password = GetDlgItem(hwnd, IDC_LOGIN_PASSWORD);
+    EXPECT_EQ(Text(number), L"请输入带区号号码");
+    EXPECT_EQ(Text(password), L"请输入密码");
+    EXPECT_EQ(GetFocus(), GetDlgItem(hwnd, IDC_LOGIN_OK));
+
+    // Tab from the login button goes round to the number box, which drops its hint.
+    SetFocus(number);
+    EXPECT_EQ(Text(number), L"");
+    EXPECT_EQ(Text(password), L"请输入密码");
+}
+
+TEST_F(LoginDialog, HintTypedTextAndLabelsHaveTheirColours) {
+    std::unique_ptr<CLoginDlg> dialog;
+    {
+        // The themed controls of the program, which draw text in their own colours.
+        CProgramManifest manifest;
+        ASSERT_TRUE(manifest.Active());
+        dialog = Open();
+    }
+    ASSERT_TRUE(IsThemeActive()) << "without visual styles the check box's colour proves nothing";
+    HWND hwnd = dialog->GetSafeHwnd();
+    HWND number = GetDlgItem(hwnd, IDC_LOGIN_NUMBER);
+    HWND password = GetDlgItem(hwnd, IDC_LOGIN_PASSWORD);
+    // Text of 200 grey, 85 grey or black: smoothed edges only ever lighter.
+    const int hint = Darkest(hwnd, password);
+    EXPECT_GE(hint, 200);
+    EXPECT_LT(hint, 240) << "no hint drawn";
+
+    SetFocus(password);
+    SetWindowTextW(password, L"secret");
+    SetFocus(number);
+    SetWindowTextW(number, L"05512345678");
+    SetFocus(GetDlgItem(hwnd, IDC_LOGIN_OK)); // no caret in the box
+    EXPECT_LT(Darkest(hwnd, number), 64) << "typed text is black";
+
+    HWND label = FindWindowExW(hwnd, nullptr, L"Static", L"用户号码");
+    ASSERT_TRUE(label);
+    const int labelInk = Darkest(hwnd, label);
+    EXPECT_GE(labelInk, 80);
+    EXPECT_LE(labelInk, 90);
+    // Windows' own visual styles draw a themed check box's text in the theme's
+    // colour, whatever WM_CTLCOLORSTATIC says; Wine's follows the colour given,
+    // so here the box's text shows only that it is never darker than the grey.
+    EXPECT_NE(GetWindowTheme(number), nullptr) << "the manifest's themed controls are not in use";
+    EXPECT_GE(Darkest(hwnd, GetDlgItem(hwnd, IDC_LOGIN_AUTO), GetSystemMetrics(SM_CXMENUCHECK) + 2), 80);
+}
+
+TEST_F(LoginDialog, EnterInThePanelKeepsItAndTheLoginUsesItsServers) {
+    settings.updServer = L"http://127.0.0.1:9";
+    auto dialog = Open();
+    HWND hwnd = dialog->GetSafeHwnd();
+    HWND panel = FindPanel(hwnd);
+    ASSERT_TRUE(panel);
+    Click(hwnd, IDC_LOGIN_SETTINGS);
+    for (const int list : {IDC_SET_APPSERVER, IDC_SET_UPDSERVER}) {
+        HWND combo = GetDlgItem(panel, list);
+        ASSERT_EQ(SendMessageW(combo, CB_SETCURSEL, 0, 0), 0);
+        SetFocus(combo);
+        PressKey(VK_RETURN);
+        PressKey(VK_ESCAPE);
+        ASSERT_TRUE(IsWindow(panel)) << "Enter or Escape in list " << list << " ended the panel";
+        EXPECT_TRUE(IsWindowVisible(panel));
+    }
+
+    // The chosen server does not answer: the login fails, and the choice stays.
+    SetWindowTextW(GetDlgItem(hwnd, IDC_LOGIN_NUMBER), L"05512345678");
+    SetWindowTextW(GetDlgItem(hwnd, IDC_LOGIN_PASSWORD), L"abc123");
+    g_boxes.clear();
+    {
+        unique_hhook answer(SetWindowsHookExW(WH_CBT, AnswerBoxes, nullptr, GetCurrentThreadId()));
+        Click(hwnd, IDC_LOGIN_OK);
+    }
+    EXPECT_EQ(g_boxes, std::vector<std::wstring>{L"登录|发送失败，请检查网络!"});
+    EXPECT_TRUE(IsWindow(hwnd));
+    EXPECT_EQ(settings.appServer, DefaultServerAddress());
+    EXPECT_EQ(settings.updServer, DefaultServerAddress());
+}
+
+TEST_F(LoginDialog, ReplacesTheAdvertisementOnShowAndSurvivesFailedRefreshes) {
+    settings.updServer = base;
+    const fs::path ad = folder / L"ad";
+    const fs::path current = ad / L"loginad.gif";
+    // An old picture on show, then the service's new one over it.
+    ASSERT_TRUE(Control(L"ad", R"({"touch": true})"));
+    std::error_code ignored;
+    {
+        auto first = Open();
+        ASSERT_TRUE(PumpUntil([&] { return fs::exists(current); }));
+    }
+    const std::wstring firstTime = settings.updateInfo.adTime;
+    fs::rename(current, folder / L"old.gif");
+    for (const auto& entry : fs::directory_iterator(ad))
+        fs::remove(entry.path(), ignored);
+    fs::copy_file(folder / L"old.gif", current);
+    ASSERT_TRUE(Control(L"ad", R"({"touch": true})"));
+    {
+        auto dialog = Open();
+        ASSERT_TRUE(PumpUntil([&] { return settings.updateInfo.adTime != firstTime; }));
+        EXPECT_NE(fs::file_size(current), 0u);
+        HWND picture = GetDlgItem(dialog->GetSafeHwnd(), IDC_LOGIN_AD);
+        EXPECT_NE(GetPropW(picture, L"PicEx_Prop"), nullptr) << "the picture control still shows";
+    }
+
+    // No ad folder: nothing is written and the time stays for another try.
+    settings.updateInfo.adTime.clear();
+    fs::remove_all(ad, ignored);
+    ASSERT_TRUE(Control(L"ad", R"({"touch": true})"));
+    {
+        auto dialog = Open();
+        ASSERT_TRUE(PumpUntil([&] { return AdsEnded() >= 3; }));
+        PumpUntil([] { return false; }, 300);
+        EXPECT_EQ(settings.updateInfo.adTime, L"");
+    }
+
+    // A copy that fails (the current picture cannot be replaced): the time is not kept.
+    fs::create_directories(current);
+    ASSERT_TRUE(Control(L"ad", R"({"touch": true})"));
+    {
+        auto dialog = Open();
+        ASSERT_TRUE(PumpUntil([&] { return AdsEnded() >= 4; }));
+        PumpUntil([] { return false; }, 300);
+        EXPECT_EQ(settings.updateInfo.adTime, L"");
+        int dated = 0;
+        for (const auto& entry : fs::directory_iterator(ad))
+            dated += entry.path().filename().wstring().rfind(L"loginad_", 0) == 0;
+        EXPECT_EQ(dated, 1) << "the dated copy was written";
+    }
+}
+
+TEST_F(LoginDialog, AdvertisementWithoutATimeIsFetchedAtEveryStart) {
+    settings.updServer = base;
+    ASSERT_TRUE(Control(L"ad", R"({"last_modified": false})"));
+    const fs::path current = folder / L"ad" / L"loginad.gif";
+    for (int start = 0; start < 2; ++start) {
+        std::error_code ignored;
+        fs::remove(current, ignored);
+        auto dialog = Open();
+        EXPECT_TRUE(PumpUntil([&] { return fs::exists(current); })) << "start " << start;
+    }
+    ASSERT_TRUE(Control(L"ad", R"({"last_modified": true})"));
+}
+
+TEST_F(LoginDialog, TopStripDragsAndTheMinimiseButtonMinimises) {
+    auto dialog = Open();
+    HWND hwnd = dialog->GetSafeHwnd();
+    RECT before, after;
+    GetWindowRect(hwnd, &before);
+    // A press in the strip hands the move to the system, which follows the mouse
+    // until the button is up: that is queued already, so the move ends at once.
+    const std::pair<int, bool> presses[] = {{5, true}, {40, false}};
+    for (const auto& [y, drags] : presses) {
+        g_moves = 0;
+        unique_hhook hook(SetWindowsHookExW(WH_CALLWNDPROC, CountMoves, nullptr, GetCurrentThreadId()));
+        PostMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(100, y));
+        SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, y));
+        PumpUntil([] { return false; }, 50);
+        EXPECT_EQ(g_moves > 0, drags) << "a press at y " << y;
+    }
+    GetWindowRect(hwnd, &after);
+    EXPECT_EQ(after.left, before.left);
+
+    Click(hwnd, IDC_LOGIN_MINIMIZE);
+    EXPECT_TRUE(IsIconic(hwnd));
+}
+
+TEST(WaitDialogKeys, EnterAndEscapeLeaveTheWaitWindowOpen) {
+    CWaitDlg wait(nullptr);
+    ASSERT_TRUE(wait.Create(nullptr));
+    ShowWindow(wait.GetSafeHwnd(), SW_SHOW);
+    SetFocus(wait.GetSafeHwnd());
+    for (const WORD key : {VK_RETURN, VK_ESCAPE}) {
+        PressKey(key);
+        EXPECT_TRUE(IsWindow(wait.GetSafeHwnd())) << "key " << key;
+    }
 }
 
 } // namespace

@@ -1,0 +1,226 @@
+// The signed-in window in this process, against the stand-in service: the
+// page's calls as a page makes them, keys through the real pre-translation,
+// the hot key and the settings plug-in.
+#include "../core/devservice_fixture.h"
+#include "app/resource.h"
+#include "config/config_resource.h"
+#include "framework/com.h"
+#include "framework/gdi.h"
+#include "framework/gdiplus_session.h"
+#include "framework/handles.h"
+#include "pump_until.h"
+#include "session/heartbeat_worker.h"
+#include "session/kiv_html_view.h"
+#include "session/main_window.h"
+#include "session/notice_resource.h"
+#include "settings/sms_setting.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr wchar_t kExitQuestion[] = L"是否退出Velmarin客户端？";
+
+// Answers each message box of this thread with answer and records "caption|text";
+// inPageCall tells whether a box came up while a page's call was still running.
+struct CBoxes {
+    std::vector<std::wstring> seen;
+    int answer = IDNO;
+    bool inPageCall = false;
+    bool duringPageCall = false;
+};
+CBoxes g_boxes;
+
+LRESULT CALLBACK AnswerBoxes(int code, WPARAM wParam, LPARAM lParam) {
+    const auto box = reinterpret_cast<HWND>(wParam);
+    wchar_t caption[128] = {}, text[256] = {};
+    // The boxes of this window are captioned with the program's name or as errors.
+    if (code == HCBT_ACTIVATE && GetClassNameW(box, caption, 128) && std::wstring(caption) == L"#32770" &&
+        GetWindowTextW(box, caption, 128) &&
+        (std::wstring(caption) == L"Velmarin" || std::wstring(caption) == L"错误") &&
+        GetDlgItem(box, 0xFFFF)) {
+        GetDlgItemTextW(box, 0xFFFF, text, 256);
+        g_boxes.seen.push_back(std::wstring(caption) + L"|" + text);
+        g_boxes.duringPageCall |= g_boxes.inPageCall;
+        PostMessageW(box, WM_COMMAND, g_boxes.answer, 0);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// A string argument the way a page passes it.
+VARIANT Text(const std::wstring& text) {
+    VARIANT value;
+    VariantInit(&value);
+    value.vt = VT_BSTR;
+    value.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    return value;
+}
+
+// True when another registration of the combination fails: the window holds it.
+bool HotKeyTaken(UINT modifiers, UINT key) {
+    constexpr int kProbeId = 77;
+    if (!RegisterHotKey(nullptr, kProbeId, modifiers, key))
+        return true;
+    UnregisterHotKey(nullptr, kProbeId);
+    return false;
+}
+
+class MainWindow : public DevServiceTest {
+protected:
+    void SetUp() override {
+        DevServiceTest::SetUp();
+        if (IsSkipped())
+            return;
+        resources.reset(LoadLibraryW(L"res.dll"));
+        ASSERT_TRUE(resources);
+        // The view's page (which no engine here loads) is not the stand-in's:
+        // the page commands go to the service endpoint all the same.
+        settings.appServer = L"http://127.0.0.1:9";
+        settings.updServer = L"http://127.0.0.1:9";
+        settings.ctrlKey = 0;
+        settings.altKey = 0;
+        settings.shiftKey = 0;
+        settings.codeKey = 'Q';
+        session.Set({L"05512345678", L"abc123", L"session-1", L""});
+        g_boxes = {};
+        boxHook.reset(SetWindowsHookExW(WH_CBT, AnswerBoxes, nullptr, GetCurrentThreadId()));
+    }
+    void TearDown() override {
+        window.reset();
+        boxHook.reset();
+        DevServiceTest::TearDown();
+    }
+
+    HWND Open() {
+        window = std::make_unique<CVelmarinDlg>(settings, resources.get(), session);
+        EXPECT_TRUE(window->Create(nullptr));
+        ShowWindow(window->GetSafeHwnd(), SW_SHOW);
+        PumpUntil([] { return false; }, 50);
+        return window->GetSafeHwnd();
+    }
+
+    // Calls window.external.InvokeWebserver(command, data) as the page does.
+    void PageCall(const std::wstring& command, const std::wstring& data) {
+        auto* view = dynamic_cast<CKivHtmlView*>(
+            CWindow::FromHandle(GetDlgItem(window->GetSafeHwnd(), IDC_MAIN_VIEW)));
+        ASSERT_NE(view, nullptr);
+        auto handler = com_ptr<IOleClientSite>::copy_from(view->GetControlSite()).query<IDocHostUIHandler>();
+        ASSERT_TRUE(handler);
+        com_ptr<IDispatch> external;
+        ASSERT_EQ(handler->GetExternal(external.put()), S_OK);
+        std::wstring name = L"InvokeWebserver";
+        LPOLESTR names[] = {name.data()};
+        DISPID id = 0;
+        ASSERT_EQ(external->GetIDsOfNames(IID_NULL, names, 1, LOCALE_SYSTEM_DEFAULT, &id), S_OK);
+        VARIANT args[] = {Text(data), Text(command)}; // last first
+        DISPPARAMS params{args, nullptr, 2, 0};
+        g_boxes.inPageCall = true;
+        EXPECT_EQ(external->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
+                  S_OK);
+        g_boxes.inPageCall = false;
+        for (VARIANT& arg : args)
+            VariantClear(&arg);
+    }
+
+    int Logged(const char* code) {
+        const auto log = Log();
+        return static_cast<int>(
+            std::count_if(log.begin(), log.end(), [&](auto& c) { return c.code == code; }));
+    }
+
+    // OLE for the whole suite, as the program has it for its whole life.
+    static void SetUpTestSuite() { ole = new unique_oleuninitialize_call(OleInitializeScoped()); }
+    static void TearDownTestSuite() {
+        delete ole;
+        ole = nullptr;
+    }
+    static inline unique_oleuninitialize_call* ole = nullptr;
+    unique_gdiplus_token gdiplus = GdiplusStartupScoped();
+    unique_hmodule resources;
+    CSMSSetting settings{L"unused.dat"};
+    CSessionRecord session;
+    unique_hhook boxHook;
+    std::unique_ptr<CVelmarinDlg> window;
+};
+
+TEST_F(MainWindow, PageCommandsSendOneCommandEachAndExitIsAskedFromTheQueue) {
+    HWND hwnd = Open();
+    for (const std::wstring data : {L"type=1&to=13800000000&text=你好", L""}) {
+        const int before = Logged("1003");
+        PageCall(L"1003", data);
+        EXPECT_EQ(Logged("1003"), before + 1) << "data \"" << std::string(data.begin(), data.end()) << "\"";
+    }
+    PageCall(L"1005", L"x");
+    EXPECT_TRUE(g_boxes.seen.empty());
+
+    // The exit question comes after the page's call has returned; No keeps everything.
+    PageCall(L"1004", L"");
+    EXPECT_TRUE(g_boxes.seen.empty()) << "asked inside the page's own call";
+    ASSERT_TRUE(PumpUntil([] { return !g_boxes.seen.empty(); }, 3000));
+    EXPECT_FALSE(g_boxes.duringPageCall);
+    EXPECT_EQ(g_boxes.seen, std::vector<std::wstring>{std::wstring(L"Velmarin|") + kExitQuestion});
+    PumpUntil([] { return false; }, 200);
+    EXPECT_TRUE(IsWindow(hwnd));
+    EXPECT_EQ(Logged("1004"), 0);
+
+    // Yes logs out once and takes the window down.
+    g_boxes.answer = IDYES;
+    PageCall(L"1004", L"");
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(hwnd); }, 5000));
+    EXPECT_EQ(Logged("1004"), 1);
+}
+
+TEST_F(MainWindow, EnterAndEscapeLeaveItOpen) {
+    HWND hwnd = Open();
+    const HWND targets[] = {hwnd, GetDlgItem(hwnd, IDC_MAIN_VIEW)};
+    for (HWND target : targets) {
+        for (const WORD key : {VK_RETURN, VK_ESCAPE}) {
+            SetFocus(target);
+            PostMessageW(target, WM_KEYDOWN, key, 1);
+            PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+            PumpUntil([] { return false; }, 100);
+            ASSERT_TRUE(IsWindow(hwnd)) << "key " << key;
+            EXPECT_TRUE(IsWindowVisible(hwnd)) << "key " << key;
+        }
+    }
+}
+
+TEST_F(MainWindow, HotKeyOnlyWithAModifierAndAgainAfterThePlugIn) {
+    Open();
+    EXPECT_FALSE(HotKeyTaken(MOD_CONTROL, 'Q'));
+    EXPECT_FALSE(HotKeyTaken(0, 'Q')) << "no modifier, no hot key";
+
+    // The plug-in's dialog, worked from another thread: Control+Shift+9, then OK.
+    std::atomic<bool> found{false};
+    std::thread driver([&] {
+        // Visible once its initialisation has filled it from the settings.
+        HWND dialog = nullptr;
+        for (int i = 0; i < 250 && !(dialog && IsWindowVisible(dialog)); ++i, Sleep(20))
+            dialog = FindWindowW(L"#32770", L"设置");
+        found = dialog != nullptr && IsWindowVisible(dialog);
+        if (!dialog)
+            return;
+        SendDlgItemMessageW(dialog, IDC_CONFIG_HOTKEY_ON, BM_SETCHECK, BST_CHECKED, 0);
+        SendDlgItemMessageW(dialog, IDC_CONFIG_CTRL, BM_SETCHECK, BST_CHECKED, 0);
+        SendDlgItemMessageW(dialog, IDC_CONFIG_SHIFT, BM_SETCHECK, BST_CHECKED, 0);
+        SetDlgItemTextW(dialog, IDC_CONFIG_CODEKEY, L"9");
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    });
+    SendMessageW(window->GetSafeHwnd(), WM_COMMAND, ID_TRAY_SETTINGS, 0);
+    driver.join();
+    ASSERT_TRUE(found) << "the plug-in's dialog did not open";
+    EXPECT_TRUE(g_boxes.seen.empty());
+    EXPECT_EQ(settings.ctrlKey, 1);
+    EXPECT_TRUE(HotKeyTaken(MOD_CONTROL | MOD_SHIFT, '9'));
+    window.reset();
+    EXPECT_FALSE(HotKeyTaken(MOD_CONTROL | MOD_SHIFT, '9')) << "the hot key outlived the window";
+}
+
+} // namespace

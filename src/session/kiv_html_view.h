@@ -100,7 +100,8 @@ protected:
     virtual bool OnNewWindow(const std::wstring& url);
     // Whether the bridge answers a call: the calling document, named by the
     // caller's service provider, must be of the trusted origin. A call that
-    // names none is taken as the top document's, when it holds no frames.
+    // names none is taken as the top document's, when every frame in it is of
+    // that origin too.
     virtual bool IsTrustedCaller(IServiceProvider* caller);
     // Hands an http or https URL to the user's default browser; anything else is dropped.
     void OpenInDefaultBrowser(const std::wstring& url);

@@ -151,8 +151,10 @@ public:
 // windows of the frames given (an index beyond them cannot be read).
 class CFakeFrames : public CFakeDispatch<IDispatch> {
 public:
-    explicit CFakeFrames(long count, std::vector<com_ptr<IDispatch>> windows = {})
-        : m_count(count), m_windows(std::move(windows)) {}
+    explicit CFakeFrames(long count, const std::vector<com_ptr<IDispatch>>& windows = {}) : m_count(count) {
+        for (const com_ptr<IDispatch>& window : windows)
+            m_windows.push_back(com_ptr<IDispatch>::copy_from(window.get()));
+    }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
                         UINT*) override {

@@ -159,6 +159,13 @@ TEST_F(BrowserHostTrust, ACallNamingNoCallerIsTheTopDocuments) {
     EXPECT_EQ(CallBridge(CallerIn(kServerPage).get()), E_ACCESSDENIED);
 }
 
+// Frame windows as a page's frames collection holds them.
+template <typename... Windows> std::vector<com_ptr<IDispatch>> Frames(Windows... windows) {
+    std::vector<com_ptr<IDispatch>> all;
+    (all.push_back(std::move(windows)), ...);
+    return all;
+}
+
 TEST_F(BrowserHostTrust, ACallNamingNoCallerNeedsEveryFrameToBeTheServers) {
     // A frame's window holding a document at url, with frames of its own.
     auto frame = [](const std::wstring& url, std::vector<com_ptr<IDispatch>> inner = {},
@@ -184,12 +191,13 @@ TEST_F(BrowserHostTrust, ACallNamingNoCallerNeedsEveryFrameToBeTheServers) {
     };
     Case cases[] = {
         {"the server's frames, one nested",
-         {frame(L"http://h:8080/chat/inbox.aspx"),
-          frame(L"http://h:8080/chat/list.aspx", {frame(L"http://h:8080/x")})},
+         Frames(frame(L"http://h:8080/chat/inbox.aspx"),
+                frame(L"http://h:8080/chat/list.aspx", Frames(frame(L"http://h:8080/x")))),
          true},
-        {"a foreign frame", {frame(L"http://h:8080/chat/inbox.aspx"), frame(kForeignPage)}, false},
-        {"a foreign frame nested in the server's", {frame(L"http://h:8080/a", {frame(kForeignPage)})}, false},
-        {"a frame whose document cannot be read", {frame(L"http://h:8080/a", {}, true)}, false},
+        {"a foreign frame", Frames(frame(L"http://h:8080/chat/inbox.aspx"), frame(kForeignPage)), false},
+        {"a foreign frame nested in the server's",
+         Frames(frame(L"http://h:8080/a", Frames(frame(kForeignPage)))), false},
+        {"a frame whose document cannot be read", Frames(frame(L"http://h:8080/a", {}, true)), false},
     };
     for (Case& c : cases) {
         commands.clear();
@@ -200,8 +208,8 @@ TEST_F(BrowserHostTrust, ACallNamingNoCallerNeedsEveryFrameToBeTheServers) {
     // Frames nested deeper than any real page are refused, not walked.
     com_ptr<IDispatch> deep = frame(L"http://h:8080/leaf");
     for (int i = 0; i < 6; ++i)
-        deep = frame(L"http://h:8080/level", {deep});
-    showWithFrames({deep});
+        deep = frame(L"http://h:8080/level", Frames(std::move(deep)));
+    showWithFrames(Frames(std::move(deep)));
     EXPECT_EQ(CallBridge(nullptr), E_ACCESSDENIED);
 }
 

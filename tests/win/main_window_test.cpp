@@ -2,6 +2,7 @@
 // page's calls as a page makes them, keys through the real pre-translation,
 // the hot key and the settings plug-in.
 #include "../core/devservice_fixture.h"
+#include "browser_host_test_support.h"
 #include "app/resource.h"
 #include "config/config_resource.h"
 #include "framework/com.h"
@@ -63,6 +64,14 @@ VARIANT Text(const std::wstring& text) {
     return value;
 }
 
+// The view's protected document setter, reached as a derived class may: no
+// engine here loads the page, so the test shows the view one of its server.
+struct CViewDocument : CKivHtmlView {
+    static bool Show(CKivHtmlView& view, IUnknown* document) {
+        return (view.*&CViewDocument::SetDocument)(document);
+    }
+};
+
 // True when another registration of the combination fails: the window holds it.
 bool HotKeyTaken(UINT modifiers, UINT key) {
     constexpr int kProbeId = 77;
@@ -111,6 +120,9 @@ protected:
         auto* view = dynamic_cast<CKivHtmlView*>(
             CWindow::FromHandle(GetDlgItem(window->GetSafeHwnd(), IDC_MAIN_VIEW)));
         ASSERT_NE(view, nullptr);
+        auto* page = new browserhosttest::CFakeDocument(nullptr, L"http://127.0.0.1:9/chat/clientindex.aspx");
+        ASSERT_TRUE(CViewDocument::Show(*view, static_cast<IHTMLDocument*>(page)));
+        page->Release();
         auto handler = com_ptr<IOleClientSite>::copy_from(view->GetControlSite()).query<IDocHostUIHandler>();
         ASSERT_TRUE(handler);
         com_ptr<IDispatch> external;

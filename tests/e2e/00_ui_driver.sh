@@ -22,7 +22,7 @@ ui wait --bogus 1 2>/dev/null || code=$?
 
 # Keys typed through the driver arrive whole, braces and all.
 ui keys --title "$login_title" --id 1007 --keys "$(erase_keys 20)0551 {LBRACE}x{RBRACE}"
-[ "$(control_text "$(ui texts --title "$login_title")" 1007)" = '0551 {x}' ] || fail "typed text arrived changed"
+[ "$(control_text "$(ui texts --title "$login_title")" 1007)" = '0551 {x}' ] || fail "typed text arrived changed: $(ui texts --title "$login_title")"
 ui wait --title "$login_title" --text '0551 {x}' --timeout 5000 >/dev/null || fail "no wait for the text"
 ui wait --title "$login_title" --text '0551' --timeout 0 2>/dev/null && fail "a part of the text matched"
 

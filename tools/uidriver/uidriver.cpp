@@ -432,9 +432,9 @@ struct NamedKey {
 };
 
 constexpr NamedKey kNamedKeys[] = {
-    {L"ENTER", VK_RETURN},  {L"ESC", VK_ESCAPE}, {L"TAB", VK_TAB},   {L"BACKSPACE", VK_BACK},
-    {L"DELETE", VK_DELETE}, {L"HOME", VK_HOME},  {L"END", VK_END},   {L"LEFT", VK_LEFT},
-    {L"RIGHT", VK_RIGHT},   {L"UP", VK_UP},      {L"DOWN", VK_DOWN}, {L"SPACE", VK_SPACE},
+    {L"ENTER", VK_RETURN}, {L"ESC", VK_ESCAPE}, {L"TAB", VK_TAB},     {L"DELETE", VK_DELETE},
+    {L"HOME", VK_HOME},    {L"END", VK_END},    {L"LEFT", VK_LEFT},   {L"RIGHT", VK_RIGHT},
+    {L"UP", VK_UP},        {L"DOWN", VK_DOWN},  {L"SPACE", VK_SPACE},
 };
 
 // One step of a key sequence: a virtual key pressed and released, or a character typed.
@@ -459,6 +459,12 @@ std::optional<std::vector<KeyStroke>> ParseKeys(const std::wstring& keys) {
             strokes.push_back({0, name == L"LBRACE" ? L'{' : L'}'});
             continue;
         }
+        // A box erases on the character: a pressed key's character would be queued behind the
+        // characters typed after it, and take one of them.
+        if (_wcsicmp(name.c_str(), L"BACKSPACE") == 0) {
+            strokes.push_back({0, L'\b'});
+            continue;
+        }
         const NamedKey* found = nullptr;
         for (const NamedKey& key : kNamedKeys)
             if (_wcsicmp(key.name, name.c_str()) == 0)
@@ -470,7 +476,6 @@ std::optional<std::vector<KeyStroke>> ParseKeys(const std::wstring& keys) {
     return strokes;
 }
 
-// The control that has the keyboard focus in the window's thread, if it belongs to the window.
 // The window's thread's focus when it lies in the window, else null.
 HWND FocusInside(HWND window) {
     GUITHREADINFO info{};
@@ -481,6 +486,7 @@ HWND FocusInside(HWND window) {
     return nullptr;
 }
 
+// The control that has the keyboard focus in the window's thread, else the window itself.
 HWND FocusedIn(HWND window) {
     HWND focus = FocusInside(window);
     return focus ? focus : window;
@@ -507,17 +513,22 @@ int Keys(const Options& options) {
     HWND window = PollFor(options.timeout, [&] { return FindVisible(options); });
     if (!window)
         return Fail(L"no " + Describe(options) + After(options.timeout));
+    HWND control = nullptr;
     if (options.id) {
-        HWND control = PollFor(options.timeout, [&] { return FindControl(window, options); });
+        control = PollFor(options.timeout, [&] { return FindControl(window, options); });
         if (!control)
             return Fail(L"no visible " + DescribeControl(options) + After(options.timeout));
         // Moves the focus the way the dialog manager does, with the focus notifications.
         PostMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
         Settle(window);
     }
-    // Just after a box owned by the window has gone, the focus comes back to the window a moment
-    // later; keys posted before then would reach the window itself and not its control.
-    PollFor(std::min<DWORD>(options.timeout, kSettleMs), [&] { return FocusInside(window); });
+    // The focus moves when the window's thread takes the posted request, which a sent message may
+    // overtake; just after a box owned by the window has gone, it comes back to the window a
+    // moment later. Keys posted before then would reach another control or the window itself.
+    PollFor(std::min<DWORD>(options.timeout, kSettleMs), [&] {
+        HWND focus = FocusInside(window);
+        return focus && (!control || focus == control || IsChild(control, focus));
+    });
     // One stroke at a time: a key such as {TAB} moves the focus that the next stroke goes to.
     for (const KeyStroke& stroke : *strokes) {
         PostKey(FocusedIn(window), stroke);

@@ -82,8 +82,8 @@ ui_serve_ready() { # dir
 ui_background() { (exec "$WINE" "$E2E_BIN/uidriver.exe" "$@") & }
 
 # Starts Velmarin.exe in the folder; its pid is in $app_pid.
-start_app() { # folder
-    (cd "$1" && exec "$WINE" Velmarin.exe) >/dev/null 2>&1 &
+start_app() { # folder, [working folder]
+    (cd "${2:-$1}" && exec "$WINE" "$1/Velmarin.exe") >/dev/null 2>&1 &
     app_pid=$!
 }
 
@@ -111,8 +111,8 @@ read_settings() { "$E2E_NATIVE_BIN/datfile" decode "$1"; }
 
 # Starts the program in the folder, expects a start-up failure box with the
 # text, presses its OK button and waits for the program to end.
-expect_start_failure() { # folder, text
-    start_app "$1"
+expect_start_failure() { # folder, text, [working folder]
+    start_app "$1" "${3:-}"
     ui wait --title Velmarin --timeout 20000 >/dev/null || fail "no message box"
     local texts
     texts=$(ui texts --title Velmarin)

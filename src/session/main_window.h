@@ -33,6 +33,8 @@ public:
     void ConfirmExit();
 
     bool PreTranslateMessage(MSG& msg) override;
+    // The icon the notification area shows now (borrowed).
+    HICON TrayIconShown() const { return m_tray.CurrentIcon(); }
 
 protected:
     bool OnInitDialog() override;

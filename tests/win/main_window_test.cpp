@@ -235,4 +235,37 @@ TEST_F(MainWindow, HotKeyOnlyWithAModifierAndAgainAfterThePlugIn) {
     EXPECT_FALSE(HotKeyTaken(MOD_CONTROL | MOD_SHIFT, '9')) << "the hot key outlived the window";
 }
 
+TEST_F(MainWindow, TheTrayIconBlinksUntilTheWindowIsActive) {
+    HWND hwnd = Open();
+    const HICON normal = window->TrayIconShown();
+    ASSERT_NE(normal, nullptr);
+    // Another window of this thread is active, as when the user works elsewhere.
+    std::unique_ptr<HWND__, decltype(&DestroyWindow)> other(
+        CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+                        nullptr),
+        &DestroyWindow);
+    SetActiveWindow(other.get());
+    SendMessageW(hwnd, WM_START_TRAY_BLINK, 0, 0);
+    constexpr UINT_PTR kBlinkTimer = 2;
+    std::vector<HICON> shown;
+    for (int i = 0; i < 4; ++i) {
+        SendMessageW(hwnd, WM_TIMER, kBlinkTimer, 0);
+        shown.push_back(window->TrayIconShown());
+    }
+    // The new-message and the normal icon take turns.
+    EXPECT_NE(shown[0], shown[1]);
+    EXPECT_TRUE(shown[0] == normal || shown[1] == normal);
+    EXPECT_EQ(shown[2], shown[0]);
+    EXPECT_EQ(shown[3], shown[1]);
+
+    // Once the window is active, the next tick stops the blink on the normal icon.
+    if (shown[3] == normal)
+        SendMessageW(hwnd, WM_TIMER, kBlinkTimer, 0);
+    ASSERT_NE(window->TrayIconShown(), normal);
+    SetActiveWindow(hwnd);
+    SendMessageW(hwnd, WM_TIMER, kBlinkTimer, 0);
+    EXPECT_EQ(window->TrayIconShown(), normal);
+    EXPECT_FALSE(KillTimer(hwnd, kBlinkTimer)) << "the blink timer still runs";
+}
+
 } // namespace

@@ -42,7 +42,8 @@ export E2E_BIN=$win E2E_NATIVE_BIN=$root/native/bin E2E_ROOT=$root
 # The longest first, so that the short ones fill the gaps at the end.
 stage "Wine: fault matrix, unit tests, end to end (jobs: $pool_jobs)"
 if [ $have_e2e = 1 ] && [ -f tests/faults/matrix.sh ]; then
-    FAULTS_TABLE=$logs/faults.md SINGLE_TIMEOUT=600 pool_start isolated faults single_body faults bash tests/faults/matrix.sh
+    FAULTS_TABLE=$logs/faults.md SINGLE_TIMEOUT=600 RETRY_ONCE=1 pool_start isolated faults single_body faults \
+        bash tests/faults/matrix.sh
 fi
 shards=${WIN_TEST_SHARDS:-3}
 if [ -f "$win/win_tests.exe" ]; then
@@ -59,7 +60,7 @@ if [ $have_e2e = 1 ]; then
         [ -f "$t" ] && [ -z "${queued[$t]:-}" ] || continue
         queued[$t]=1
         name=e2e-$(basename "$t" .sh)
-        pool_start isolated "$name" single_body "$name" bash "$t"
+        RETRY_ONCE=1 pool_start isolated "$name" single_body "$name" bash "$t"
     done
 fi
 [ -f "$win/core_tests.exe" ] && pool_start isolated wine-core_tests gtest_body wine-core_tests "$WINE" "$win/core_tests.exe"
@@ -107,6 +108,7 @@ fi
 stage "done"
 slowest
 echo
+[ ${#second_tries[@]} -gt 0 ] && echo "passed only on a second try (logs: *.first-try.log): ${second_tries[*]}"
 [ ${#failures[@]} -gt 0 ] && echo "failed: ${failures[*]}"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]

@@ -38,7 +38,8 @@ since=$(log_length)
 service_wait 9999 2 "$since" 15 || fail "no heartbeats while hidden"
 kill -0 "$app_pid" 2>/dev/null || fail "closing ended the program"
 [ "$(count_code 1004)" = 0 ] || fail "closing signed out"
-ui list | grep -q "^$main_window"$'\t#32770\t'"$main_title"$'\t0$' || fail "the main window was destroyed"
+windows=$(ui list)
+grep -q "^$main_window"$'\t#32770\t'"$main_title"$'\t0$' <<<"$windows" || fail "the main window $main_window was destroyed: $windows"
 service POST session "{\"user\": \"$session_user\", \"action\": \"elsewhere\"}" >/dev/null
 expect_main_box 您的帐号在另一地点登录，您已被迫下线！
 wait_app_end 30

@@ -36,6 +36,14 @@ TEST_TIMEOUT=1 gtest_body hung bash -c 'sleep 30' && expect hung "0 1" "a hung b
 grep -q 'timed out' "$logs/hung.log" || { echo "FAIL: the log does not say it timed out"; problems=$((problems + 1)); }
 SINGLE_TIMEOUT=1 single_body slow sleep 30 && expect slow "0 1" "a script past its time"
 single_body ok true && expect ok "1 0" "a script that passes"
+# A flake passes on its second try and is named as such, its first log kept; a fault fails both.
+flag=$root/flaky.flag
+RETRY_ONCE=1 single_body flaky bash -c "[ -e $flag ] || { touch $flag; echo first; exit 1; }" &&
+    expect flaky "1 0" "a second try that passes"
+grep -q 'second try' "$results/flaky" && grep -q first "$logs/flaky.first-try.log" ||
+    { echo "FAIL: a second try's pass is not named, or its first log is gone"; problems=$((problems + 1)); }
+RETRY_ONCE=1 single_body broken false && expect broken "0 1" "a script that fails on both tries"
+single_body once bash -c "exit 1" && expect once "0 1" "no second try unless asked"
 
 # Two jobs at once, each reporting the world it saw.
 if [ ! -f "${WINE_TEMPLATE_PREFIX:-}/.template" ]; then

@@ -54,15 +54,6 @@ public:
     }
 };
 
-// A string argument the way a page passes it.
-VARIANT Text(const std::wstring& text) {
-    VARIANT value;
-    VariantInit(&value);
-    value.vt = VT_BSTR;
-    value.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-    return value;
-}
-
 // Invokes id on object with args, the first first; clears them afterwards.
 HRESULT Call(IDispatch* object, DISPID id, std::vector<VARIANT> args, WORD flags = DISPATCH_METHOD) {
     std::vector<VARIANT> reversed(args.rbegin(), args.rend());

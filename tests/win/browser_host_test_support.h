@@ -245,6 +245,15 @@ private:
     com_ptr<IDispatch> m_script;
 };
 
+// A string argument the way a page passes it.
+inline VARIANT Text(const std::wstring& text) {
+    VARIANT value;
+    VariantInit(&value);
+    value.vt = VT_BSTR;
+    value.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    return value;
+}
+
 inline std::wstring FromBstr(BSTR text) {
     return text ? std::wstring(text, SysStringLen(text)) : std::wstring();
 }

@@ -27,6 +27,8 @@
 
 namespace {
 
+using browserhosttest::Text;
+
 constexpr wchar_t kExitQuestion[] = L"是否退出Velmarin客户端？";
 
 // Answers each message box of this thread with answer and records "caption|text";
@@ -53,15 +55,6 @@ LRESULT CALLBACK AnswerBoxes(int code, WPARAM wParam, LPARAM lParam) {
         PostMessageW(box, WM_COMMAND, g_boxes.answer, 0);
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-// A string argument the way a page passes it.
-VARIANT Text(const std::wstring& text) {
-    VARIANT value;
-    VariantInit(&value);
-    value.vt = VT_BSTR;
-    value.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-    return value;
 }
 
 // The view's protected document setter, reached as a derived class may: no

@@ -6,6 +6,7 @@
 #include "app/resource.h"
 #include "controls/bitmap_region.h"
 #include "protocol/service_client.h"
+#include "session/session_resource.h"
 #include "settings/sms_setting.h"
 #include "skin/skin.h"
 #include "update/core/gif_signature.h"

@@ -1,12 +1,6 @@
-// The program's own resource numbers and control ids, shared by velmarin.rc and the code.
+// The sign-in windows' resource numbers and control ids, shared by dialogs.rc and the code.
 #pragma once
 
-#define IDD_ABOUTBOX 100
-#define IDR_MAINFRAME 132
-
-#define IDS_ABOUTBOX 101
-#define IDD_MAIN 102
-#define IDC_MAIN_VIEW 103
 #define IDD_LOGIN 129
 #define IDD_LOGINSET 130
 #define IDD_WAIT 135

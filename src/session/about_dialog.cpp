@@ -1,6 +1,6 @@
 #include "session/about_dialog.h"
 
-#include "app/resource.h"
+#include "session/session_resource.h"
 #include "skin/skin.h"
 
 CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX) {}

@@ -1,12 +1,12 @@
 #include "session/main_window.h"
 
-#include "app/resource.h"
 #include "config/config_plugin.h"
 #include "framework/program_files.h"
 #include "protocol/command_strings.h"
 #include "protocol/service_client.h"
 #include "session/about_dialog.h"
 #include "session/notice_resource.h"
+#include "session/session_resource.h"
 #include "settings/sms_setting.h"
 #include "skin/skin.h"
 #include "update/core/update_check.h"

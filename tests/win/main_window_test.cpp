@@ -3,7 +3,7 @@
 // the hot key and the settings plug-in.
 #include "../core/devservice_fixture.h"
 #include "browser_host_test_support.h"
-#include "app/resource.h"
+#include "session/session_resource.h"
 #include "config/config_resource.h"
 #include "framework/com.h"
 #include "framework/gdi.h"
@@ -15,6 +15,8 @@
 #include "session/main_window.h"
 #include "session/notice_resource.h"
 #include "settings/sms_setting.h"
+#include "skin/skin.h"
+#include "skin_test_theme.h"
 
 #include <gtest/gtest.h>
 
@@ -259,6 +261,70 @@ TEST_F(MainWindow, TheTrayIconBlinksUntilTheWindowIsActive) {
     SendMessageW(hwnd, WM_TIMER, kBlinkTimer, 0);
     EXPECT_EQ(window->TrayIconShown(), normal);
     EXPECT_FALSE(KillTimer(hwnd, kBlinkTimer)) << "the blink timer still runs";
+}
+
+// What the about box showed, read from inside its modal loop.
+struct CAboutSeen {
+    HWND owner = nullptr;
+    bool found = false;
+    bool programIcon = false;
+    bool skinned = false;
+    RECT box{}, ownerRect{};
+};
+CAboutSeen g_about;
+
+void CALLBACK ReadAndCloseAbout(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND box = FindWindowW(L"#32770", L"关于 Velmarin");
+    if (box == nullptr || GetWindow(box, GW_OWNER) != g_about.owner)
+        return;
+    KillTimer(nullptr, timer);
+    g_about.found = true;
+    // The dialog's own ICON control: empty unless the program carries icon 132.
+    HWND iconControl = FindWindowExW(box, nullptr, L"Static", nullptr);
+    for (; iconControl; iconControl = FindWindowExW(box, iconControl, L"Static", nullptr)) {
+        if ((GetWindowLongW(iconControl, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+            break;
+    }
+    g_about.programIcon = iconControl && SendMessageW(iconControl, STM_GETICON, 0, 0) != 0 &&
+                          SendMessageW(box, WM_GETICON, ICON_SMALL, 0) != 0;
+    g_about.skinned = GetPropA(box, "SkinWndProp_SkinMenu") != nullptr;
+    GetWindowRect(box, &g_about.box);
+    GetWindowRect(g_about.owner, &g_about.ownerRect);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
+TEST_F(MainWindow, AboutBoxFromTheSystemMenuIsSkinnedCentredAndShowsTheProgramIcon) {
+    skintest::CTempFolder folder;
+    skintest::CFrameTheme theme{folder};
+    const std::string themePath = theme.Write(
+        skintest::CFrameTheme::kButtonCount,
+        skintest::CFrameTheme::CaptionButtons() + "[Buttons]\r\nBitmap=button.bmp\r\nTopHeight=2\r\n");
+    ASSERT_EQ(InitSkin(themePath.c_str()), 1);
+    HWND hwnd = Open();
+    SetWindowPos(hwnd, nullptr, 200, 150, 600, 420, SWP_NOZORDER);
+
+    // The item the window adds to its system menu.
+    HMENU systemMenu = GetSystemMenu(hwnd, FALSE);
+    wchar_t item[64] = {};
+    constexpr UINT kAboutCommand = 16;
+    ASSERT_GT(GetMenuStringW(systemMenu, kAboutCommand, item, 64, MF_BYCOMMAND), 0);
+    EXPECT_EQ(std::wstring(item), L"关于 Velmarin(&A)...");
+
+    g_about = {};
+    g_about.owner = hwnd;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, ReadAndCloseAbout);
+    PostMessageW(hwnd, WM_SYSCOMMAND, kAboutCommand, 0);
+    EXPECT_TRUE(PumpUntil([] { return g_about.found && !FindWindowW(L"#32770", L"关于 Velmarin"); }));
+    KillTimer(nullptr, timer);
+    ReleaseSkin();
+    InitSkin("");
+
+    ASSERT_TRUE(g_about.found) << "no about box came up";
+    EXPECT_TRUE(g_about.programIcon);
+    EXPECT_TRUE(g_about.skinned);
+    const auto centre = [](const RECT& r) { return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}; };
+    EXPECT_NEAR(centre(g_about.box).x, centre(g_about.ownerRect).x, 2);
+    EXPECT_NEAR(centre(g_about.box).y, centre(g_about.ownerRect).y, 2);
 }
 
 } // namespace

@@ -4,14 +4,14 @@
 // Prints, per size, the median cycle time; then the notice queue's length and
 // the private bytes while replies of the largest size keep coming and the
 // popup never shows. Usage: growth_bench BASE_URL
-#include "raw_http.h"
-#include "unix_proc.h"
 #include "protocol/http_client.h"
 #include "protocol/service_client.h"
 #include "protocol/sign_in.h"
+#include "raw_http.h"
 #include "session/core/heartbeat_cycle.h"
 #include "session/heartbeat_worker.h"
 #include "session/tip_dialog.h"
+#include "unix_proc.h"
 
 #include <windows.h>
 

@@ -1,10 +1,10 @@
 // The floor of the Entry figures: the same request bytes the client sends,
 // posted again and again by a plain blocking HTTP client over one connection
 // (a new one whenever the service closes it). Usage: raw_entry_bench BASE_URL CALLS
-#include "raw_http.h"
 #include "protocol/command_strings.h"
 #include "protocol/http_client.h"
 #include "protocol/soap_request.h"
+#include "raw_http.h"
 #include "text/ansi_text.h"
 
 #include <chrono>

@@ -14,5 +14,5 @@ raw = key.public_bytes(serialization.Encoding.Raw, serialization.PublicFormat.Ra
 body = ", ".join("0x%02x" % b for b in raw)
 with open(target, "w") as f:
     f.write("// Made by the build from %s.\n#pragma once\n" % source.replace("\\", "/"))
-    f.write('#include "update/core/release_check.h"\n\n')
+    f.write('#include "release/core/release_check.h"\n\n')
     f.write("inline constexpr CReleasePublicKey kReleasePublicKey{%s};\n" % body)

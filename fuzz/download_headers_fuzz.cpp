@@ -1,7 +1,7 @@
 // The download worker's header values: a Content-Length text of any bytes,
 // and a Last-Modified date with any value in each field.
+#include "release/core/download_headers.h"
 #include "text/ansi_text.h"
-#include "update/core/download_headers.h"
 
 #include <cstddef>
 #include <cstdint>

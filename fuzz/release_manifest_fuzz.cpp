@@ -1,5 +1,5 @@
 // The update manifest as the update server sends it.
-#include "update/core/release_manifest.h"
+#include "release/core/release_manifest.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,5 +1,5 @@
 // The version comparison over any pair of texts: it is a strict order.
-#include "update/core/version_rules.h"
+#include "release/core/version_rules.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,10 +1,10 @@
 #include "app/velmarin_app.h"
 
-#include "app/account_lock.h"
-#include "app/login_dialog.h"
-#include "app/program_paths.h"
 #include "framework/program_files.h"
 #include "protocol/service_client.h"
+#include "signin/account_lock.h"
+#include "signin/login_dialog.h"
+#include "signin/program_paths.h"
 #include "skin/skin.h"
 #include "text/ansi_text.h"
 

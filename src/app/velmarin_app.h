@@ -1,12 +1,12 @@
 #pragma once
-#include "app/wait_dialog.h"
 #include "framework/application.h"
 #include "framework/com.h"
 #include "framework/gdiplus_session.h"
 #include "framework/handles.h"
-#include "session/core/user_session.h"
+#include "model/user_session.h"
 #include "session/main_window.h"
 #include "settings/sms_setting.h"
+#include "signin/wait_dialog.h"
 
 #include <memory>
 

@@ -1,6 +1,6 @@
 #include "framework/bitmap_region.h"
 
-#include "skin/core/key_colour_runs.h"
+#include "pixels/key_colour_runs.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -9,6 +9,7 @@
 namespace {
 
 constexpr int kPaletteEntries = 256;
+constexpr COLORREF kShapeKey = RGB(255, 0, 255);
 
 // Reads a bitmap's pixels top-down in its own depth (5-6-5 for 16 bits;
 // depths below 8 are read as 32 bits).
@@ -98,4 +99,17 @@ HRGN RegionFromKeyColour(HBITMAP bitmap, COLORREF key) {
         return CreateRectRgn(0, 0, 0, 0);
     }
     return RegionFromRects(KeyColourRuns(pixels.image, static_cast<SkinColour>(key)));
+}
+
+unique_hrgn CreateBitmapRegion(HBITMAP bitmap) {
+    return unique_hrgn(bitmap ? RegionFromKeyColour(bitmap, kShapeKey) : nullptr);
+}
+
+void DrawBitmapBackground(HDC dc, HBITMAP bitmap) {
+    BITMAP info{};
+    if (!bitmap || !GetObjectW(bitmap, sizeof(info), &info))
+        return;
+    unique_hdc memory(CreateCompatibleDC(dc));
+    unique_select_object select(memory.get(), bitmap);
+    BitBlt(dc, 0, 0, info.bmWidth, info.bmHeight, memory.get(), 0, 0, SRCCOPY);
 }

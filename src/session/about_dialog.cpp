@@ -1,6 +1,7 @@
 #include "session/about_dialog.h"
 
 #include "session/session_resource.h"
+#include "signin/signin_resource.h"
 #include "skin/skin.h"
 
 CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX) {}

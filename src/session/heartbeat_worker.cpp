@@ -1,7 +1,7 @@
 #include "session/heartbeat_worker.h"
 
 #include "framework/program_files.h"
-#include "session/session_sign_in.h"
+#include "signin/session_sign_in.h"
 
 #include <mmsystem.h>
 #include <wininet.h>

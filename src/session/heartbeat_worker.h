@@ -3,9 +3,9 @@
 // heartbeat cycle about every five seconds and reaches the main window only
 // through the messages below and the callbacks it is given.
 #include "framework/handles.h"
+#include "model/user_session.h"
+#include "protocol/index_page.h"
 #include "session/core/heartbeat_cycle.h"
-#include "session/core/index_page.h"
-#include "session/core/user_session.h"
 
 #include <windows.h>
 

@@ -4,12 +4,13 @@
 #include "framework/program_files.h"
 #include "protocol/command_strings.h"
 #include "protocol/service_client.h"
+#include "release/core/update_check.h"
 #include "session/about_dialog.h"
 #include "session/notice_resource.h"
 #include "session/session_resource.h"
 #include "settings/sms_setting.h"
+#include "signin/signin_resource.h"
 #include "skin/skin.h"
-#include "update/core/update_check.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #pragma once
+#include "browser/sms_html_view.h"
 #include "framework/dialog.h"
 #include "framework/handles.h"
-#include "session/core/user_session.h"
+#include "model/user_session.h"
 #include "session/heartbeat_worker.h"
-#include "session/sms_html_view.h"
 #include "session/tip_dialog.h"
 #include "session/tray_icon.h"
 

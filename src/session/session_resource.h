@@ -1,11 +1,8 @@
-// Resource ids of the web view, shared with the program's resource script:
-// keep this file to plain #defines.
+// Resource ids of the session's windows, shared with session.rc: keep this
+// file to plain #defines.
 #pragma once
 
-// The program's icon, also the login dialog's and the updater's.
-#define IDR_MAINFRAME 132
-
-// The main window and its web view.
+// The main window, which holds the web view.
 #define IDD_MAIN 102
 #define IDC_MAIN_VIEW 103
 
@@ -14,9 +11,3 @@
 #define IDS_ABOUTBOX 101
 
 #define IDC_STATIC -1
-
-// The page's context menu: one popup with the three edit commands.
-#define IDR_PAGE_MENU 133
-#define ID_PAGE_CUT 32774
-#define ID_PAGE_COPY 32775
-#define ID_PAGE_PASTE 32776

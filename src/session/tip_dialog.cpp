@@ -1,6 +1,6 @@
 #include "session/tip_dialog.h"
 
-#include "controls/bitmap_region.h"
+#include "framework/bitmap_region.h"
 #include "session/notice_resource.h"
 
 #include <utility>

@@ -3,7 +3,7 @@
 #include "controls/skin_btn.h"
 #include "framework/dialog.h"
 #include "framework/gdi.h"
-#include "session/core/notice.h"
+#include "model/notice.h"
 
 #include <cstddef>
 #include <deque>

@@ -6,7 +6,7 @@
 #include "skin/theme_reader.h"
 
 #include "skin/core/menu_layout.h"
-#include "skin/core/skin_colour.h"
+#include "pixels/skin_colour.h"
 
 #include <algorithm>
 #include <iterator>

@@ -1,5 +1,5 @@
-#include "update/core/download_headers.h"
-#include "update/core/gif_signature.h"
+#include "release/core/download_headers.h"
+#include "release/core/gif_signature.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/core/login_rules.h"
+#include "signin/core/login_rules.h"
 #include "settings/sms_setting.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "update/core/release_check.h"
+#include "release/core/release_check.h"
 
 #include <gtest/gtest.h>
 #include <sodium.h>

@@ -1,4 +1,4 @@
-#include "skin/core/skin_colour.h"
+#include "pixels/skin_colour.h"
 
 #include <gtest/gtest.h>
 

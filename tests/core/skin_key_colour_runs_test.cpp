@@ -1,4 +1,4 @@
-#include "skin/core/key_colour_runs.h"
+#include "pixels/key_colour_runs.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The version query against the stand-in service.
 #include "devservice_fixture.h"
-#include "update/core/update_check.h"
+#include "release/core/update_check.h"
 
 #include <gtest/gtest.h>
 

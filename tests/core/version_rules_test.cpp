@@ -1,4 +1,4 @@
-#include "update/core/version_rules.h"
+#include "release/core/version_rules.h"
 
 #include <gtest/gtest.h>
 

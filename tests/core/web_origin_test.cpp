@@ -1,5 +1,5 @@
 #include "protocol/web_origin.h"
-#include "session/core/index_page.h"
+#include "protocol/index_page.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/account_lock.h"
+#include "signin/account_lock.h"
 
 #include <gtest/gtest.h>
 

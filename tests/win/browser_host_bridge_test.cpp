@@ -1,7 +1,7 @@
 // The script bridge both ways: the page's window.external as the page calls
 // it, CallScript against a fake document, and the document-complete path.
+#include "browser/browser_events.h"
 #include "browser_host_test_support.h"
-#include "session/browser_events.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The browser host's site around the system's web browser, called through
 // its COM interfaces as the browser calls it.
+#include "browser/browser_guids.h"
+#include "browser/doc_host_site.h"
 #include "browser_host_test_support.h"
-#include "session/browser_guids.h"
-#include "session/doc_host_site.h"
 
 #include <gtest/gtest.h>
 

@@ -2,10 +2,10 @@
 // Helpers of the browser host's tests: OLE for the suite, a parent window
 // that records what it is sent, a view whose boxes and menu tracking are
 // recorded instead of shown, and a base for small fake COM objects.
+#include "browser/browser_resource.h"
+#include "browser/sms_html_view.h"
 #include "framework/com.h"
 #include "framework/window.h"
-#include "session/session_resource.h"
-#include "session/sms_html_view.h"
 
 #include <gtest/gtest.h>
 #include <mshtmdid.h>

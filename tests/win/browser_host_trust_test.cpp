@@ -1,7 +1,7 @@
 // The browser host trusts one origin, the server's: only its documents reach
 // the bridge, and the view itself never leaves it.
+#include "browser/browser_events.h"
 #include "browser_host_test_support.h"
-#include "session/browser_events.h"
 
 #include <dispex.h>
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 #include "dialog_template.h"
 #include "framework/dialog.h"
 #include "protocol/http_client.h"
-#include "update/download_file_wnd.h"
+#include "release/download_file_wnd.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,14 @@
 // The login dialog in this process, against the stand-in service: hints, the
 // settings panel, the advertisement refresh, and a sign-in with its cookie.
 #include "../core/devservice_fixture.h"
-#include "pump_until.h"
-#include "app/login_dialog.h"
-#include "app/login_settings_dialog.h"
-#include "app/wait_dialog.h"
-#include "app/resource.h"
 #include "framework/gdi.h"
 #include "framework/gdiplus_session.h"
+#include "pump_until.h"
 #include "settings/sms_setting.h"
+#include "signin/login_dialog.h"
+#include "signin/login_settings_dialog.h"
+#include "signin/signin_resource.h"
+#include "signin/wait_dialog.h"
 
 #include <uxtheme.h>
 #include <wininet.h>

@@ -2,8 +2,8 @@
 // page's calls as a page makes them, keys through the real pre-translation,
 // the hot key and the settings plug-in.
 #include "../core/devservice_fixture.h"
+#include "browser/kiv_html_view.h"
 #include "browser_host_test_support.h"
-#include "session/session_resource.h"
 #include "config/config_resource.h"
 #include "framework/com.h"
 #include "framework/gdi.h"
@@ -11,9 +11,9 @@
 #include "framework/handles.h"
 #include "pump_until.h"
 #include "session/heartbeat_worker.h"
-#include "session/kiv_html_view.h"
 #include "session/main_window.h"
 #include "session/notice_resource.h"
+#include "session/session_resource.h"
 #include "settings/sms_setting.h"
 #include "skin/skin.h"
 #include "skin_test_theme.h"

@@ -1,5 +1,5 @@
 #include "framework/gdi.h"
-#include "skin/core/skin_colour.h"
+#include "pixels/skin_colour.h"
 #include "skin/drawing.h"
 #include "skin/skin_menu.h"
 #include "skin_test_theme.h"

@@ -1,8 +1,8 @@
 // The wait window: found by its title, painted in its own colour, animating.
-#include "app/resource.h"
-#include "app/wait_dialog.h"
 #include "framework/gdi.h"
 #include "framework/gdiplus_session.h"
+#include "signin/signin_resource.h"
+#include "signin/wait_dialog.h"
 
 #include <gtest/gtest.h>
 

@@ -2,11 +2,11 @@
 // One heartbeat cycle: the connection check, the heartbeat command and what
 // its reply asks for (messages to the page, notice, blink, sounds, forced
 // sign-out, silent sign-in). The worker thread runs it; a host does the rest.
+#include "model/notice.h"
+#include "model/user_session.h"
 #include "protocol/command_strings.h"
 #include "protocol/reply_fields.h"
 #include "session/core/heartbeat_rules.h"
-#include "session/core/notice.h"
-#include "session/core/user_session.h"
 #include "settings/sms_setting.h"
 
 #include <array>

@@ -1,7 +1,7 @@
 #pragma once
 // Geometry of the skinned push button: which part of the five-state strip
 // to show and how it is stretched over the control as a nine-grid.
-#include "skin/core/key_colour_runs.h"
+#include "pixels/key_colour_runs.h"
 
 #include <vector>
 

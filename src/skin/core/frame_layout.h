@@ -1,7 +1,7 @@
 #pragma once
 // Geometry of the skinned window frame: how a band image is cut and tiled,
 // where the caption buttons sit, and what each point of the frame means.
-#include "skin/core/key_colour_runs.h"
+#include "pixels/key_colour_runs.h"
 
 #include <vector>
 

@@ -1,7 +1,7 @@
 #pragma once
 // Sizes and colours of the skinned popup menu, apart from any device: item
 // data packing, label/accelerator splitting and the gradient strips.
-#include "skin/core/skin_colour.h"
+#include "pixels/skin_colour.h"
 
 #include <cstdint>
 #include <string>

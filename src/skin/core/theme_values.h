@@ -1,7 +1,7 @@
 #pragma once
 // Turns theme-file values into colours and image paths. Text is 8-bit in
 // the ANSI code page; a byte above 128 leads a double-byte character.
-#include "skin/core/skin_colour.h"
+#include "pixels/skin_colour.h"
 
 #include <string>
 #include <string_view>

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Every include between folders of src/ points down this order: a folder may
 # include itself and the folders before it, never one after it. A new folder
-# must be given its place here.
+# must be given its place here. Usage: check-layers.sh [tree] (default: this one)
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "${1:-$(dirname "$0")/..}" || exit 1
 order="text pixels model protocol settings framework skin controls config release browser signin session app clientupdate"
 
 # "floor/…" from src/, or "../floor/…" relative to a floor's own folder.

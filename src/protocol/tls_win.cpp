@@ -38,35 +38,27 @@ struct CContextBuffer {
     }
 };
 
-struct CCertContext {
-    PCCERT_CONTEXT context = nullptr; // owned
-    CCertContext() = default;
-    CCertContext(const CCertContext&) = delete;
-    CCertContext& operator=(const CCertContext&) = delete;
-    ~CCertContext() {
-        if (context)
-            CertFreeCertificateContext(context);
+// A certificate object of the system's, freed with Free.
+template <typename T, auto Free> struct COwnedCert {
+    T handle = nullptr; // owned
+    COwnedCert() = default;
+    COwnedCert(const COwnedCert&) = delete;
+    COwnedCert& operator=(const COwnedCert&) = delete;
+    ~COwnedCert() {
+        if (handle)
+            Free(handle);
     }
 };
-
-struct CCertChain {
-    PCCERT_CHAIN_CONTEXT chain = nullptr; // owned
-    CCertChain() = default;
-    CCertChain(const CCertChain&) = delete;
-    CCertChain& operator=(const CCertChain&) = delete;
-    ~CCertChain() {
-        if (chain)
-            CertFreeCertificateChain(chain);
-    }
-};
+using CCertContext = COwnedCert<PCCERT_CONTEXT, CertFreeCertificateContext>;
+using CCertChain = COwnedCert<PCCERT_CHAIN_CONTEXT, CertFreeCertificateChain>;
 
 // The chain of the server's certificate must end at a trusted root and pass
 // the SSL policy for host: names, validity, usage.
 bool CertificatePasses(const CtxtHandle& context, const std::wstring& host) {
     CCertContext certificate;
     if (QueryContextAttributesW(const_cast<CtxtHandle*>(&context), SECPKG_ATTR_REMOTE_CERT_CONTEXT,
-                                &certificate.context) != SEC_E_OK ||
-        !certificate.context)
+                                &certificate.handle) != SEC_E_OK ||
+        !certificate.handle)
         return false;
     LPSTR serverAuth[] = {const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH)};
     CERT_CHAIN_PARA chainPara{};
@@ -75,8 +67,8 @@ bool CertificatePasses(const CtxtHandle& context, const std::wstring& host) {
     chainPara.RequestedUsage.Usage.cUsageIdentifier = 1;
     chainPara.RequestedUsage.Usage.rgpszUsageIdentifier = serverAuth;
     CCertChain chain;
-    if (!CertGetCertificateChain(nullptr, certificate.context, nullptr, certificate.context->hCertStore,
-                                 &chainPara, 0, nullptr, &chain.chain))
+    if (!CertGetCertificateChain(nullptr, certificate.handle, nullptr, certificate.handle->hCertStore,
+                                 &chainPara, 0, nullptr, &chain.handle))
         return false;
     std::wstring name = host;
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
@@ -88,7 +80,7 @@ bool CertificatePasses(const CtxtHandle& context, const std::wstring& host) {
     policy.pvExtraPolicyPara = &ssl;
     CERT_CHAIN_POLICY_STATUS status{};
     status.cbSize = sizeof(status);
-    return CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain.chain, &policy, &status) &&
+    return CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain.handle, &policy, &status) &&
            status.dwError == 0;
 }
 
@@ -115,6 +107,9 @@ struct CTlsChannel::CState {
     bool peerEnded = false;
     std::wstring host; // the name the certificate was checked for
 
+    CState() = default;
+    CState(const CState&) = delete;
+    CState& operator=(const CState&) = delete;
     ~CState() {
         DropContext();
         if (haveCredentials)

@@ -95,29 +95,21 @@ protected:
     std::wstring secureBase;
 };
 
-CReplyFields Send(const std::wstring& command, const std::wstring& key, const std::wstring& fallback = L"") {
-    std::wstring reply;
-    EXPECT_TRUE(CallEntry(command, reply));
-    CReplyFields fields;
-    ReadReply(reply, key, fallback, fields);
-    return fields;
-}
-
 // Sign-in, heartbeat, a page command and logout: one handshake, one
 // connection kept open for all of them, TLS 1.2 or newer.
 TEST_F(ServiceOverTls, WholeSessionOnOneKeptOpenConnection) {
     ASSERT_TRUE(Control(
         L"messages", R"({"user": "05512345678", "messages": [["7", "13900000000", "10:00", "hi", "1"]]})"));
     CCommandContext login(L"05512345678", L"abc123");
-    CReplyFields token = Send(BuildTokenRequest(login), login.SessionKey());
+    CReplyFields token = SendEntry(BuildTokenRequest(login), login.SessionKey());
     ASSERT_EQ(token.ResultCode(), L"0");
-    CReplyFields signedIn = Send(BuildLoginRequest(login, token.Field(L"ltoken")), login.SessionKey());
+    CReplyFields signedIn = SendEntry(BuildLoginRequest(login, token.Field(L"ltoken")), login.SessionKey());
     ASSERT_EQ(signedIn.ResultCode(), L"0");
     ASSERT_TRUE(CaptureSessionCookie());
     const std::wstring sessionId = signedIn.Field(L"sessionid");
     CCommandContext heartbeat(L"05512345678", L"abc123");
-    CReplyFields beat =
-        Send(BuildHeartbeatRequest(sessionId, heartbeat), signedIn.Field(L"skey"), heartbeat.SessionKey());
+    CReplyFields beat = SendEntry(BuildHeartbeatRequest(sessionId, heartbeat), signedIn.Field(L"skey"),
+                                  heartbeat.SessionKey());
     EXPECT_EQ(beat.ResultCode(), L"0");
     EXPECT_NE(beat.Field(L"data").find(L"hi"), std::wstring::npos);
     std::wstring reply;

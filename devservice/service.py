@@ -97,8 +97,8 @@ def check_texts(texts, what):
             raise ValueError("%s %r has no code page 936 form" % (what, text)) from None
 
 
-# The certificates the HTTPS port can present: the good one and three to refuse.
-TLS_CERTIFICATES = ("server", "wrong-name", "expired", "untrusted")
+# The certificates the HTTPS port can present: the good one and four to refuse.
+TLS_CERTIFICATES = ("server", "wrong-name", "expired", "untrusted", "self-signed")
 
 
 class ServiceState:

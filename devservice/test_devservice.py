@@ -642,7 +642,7 @@ class TlsTest(unittest.TestCase):
         self.assertIsNone(handshakes[0]["error"])
 
     def test_each_certificate_to_refuse_is_refused_by_a_checking_client(self):
-        for name in ("wrong-name", "expired", "untrusted"):
+        for name in ("wrong-name", "expired", "untrusted", "self-signed"):
             with self.subTest(name):
                 self.assertEqual(self.control("POST", "tls", {"certificate": name}), {"ok": True})
                 connection = self.secure_connection()
@@ -658,7 +658,7 @@ class TlsTest(unittest.TestCase):
             self.assertEqual(connection.getresponse().status, 200)
             connection.close()
         names = [e["certificate"] for e in self.control("GET", "log")["tls"]]
-        self.assertEqual(names, ["wrong-name", "expired", "untrusted", "server", "server"])
+        self.assertEqual(names, ["wrong-name", "expired", "untrusted", "self-signed", "server", "server"])
 
     def test_choosing_a_certificate_cuts_the_open_connections(self):
         kept = self.secure_connection()

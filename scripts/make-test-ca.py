@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Makes the tests' certificate authority and the stand-in's certificates in a
 folder under build/ (never committed): a root that only the test Wine prefixes
-trust, a server certificate for loopback, and three that must be refused: one
-for another name, one expired, one from an authority nobody trusts.
+trust, a server certificate for loopback, and four that must be refused: one
+for another name, one expired, one from an authority nobody trusts and one
+signed by itself.
 Keeps what is there while it is whole and the server certificate still has a
 month to run."""
 
@@ -30,6 +31,7 @@ SERVERS = {
     "wrong-name": ("ca", [x509.DNSName("wrong-name.example")], -1, 825),
     "expired": ("ca", LOOPBACK_NAMES, -60, -30),
     "untrusted": ("untrusted-ca", LOOPBACK_NAMES, -1, 825),
+    "self-signed": (None, LOOPBACK_NAMES, -1, 825),
 }
 AUTHORITIES = {"ca": "Velmarin test CA", "untrusted-ca": "Velmarin untrusted test CA"}
 
@@ -77,11 +79,15 @@ def make_authority(name):
 
 
 def make_server(names, issuer_key, issuer_cert, from_days, to_days):
+    """A server certificate; without an issuer, signed by its own key."""
     key = new_key()
+    subject = x509.Name([x509.NameAttribute(NameOID.COMMON_NAME, "velmarin test server")])
+    if issuer_key is None:
+        issuer_key = key
     cert = (
         x509.CertificateBuilder()
-        .subject_name(x509.Name([x509.NameAttribute(NameOID.COMMON_NAME, "velmarin test server")]))
-        .issuer_name(issuer_cert.subject)
+        .subject_name(subject)
+        .issuer_name(issuer_cert.subject if issuer_cert else subject)
         .public_key(key.public_key())
         .serial_number(x509.random_serial_number())
         .not_valid_before(now() + datetime.timedelta(days=from_days))
@@ -113,12 +119,12 @@ def make(folder):
     write(os.path.join(folder, "ca.der"), cert.public_bytes(serialization.Encoding.DER))
     write(os.path.join(folder, "ca.pem"), cert.public_bytes(serialization.Encoding.PEM))
     for name, (issuer, names, start, end) in SERVERS.items():
-        issuer_key, issuer_cert = authorities[issuer]
+        issuer_key, issuer_cert = authorities[issuer] if issuer else (None, None)
         server_key, server_cert = make_server(names, issuer_key, issuer_cert, start, end)
         # The chain the server presents: its certificate, then its issuer's.
-        chain = server_cert.public_bytes(serialization.Encoding.PEM) + issuer_cert.public_bytes(
-            serialization.Encoding.PEM
-        )
+        chain = server_cert.public_bytes(serialization.Encoding.PEM)
+        if issuer_cert:
+            chain += issuer_cert.public_bytes(serialization.Encoding.PEM)
         write(os.path.join(folder, name + ".key"), key_bytes(server_key))
         write(os.path.join(folder, name + ".pem"), chain)
 

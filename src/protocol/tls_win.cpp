@@ -70,6 +70,12 @@ bool CertificatePasses(const CtxtHandle& context, const std::wstring& host) {
     if (!CertGetCertificateChain(nullptr, certificate.handle, nullptr, certificate.handle->hCertStore,
                                  &chainPara, 0, nullptr, &chain.handle))
         return false;
+    // The chain's own verdict too: some policy engines pass a certificate
+    // signed by itself that no trusted root stands behind.
+    constexpr DWORD kRevocationUnknown =
+        CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION;
+    if ((chain.handle->TrustStatus.dwErrorStatus & ~kRevocationUnknown) != CERT_TRUST_NO_ERROR)
+        return false;
     std::wstring name = host;
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
     ssl.cbSize = sizeof(ssl);

@@ -43,7 +43,7 @@ entry_handshakes=$(jq '.tls | length - 1' <<<"$log")
 
 # A certificate that does not pass: the dialog says the send failed, and the
 # service hears nothing.
-for certificate in untrusted wrong-name expired; do
+for certificate in untrusted wrong-name expired self-signed; do
     echo "== $certificate"
     service POST reset >/dev/null
     service POST tls "{\"certificate\": \"$certificate\"}" >/dev/null

@@ -233,6 +233,7 @@ TEST_F(DownloadService, HttpsChecksTheCertificateAndNeverFallsBackToHttp) {
         {"{}", "wrong-name", {"error"}, 0},
         {"{}", "expired", {"error"}, 0},
         {"{}", "untrusted", {"error"}, 0},
+        {"{}", "self-signed", {"error"}, 0},
         {toPlain, "server", {"error"}, 1},
     };
     for (const Case& c : cases) {

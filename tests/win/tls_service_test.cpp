@@ -168,11 +168,12 @@ TEST_F(ServiceOverTls, ConnectsAfreshAfterTheServerClosed) {
     }
 }
 
-// A certificate for another name, an expired one and one from an authority
-// the system does not trust: the handshake itself may complete, but the
-// call fails and not one request reaches the server. Then the good one again.
+// A certificate for another name, an expired one, one from an authority the
+// system does not trust and one signed by itself: the handshake itself may
+// complete, but the call fails and not one request reaches the server. Then
+// the good one again.
 TEST_F(ServiceOverTls, RefusesEveryCertificateThatDoesNotPass) {
-    for (const char* name : {"wrong-name", "expired", "untrusted"}) {
+    for (const char* name : {"wrong-name", "expired", "untrusted", "self-signed"}) {
         SCOPED_TRACE(name);
         ASSERT_TRUE(Control(L"reset", "{}"));
         ASSERT_TRUE(Control(L"tls", std::string("{\"certificate\": \"") + name + "\"}"));

@@ -7,14 +7,12 @@
 #include "protocol/http_client.h"
 #include "protocol/reply_fields.h"
 #include "protocol/service_client.h"
-#include "protocol/soap_client.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -202,27 +200,6 @@ TEST_F(ServiceOverTls, RefusesEveryCertificateThatDoesNotPass) {
             << host.c_str();
         EXPECT_EQ(client.LastTlsFailure(), TlsFailure::None);
     }
-}
-
-// Where nothing speaks TLS: a plain HTTP server on the https URL's port, a
-// stalled TLS reply and a refused connect each fail the call within its time-outs.
-TEST_F(ServiceOverTls, FailsWhereNoTlsAnswers) {
-    CHttpRequest quick;
-    quick.timeoutMs = 1000;
-    CAtlHttpClientT client;
-    const std::wstring plainPort = base.substr(base.rfind(L':') + 1);
-    EXPECT_FALSE(client.Exchange(L"https://127.0.0.1:" + plainPort + L"/control/state", quick));
-    EXPECT_EQ(client.LastTlsFailure(), TlsFailure::Handshake);
-
-    ASSERT_TRUE(Control(L"fault", R"({"fault": "delay", "count": 1, "seconds": 3})"));
-    ClientService::CClientServiceT stalled(secureBase + L"/serv/clientservice.asmx", {1000, 60000});
-    CCommandContext context(L"05512345678", L"abc123");
-    std::optional<std::wstring> result;
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(stalled.Entry(BuildTokenRequest(context), L"", result));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
-
-    EXPECT_FALSE(client.Exchange(L"https://127.0.0.1:1/", quick));
 }
 
 } // namespace

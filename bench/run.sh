@@ -129,6 +129,29 @@ for i in $(seq "$repeats"); do
 done
 service POST reset >/dev/null
 
+# ---- Service calls over TLS: a stand-in of their own with the tests'
+# certificates (trusted by this Wine prefix only). The raw client speaks
+# plain HTTP only, so the floor stays the plain call.
+tls_ca=$top/$root/test-ca
+if [ -f "$tls_ca/server.pem" ]; then
+    echo "bench: Entry calls over TLS, $calls a run, $repeats runs"
+    tls_pf=$out/devservice-tls.port tls_ppf=$out/devservice-tls.plain-port
+    rm -f "$tls_pf" "$tls_ppf"
+    python3 devservice/server.py --quiet --port 0 --port-file "$tls_ppf" --tls-dir "$tls_ca" \
+        --tls-port-file "$tls_pf" >"$out/devservice-tls.log" 2>&1 &
+    tls_pid=$!
+    for _ in $(seq 100); do [ -s "$tls_ppf" ] && break; sleep 0.1; done
+    first_ms() { sed -n 's/^first call \([0-9.]*\) ms.*/\1/p' <<<"$1"; }
+    for i in $(seq "$repeats"); do
+        r=$("$WINE" "$bin/entry_bench.exe" "https://127.0.0.1:$(cat "$tls_pf")" "$calls" 2>>"$out/probe.log" | tr -d '\r')
+        record tls_calls_app "$(rate "$r")"; record tls_first_app "$(first_ms "$r")"
+        r=$(entry_run entry_bench)
+        record tls_first_floor "$(first_ms "$r")"
+    done
+    kill "$tls_pid" 2>/dev/null; wait "$tls_pid" 2>/dev/null || true
+fi
+service POST reset >/dev/null
+
 echo "bench: idle, $idle_repeats runs of $idle_seconds s"
 for i in $(seq "$idle_repeats"); do
     fresh_login_dir "$auto_dir"

@@ -49,6 +49,17 @@ def main(raw, machine, repeats, idle_seconds, calls):
             row("Service calls, %s" % label, "%.0f calls/s" % app, "%.0f calls/s (raw C++ client)" % floor,
                 "%.2f×" % ratio, "≥ 0.8×", ratio >= 0.8)
 
+    # Over TLS: against the plain raw client, which has no TLS.
+    tls_app, floor = med("tls_calls_app"), med("calls_floor")
+    if tls_app and floor:
+        row("Service calls over TLS, kept-open connection", "%.0f calls/s" % tls_app,
+            "%.0f calls/s (raw C++ client, plain HTTP: it has no TLS)" % floor, "%.2f×" % (tls_app / floor),
+            "", None)
+    first, first_floor = med("tls_first_app"), med("tls_first_floor")
+    if first and first_floor:
+        row("First service call over TLS: connect, handshake, certificate check and call", "%.1f ms" % first,
+            "%.1f ms (the first call over plain HTTP)" % first_floor, "+%.1f ms" % (first - first_floor), "", None)
+
     idle, idle_floor = med("idle_app"), med("idle_floor")
     if idle is not None and idle_floor is not None:
         above = idle - idle_floor

@@ -37,6 +37,8 @@ AD_LIMITS = {
     "piece": (int, 0, 1 << 20),
     "interval_ms": (float, 0, 60000),
     "padding": (int, 0, 16 << 20),
+    # Sent as Location with a 3xx status: where a redirect leads.
+    "location": (str, None, None),
 }
 
 
@@ -129,6 +131,14 @@ def _outage(state, body):
     return {"ok": True, "seconds": seconds}
 
 
+def _tls(state, body):
+    name = _field(body, "certificate", str, required=True)
+    if name not in service.TLS_CERTIFICATES:
+        raise ControlError("unknown certificate %r; known: %s" % (name, ", ".join(service.TLS_CERTIFICATES)))
+    state.choose_certificate(name)
+    return {"ok": True}
+
+
 def _session(state, body):
     user = _field(body, "user", str, required=True)
     action = _field(body, "action", str, required=True)
@@ -206,6 +216,7 @@ def _log(state, query):
     since = int(query.get("since", ["0"])[0])
     pages_since = int(query.get("pages_since", ["0"])[0])
     ads_since = int(query.get("ads_since", ["0"])[0])
+    tls_since = int(query.get("tls_since", ["0"])[0])
     with state.lock:
         return {
             "commands": state.log[since:],
@@ -213,6 +224,8 @@ def _log(state, query):
             # Copied: a body still being sent updates its entry.
             "ads": [dict(e) for e in state.ads[ads_since:]],
             "installer_downloads": list(state.installer_downloads),
+            # Handshakes of the HTTPS port, copied: a connection counts its requests.
+            "tls": [dict(e) for e in state.tls_log[tls_since:]],
         }
 
 
@@ -229,6 +242,7 @@ _POST = {
     "installer": _installer,
     "wait": _wait,
     "outage": _outage,
+    "tls": _tls,
 }
 
 

@@ -8,6 +8,7 @@ import json
 import os
 import secrets
 import socket
+import ssl
 import sys
 import threading
 import time
@@ -22,6 +23,7 @@ import gif
 import pages
 import service
 import soap
+import tls
 
 ENTRY_PATH = "/serv/clientservice.asmx"
 # Where the redirect fault sends the client; it answers like ENTRY_PATH.
@@ -106,6 +108,27 @@ class Handler(BaseHTTPRequestHandler):
     def setup(self):
         super().setup()
         self.server.track_connection(self.connection, True)
+        self.tls_entry = None
+        if isinstance(self.connection, ssl.SSLSocket):
+            self.tls_entry = tls.handshake(self.connection, self.server.tls_names.pop(self.connection, None))
+            self.state.append_log(self.tls_entry, tls=True)
+            if not self.server.quiet:
+                print("tls: %(certificate)s certificate: %(version)s %(cipher)s %(error)s" % self.tls_entry,
+                      file=sys.stderr, flush=True)
+
+    def handle(self):
+        if self.tls_entry is not None and self.tls_entry["error"]:
+            return
+        try:
+            super().handle()
+        except ssl.SSLError as error:
+            # Anything but TLS records after the handshake, or a broken record.
+            self.state.update_entry(self.tls_entry, error=str(error))
+
+    def handle_one_request(self):
+        super().handle_one_request()
+        if self.tls_entry is not None and self.raw_requestline:
+            self.state.update_entry(self.tls_entry, requests=self.tls_entry["requests"] + 1)
 
     def finish(self):
         self.server.track_connection(self.connection, False)
@@ -261,6 +284,7 @@ class Handler(BaseHTTPRequestHandler):
             "forced": False,
             "committed": False,
             "session_cookie": False,
+            "tls": self.tls_entry["version"] if self.tls_entry else None,
         }
         cookie = request_cookie(self.headers)
         new_cookie = None if cookie else new_session_cookie()
@@ -462,12 +486,15 @@ class Handler(BaseHTTPRequestHandler):
             "complete": False,
             "ended": None,
             "error": None,
+            "tls": self.tls_entry["version"] if self.tls_entry else None,
         }
         headers = [("Cache-Control", "no-cache")]
         if ad["status"] != 200:
             status = ad["status"]
             body = ("%d: the advertisement is unavailable on purpose\n" % status).encode("ascii")
             headers.append(("Content-Type", "text/plain; charset=utf-8"))
+            if ad.get("location") and 300 <= status < 400:
+                headers.append(("Location", ad["location"]))
             if status in _CHALLENGES:
                 headers.append((_CHALLENGES[status], 'Basic realm="devservice"'))
             self._send_advertisement(status, headers, body, ad, entry)
@@ -599,23 +626,52 @@ class DevServer(ThreadingHTTPServer):
     allow_reuse_address = True
 
     def __init__(
-        self, port=0, users=None, namespace=DEFAULT_NAMESPACE, version=service.DEFAULT_VERSION, quiet=False
+        self,
+        port=0,
+        users=None,
+        namespace=DEFAULT_NAMESPACE,
+        version=service.DEFAULT_VERSION,
+        quiet=False,
+        state=None,
+        tls_contexts=None,
     ):
-        self.state = service.ServiceState(users, version)
+        # A second server for HTTPS shares the first one's state.
+        self.state = state or service.ServiceState(users, version)
         self.namespace = namespace
         self.quiet = quiet
+        self.tls_contexts = tls_contexts
+        self.tls_names = {}  # accepted connection: the certificate it was given
+        self._outage_seen = 0
         self._connections = set()
         self._connections_lock = threading.Lock()
         super().__init__(("127.0.0.1", port), Handler)
+        if tls_contexts:
+            self.state.tls_listeners.append(self.cut_connections)
+
+    def get_request(self):
+        connection, address = super().get_request()
+        if self.tls_contexts:
+            connection, name = tls.wrap(self.tls_contexts, self.state, connection)
+            self.tls_names[connection] = name
+        return connection, address
 
     def track_connection(self, connection, opened):
         with self._connections_lock:
             (self._connections.add if opened else self._connections.discard)(connection)
 
+    def cut_connections(self):
+        with self._connections_lock:
+            open_connections = list(self._connections)
+        for connection in open_connections:
+            try:
+                connection.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass
+
     def service_actions(self):
         # Runs on the serving thread between requests: an outage holds it, so
         # nothing is accepted meanwhile.
-        seconds = self.state.take_outage()
+        seconds, self._outage_seen = self.state.take_outage(self._outage_seen)
         if seconds:
             time.sleep(OUTAGE_SETTLE_SECONDS)
             self.outage(seconds)
@@ -625,13 +681,7 @@ class DevServer(ThreadingHTTPServer):
         refused for the given seconds; then it listens on the same port again."""
         port = self.server_address[1]
         self.socket.shutdown(socket.SHUT_RD)  # refuses from here on
-        with self._connections_lock:
-            open_connections = list(self._connections)
-        for connection in open_connections:
-            try:
-                connection.shutdown(socket.SHUT_RDWR)
-            except OSError:
-                pass
+        self.cut_connections()
         time.sleep(seconds)
         fresh = socket.socket(self.address_family, self.socket_type)
         fresh.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
@@ -680,16 +730,34 @@ def main(argv=None):
         "--version", default=service.DEFAULT_VERSION, help="newest client version (command 1005)"
     )
     parser.add_argument("--quiet", action="store_true", help="no access log on stderr")
+    parser.add_argument("--tls-dir", help="certificates of scripts/make-test-ca.py: serve HTTPS too")
+    parser.add_argument("--tls-port", type=int, default=0, help="HTTPS port on 127.0.0.1 (0: any free one)")
+    parser.add_argument("--tls-port-file", help="file to receive the HTTPS port once listening")
     args = parser.parse_args(argv)
     if not args.namespace.endswith("/"):
         parser.error("--namespace must end with '/'")
     try:
         users = load_users(args.users) if args.users else None
         server = DevServer(args.port, users, args.namespace, args.version, args.quiet)
-    except (OSError, ValueError) as error:
+        secure = None
+        if args.tls_dir:
+            contexts = tls.load_contexts(args.tls_dir)
+            secure = DevServer(
+                args.tls_port, namespace=args.namespace, quiet=args.quiet, state=server.state, tls_contexts=contexts
+            )
+    except (OSError, ValueError, ssl.SSLError) as error:
         print("devservice: %s" % error, file=sys.stderr)
         return 1
     port = server.server_address[1]
+    if secure:
+        threading.Thread(target=secure.serve_forever, daemon=True).start()
+        if args.tls_port_file:
+            write_port_file(args.tls_port_file, secure.server_address[1])
+        print(
+            "devservice listening on https://127.0.0.1:%d%s" % (secure.server_address[1], ENTRY_PATH),
+            file=sys.stderr,
+            flush=True,
+        )
     if args.port_file:
         write_port_file(args.port_file, port)
     print("devservice listening on http://127.0.0.1:%d%s" % (port, ENTRY_PATH), file=sys.stderr, flush=True)

@@ -39,6 +39,8 @@ DEFAULT_AD = {
     "interval_ms": 0,
     # Zero bytes behind the GIF trailer, to make a slow body last.
     "padding": 0,
+    # The Location of a 3xx answer (none: no Location).
+    "location": None,
 }
 _OPTION_CHOICES = {"login_reply_key": ("command", "digest"), "heartbeat_reply_key": ("skey", "command")}
 # The newest installer for the updater: a file on this machine (none: 404),
@@ -95,6 +97,10 @@ def check_texts(texts, what):
             raise ValueError("%s %r has no code page 936 form" % (what, text)) from None
 
 
+# The certificates the HTTPS port can present: the good one and four to refuse.
+TLS_CERTIFICATES = ("server", "wrong-name", "expired", "untrusted", "self-signed")
+
+
 class ServiceState:
     def __init__(self, users=None, version=DEFAULT_VERSION):
         check_texts([version], "version")
@@ -102,6 +108,8 @@ class ServiceState:
         self.lock = threading.RLock()
         self.changed = threading.Condition(self.lock)
         self.initial_users = dict(DEFAULT_USERS if users is None else users)
+        # Called when the HTTPS port's certificate changes: each cuts that port's connections.
+        self.tls_listeners = []
         self.initial_version = version
         self.reset()
 
@@ -123,6 +131,8 @@ class ServiceState:
             self.ad_settings = dict(DEFAULT_AD)
             self.installer = dict(DEFAULT_INSTALLER)
             self.installer_downloads = []
+            self.tls_certificate = TLS_CERTIFICATES[0]
+            self.tls_log = []
             self.changed.notify_all()
 
     def set_options(self, values):
@@ -189,24 +199,36 @@ class ServiceState:
                 "ad": self.ad_snapshot(),
             }
 
-    def request_outage(self, seconds):
-        """Asks the server to stop serving for that long (see DevServer)."""
+    def choose_certificate(self, name):
+        """The certificate for the HTTPS port's connections from now on; the
+        open ones are cut, so that no kept-open connection outlives the change."""
         with self.lock:
+            self.tls_certificate = name
+            listeners = list(self.tls_listeners)
+        for cut in listeners:
+            cut()
+
+    def request_outage(self, seconds):
+        """Asks every port to stop serving for that long (see DevServer)."""
+        with self.lock:
+            self.outage_serial = getattr(self, "outage_serial", 0) + 1
             self.pending_outage = seconds
 
-    def take_outage(self):
-        """The outage asked for and not yet begun, or None."""
+    def take_outage(self, seen):
+        """(seconds, serial) of the outage asked for after serial seen, else (None, seen)."""
         with self.lock:
-            seconds, self.pending_outage = getattr(self, "pending_outage", None), None
-            return seconds
+            serial = getattr(self, "outage_serial", 0)
+            if serial == seen:
+                return None, seen
+            return self.pending_outage, serial
 
     def ad_snapshot(self):
         with self.lock:
             return dict(self.ad_settings, generation=self.ad_generation, modified=self.ad_modified)
 
-    def append_log(self, entry, pages=False, ads=False):
+    def append_log(self, entry, pages=False, ads=False, tls=False):
         with self.lock:
-            target = self.pages if pages else self.ads if ads else self.log
+            target = self.pages if pages else self.ads if ads else self.tls_log if tls else self.log
             entry["index"] = len(target)
             target.append(entry)
             self.changed.notify_all()

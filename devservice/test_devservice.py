@@ -4,7 +4,10 @@ import json
 import os
 import random
 import socket
+import ssl
 import struct
+import subprocess
+import sys
 import tempfile
 import threading
 import time
@@ -17,6 +20,7 @@ import gif
 import pages
 import server
 import soap
+import tls
 
 USER, PASSWORD = "05512345678", "abc123"
 KEY = "0123456789abcdef"
@@ -582,6 +586,116 @@ class OutageTest(unittest.TestCase):
                 again.close()
         kept.close()
         self.assertEqual(status, 200)
+
+
+class TlsTest(unittest.TestCase):
+    """The HTTPS port: the same service under TLS, with a certificate chosen
+    through the plain port's control interface."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.TemporaryDirectory()
+        maker = os.path.join(os.path.dirname(__file__), "..", "scripts", "make-test-ca.py")
+        subprocess.run([sys.executable, maker, cls.folder.name], check=True)
+        cls.plain = server.DevServer(quiet=True)
+        cls.secure = server.DevServer(
+            quiet=True, state=cls.plain.state, tls_contexts=tls.load_contexts(cls.folder.name)
+        )
+        for s in (cls.plain, cls.secure):
+            threading.Thread(target=s.serve_forever, args=(0.05,), daemon=True).start()
+        cls.trusting = ssl.create_default_context(cafile=os.path.join(cls.folder.name, "ca.pem"))
+
+    @classmethod
+    def tearDownClass(cls):
+        for s in (cls.plain, cls.secure):
+            s.shutdown()
+            s.server_close()
+        cls.folder.cleanup()
+
+    def setUp(self):
+        self.plain.state.reset()
+
+    def control(self, method, name, body=None):
+        connection = http.client.HTTPConnection("127.0.0.1", self.plain.server_address[1], timeout=5)
+        connection.request(method, "/control/" + name, json.dumps(body) if body is not None else None)
+        reply = json.loads(connection.getresponse().read())
+        connection.close()
+        return reply
+
+    def secure_connection(self, host="127.0.0.1"):
+        return http.client.HTTPSConnection(
+            host, self.secure.server_address[1], timeout=5, context=self.trusting
+        )
+
+    def test_same_service_over_tls_one_connection(self):
+        connection = self.secure_connection()
+        for _ in range(2):
+            connection.request("GET", "/control/state")
+            reply = connection.getresponse()
+            reply.read()
+            self.assertEqual(reply.status, 200)
+        connection.close()
+        handshakes = self.control("GET", "log")["tls"]
+        self.assertEqual(len(handshakes), 1)
+        self.assertIn(handshakes[0]["version"], ("TLSv1.2", "TLSv1.3"))
+        self.assertEqual(handshakes[0]["requests"], 2)
+        self.assertIsNone(handshakes[0]["error"])
+
+    def test_each_certificate_to_refuse_is_refused_by_a_checking_client(self):
+        for name in ("wrong-name", "expired", "untrusted", "self-signed"):
+            with self.subTest(name):
+                self.assertEqual(self.control("POST", "tls", {"certificate": name}), {"ok": True})
+                connection = self.secure_connection()
+                with self.assertRaises(ssl.SSLCertVerificationError):
+                    connection.request("GET", "/control/state")
+                connection.close()
+        self.assertEqual(self.control("POST", "tls", {"certificate": "nonesuch"})["ok"], False)
+        # The good one again, and by name as well as by address.
+        self.control("POST", "tls", {"certificate": "server"})
+        for host in ("127.0.0.1", "localhost"):
+            connection = self.secure_connection(host)
+            connection.request("GET", "/control/state")
+            self.assertEqual(connection.getresponse().status, 200)
+            connection.close()
+        names = [e["certificate"] for e in self.control("GET", "log")["tls"]]
+        self.assertEqual(names, ["wrong-name", "expired", "untrusted", "self-signed", "server", "server"])
+
+    def test_choosing_a_certificate_cuts_the_open_connections(self):
+        kept = self.secure_connection()
+        kept.request("GET", "/control/state")
+        kept.getresponse().read()
+        self.control("POST", "tls", {"certificate": "expired"})
+        with self.assertRaises((OSError, http.client.HTTPException)):
+            kept.request("GET", "/control/state")
+            kept.getresponse().read()
+        kept.close()
+
+    def test_clear_text_to_the_tls_port_is_a_failed_handshake(self):
+        with socket.create_connection(("127.0.0.1", self.secure.server_address[1]), timeout=5) as raw:
+            raw.sendall(b"GET /control/state HTTP/1.1\r\nHost: x\r\n\r\n")
+            raw.recv(100)
+        time.sleep(0.2)
+        handshake = self.control("GET", "log")["tls"][0]
+        self.assertIsNotNone(handshake["error"])
+        self.assertEqual(handshake["requests"], 0)
+
+    def test_an_outage_stops_both_ports(self):
+        self.control("POST", "outage", {"seconds": 1})
+        time.sleep(server.OUTAGE_SETTLE_SECONDS + 0.3)
+        for port in (self.plain.server_address[1], self.secure.server_address[1]):
+            with self.assertRaises(ConnectionRefusedError):
+                socket.create_connection(("127.0.0.1", port), timeout=1).close()
+        deadline = time.monotonic() + 5
+        while True:
+            try:
+                connection = self.secure_connection()
+                connection.request("GET", "/control/state")
+                self.assertEqual(connection.getresponse().status, 200)
+                connection.close()
+                break
+            except ConnectionRefusedError:
+                self.assertLess(time.monotonic(), deadline, "still refused")
+                time.sleep(0.05)
 
 
 if __name__ == "__main__":

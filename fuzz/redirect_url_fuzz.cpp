@@ -76,7 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (ResolveRedirect(current, location, next)) {
         CheckRequest(next);
         // Never anywhere else.
-        if (next.port != current.port || ToAnsi(next.host).size() != ToAnsi(current.host).size())
+        if (next.secure != current.secure || next.port != current.port ||
+            ToAnsi(next.host).size() != ToAnsi(current.host).size())
             std::abort();
     }
     return 0;

@@ -30,7 +30,14 @@ native() {
     cmake --build "$root/native" -j "$jobs"
 }
 
+# The tests' certificate authority and the stand-in's certificates: made once
+# under the build folder, trusted only inside the test Wine prefixes.
+test_ca() {
+    python3 scripts/make-test-ca.py "$root/test-ca"
+}
+
 windows() {
+    test_ca
     scripts/fetch-sources.sh build/deps >/dev/null
     cmake -S . -B "$root/win" -G Ninja -DVELMARIN_DEPS_SRC="$top/build/deps" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-toolchain.cmake" \

@@ -44,6 +44,10 @@ stage "Wine: fault matrix, unit tests, end to end (jobs: $pool_jobs)"
 if [ $have_e2e = 1 ] && [ -f tests/faults/matrix.sh ]; then
     FAULTS_TABLE=$logs/faults.md SINGLE_TIMEOUT=600 RETRY_ONCE=1 pool_start isolated faults single_body faults \
         bash tests/faults/matrix.sh
+    # The transport's faults once more, under TLS.
+    [ -f "$root/test-ca/server.pem" ] &&
+        FAULTS_TLS=1 FAULTS_TABLE=$logs/faults-tls.md SINGLE_TIMEOUT=300 RETRY_ONCE=1 \
+            pool_start isolated faults-tls single_body faults-tls bash tests/faults/matrix.sh
 fi
 shards=${WIN_TEST_SHARDS:-3}
 if [ -f "$win/win_tests.exe" ]; then
@@ -108,10 +112,11 @@ if compgen -G "$root/fuzz/bin/*_fuzz" >/dev/null; then
 fi
 pool_drain
 
-if [ -f "$logs/faults.md" ]; then
-    echo "fault matrix:"
-    sed -n '3,$p' "$logs/faults.md" | sed 's/^/    /'
-fi
+for table in "$logs/faults.md" "$logs/faults-tls.md"; do
+    [ -f "$table" ] || continue
+    echo "fault matrix$([ "$table" = "$logs/faults-tls.md" ] && echo ' over TLS'):"
+    sed -n '3,$p' "$table" | sed 's/^/    /'
+done
 stage "done"
 slowest
 echo

@@ -70,18 +70,23 @@ single_try() { # log, command...
 }
 
 # Starts the stand-in service on a free port; exports VELMARIN_DEVSERVICE and
-# sets service_pid. The log goes to the file given.
+# sets service_pid. With the tests' certificates it serves HTTPS on a second
+# port too, exported as VELMARIN_DEVSERVICE_TLS. The log goes to the file given.
 start_service() { # log file
-    local pf
+    local pf tpf tls=()
     pf=$(mktemp)
-    python3 "$top/devservice/server.py" --port 0 --port-file "$pf" >"$1" 2>&1 &
+    tpf=$(mktemp)
+    [ -f "$root/test-ca/server.pem" ] && tls=(--tls-dir "$root/test-ca" --tls-port-file "$tpf")
+    python3 "$top/devservice/server.py" --port 0 --port-file "$pf" "${tls[@]}" >"$1" 2>&1 &
     service_pid=$!
+    # The HTTPS port is written first: once the HTTP one is there, both are.
     for _ in $(seq 100); do [ -s "$pf" ] && break; sleep 0.05; done
     if [ -s "$pf" ]; then
         export VELMARIN_DEVSERVICE=127.0.0.1:$(cat "$pf")
-        rm -f "$pf"
+        [ -s "$tpf" ] && export VELMARIN_DEVSERVICE_TLS=127.0.0.1:$(cat "$tpf")
+        rm -f "$pf" "$tpf"
     else
-        rm -f "$pf"
+        rm -f "$pf" "$tpf"
         echo "the stand-in service did not start" >&2
         return 1
     fi

@@ -51,6 +51,21 @@ wine_prefix() {
         wineserver_cmd -w
         touch "$WINEPREFIX/.song-face"
     fi
+    wine_trust_test_ca
+}
+
+# The tests' certificate authority (scripts/make-test-ca.py) becomes a trusted
+# root of this prefix's user, and of nothing else: never the host's store.
+wine_trust_test_ca() {
+    local root=${BUILD_ROOT:-build} sum
+    case $root in /*) ;; *) root=$top/$root ;; esac
+    local ca=$root/test-ca/ca.der tool=$root/win/bin/trustca.exe
+    [ -f "$ca" ] && [ -f "$tool" ] || return 0
+    sum=$(sha256sum <"$ca")
+    [ "$(cat "$WINEPREFIX/.test-ca" 2>/dev/null)" = "$sum" ] && return 0
+    "$WINE" "$tool" "Z:${ca//\//\\}" >/dev/null 2>&1 || { echo "wine-env: cannot trust $ca" >&2; return 1; }
+    wineserver_cmd -w
+    echo "$sum" >"$WINEPREFIX/.test-ca"
 }
 
 # Makes the prefix the template of the test prefixes. Without a window manager

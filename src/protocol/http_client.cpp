@@ -7,7 +7,12 @@
 
 namespace {
 
-constexpr unsigned short kDefaultPort = 80;
+constexpr unsigned short kHttpPort = 80;
+constexpr unsigned short kHttpsPort = 443;
+
+unsigned short DefaultPort(bool secure) {
+    return secure ? kHttpsPort : kHttpPort;
+}
 constexpr wchar_t kUserAgent[] = L"Microsoft-ATL-Native/8.00";
 
 bool IsAccepted(int status) {
@@ -17,9 +22,9 @@ bool IsRedirect(int status) {
     return status == 301 || status == 302 || status == 303;
 }
 
-bool ParsePort(const std::wstring& text, unsigned short& port) {
+bool ParsePort(const std::wstring& text, bool secure, unsigned short& port) {
     if (text.empty()) {
-        port = kDefaultPort;
+        port = DefaultPort(secure);
         return true;
     }
     unsigned long value = 0;
@@ -53,39 +58,43 @@ bool ParseAuthority(const std::wstring& authority, CHttpUrl& url) {
     if (url.host.empty())
         return false;
     if (hostEnd == authority.size()) {
-        url.port = kDefaultPort;
+        url.port = DefaultPort(url.secure);
         return true;
     }
-    return ParsePort(authority.substr(hostEnd + 1), url.port);
+    return ParsePort(authority.substr(hostEnd + 1), url.secure, url.port);
 }
 
-// The host name for the resolver: an IPv6 literal without its brackets.
-std::string ResolverHost(const std::wstring& host) {
+// The host name for the resolver and the certificate: an IPv6 literal without its brackets.
+std::wstring BareHost(const std::wstring& host) {
     if (host.size() >= 2 && host.front() == L'[' && host.back() == L']')
-        return ToAnsi(host.substr(1, host.size() - 2));
-    return ToAnsi(host);
+        return host.substr(1, host.size() - 2);
+    return host;
 }
 
-// The same host (as written, without regard to case) and port: a redirect
-// elsewhere would hand the call and its cookie to another server.
+wchar_t Lower(wchar_t c) {
+    return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+}
+
+// The same scheme, host (as written, without regard to case) and port: a
+// redirect elsewhere would hand the call and its cookie to another server,
+// or from https to the clear.
 bool IsSameOrigin(const CHttpUrl& a, const CHttpUrl& b) {
-    auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; };
-    return a.port == b.port && a.host.size() == b.host.size() &&
+    return a.secure == b.secure && a.port == b.port && a.host.size() == b.host.size() &&
            std::equal(a.host.begin(), a.host.end(), b.host.begin(),
-                      [&](wchar_t x, wchar_t y) { return lower(x) == lower(y); });
+                      [](wchar_t x, wchar_t y) { return Lower(x) == Lower(y); });
 }
 
 bool IsUnsafeInRequestLine(wchar_t c) {
     return c <= L' ' || c == 0x7F;
 }
 
-// A Location value: an absolute http URL, or a path on the same host and port.
+// A Location value: an absolute URL, or a path on the same scheme, host and port.
 bool ResolveLocation(const CHttpUrl& current, const std::wstring& location, CHttpUrl& next) {
     // A header value keeps inner spaces and tabs: none may reach the request line.
     if (std::any_of(location.begin(), location.end(), IsUnsafeInRequestLine))
         return false;
     if (location.size() >= 2 && location[0] == L'/' && location[1] == L'/')
-        return ParseHttpUrl(L"http:" + location, next);
+        return ParseHttpUrl((current.secure ? L"https:" : L"http:") + location, next);
     if (!location.empty() && location[0] == L'/') {
         next = current;
         next.path = location.substr(0, location.find(L'#'));
@@ -94,17 +103,32 @@ bool ResolveLocation(const CHttpUrl& current, const std::wstring& location, CHtt
     return ParseHttpUrl(location, next);
 }
 
-// Feeds the reply reader from the connection.
+// Feeds the reply reader from the connection, through TLS when it is open.
 class CSocketReplySource : public IHttpReplySource {
 public:
-    explicit CSocketReplySource(ZEvtSyncSocket& socket) : socket(socket) {}
+    CSocketReplySource(ZEvtSyncSocket& socket, CTlsChannel& tls) : socket(socket), tls(tls) {}
     bool Receive(char* buffer, std::size_t capacity, std::size_t& received) override {
-        return socket.Receive(buffer, capacity, received);
+        return tls.IsOpen() ? tls.Receive(buffer, capacity, received)
+                            : socket.Receive(buffer, capacity, received);
     }
 
 private:
     ZEvtSyncSocket& socket; // borrowed from the client
+    CTlsChannel& tls;       // borrowed from the client
 };
+
+// The scheme's length when url starts with "http://" or "https://" (any case), else 0.
+std::size_t SchemeLength(const std::wstring& url, bool& secure) {
+    for (const std::wstring scheme : {L"http", L"https"}) {
+        if (url.size() > scheme.size() + 3 && url.compare(scheme.size(), 3, L"://") == 0 &&
+            std::equal(scheme.begin(), scheme.end(), url.begin(),
+                       [](wchar_t s, wchar_t u) { return s == Lower(u); })) {
+            secure = scheme.size() == 5;
+            return scheme.size();
+        }
+    }
+    return 0;
+}
 
 } // namespace
 
@@ -112,18 +136,13 @@ bool ParseHttpUrl(const std::wstring& url, CHttpUrl& parsed) {
     // A Location comes from the server: nothing in it may break the request line.
     if (std::any_of(url.begin(), url.end(), IsUnsafeInRequestLine))
         return false;
-    std::size_t schemeEnd = url.find(L"://");
-    if (schemeEnd != 4)
+    CHttpUrl result;
+    const std::size_t schemeEnd = SchemeLength(url, result.secure);
+    if (schemeEnd == 0)
         return false;
-    for (std::size_t i = 0; i < 4; ++i) {
-        wchar_t c = url[i] >= L'A' && url[i] <= L'Z' ? url[i] - L'A' + L'a' : url[i];
-        if (c != L"http"[i])
-            return false;
-    }
     std::wstring rest = url.substr(schemeEnd + 3);
     rest = rest.substr(0, rest.find(L'#'));
     std::size_t pathStart = std::min(rest.find_first_of(L"/?"), rest.size());
-    CHttpUrl result;
     if (!ParseAuthority(rest.substr(0, pathStart), result))
         return false;
     std::wstring path = rest.substr(pathStart);
@@ -150,7 +169,7 @@ std::wstring BuildRequestText(const CHttpUrl& url, const CHttpRequest& request) 
         text += L"Content-Type: " + request.contentType + L"\r\n";
     text += request.extraHeaders;
     text += L"Host: " + url.host;
-    if (url.port != kDefaultPort)
+    if (url.port != DefaultPort(url.secure))
         text += L":" + std::to_wstring(url.port);
     text += L"\r\nUser-Agent: ";
     text += kUserAgent;
@@ -189,29 +208,44 @@ bool CAtlHttpClientT::SendAndRead(const CHttpUrl& url, const CHttpRequest& reque
     std::size_t block = std::max<std::size_t>(request.sendBlockSize, 1);
     std::size_t at = std::min(block, request.body.size());
     head.append(request.body, 0, at);
-    bool sent = socket.Send(head.data(), head.size());
+    bool sent = Send(head.data(), head.size());
     for (; sent && at < request.body.size(); at += block)
-        sent = socket.Send(request.body.data() + at, std::min(block, request.body.size() - at));
-    CSocketReplySource source(socket);
+        sent = Send(request.body.data() + at, std::min(block, request.body.size() - at));
+    CSocketReplySource source(socket, tls);
     // A body read up to the end of the connection also ends at a failed read;
     // when that was the deadline, the body is not whole.
     if (!sent || !reply.Read(source, request.readBlockSize) || socket.DeadlinePassed()) {
-        socket.Close();
+        Disconnect();
         return false;
     }
     if (reply.EndsConnection())
-        socket.Close();
+        Disconnect();
     return true;
 }
 
+bool CAtlHttpClientT::Send(const char* data, std::size_t length) {
+    return tls.IsOpen() ? tls.Send(data, length) : socket.Send(data, length);
+}
+
+void CAtlHttpClientT::Disconnect() {
+    tls.Close();
+    socket.Close();
+}
+
 // Reuses the open connection when it leads to the same place and the server
-// has not closed it meanwhile; otherwise connects afresh.
+// has not closed it meanwhile; otherwise connects afresh. An https connection
+// carries nothing before its certificate has passed.
 bool CAtlHttpClientT::Connect(const CHttpUrl& url) {
-    if (socket.IsConnected() && connectedTo.host == url.host && connectedTo.port == url.port &&
-        socket.IsReusable())
+    if (socket.IsConnected() && connectedTo.secure == url.secure && connectedTo.host == url.host &&
+        connectedTo.port == url.port && socket.IsReusable() && (!url.secure || tls.IsReusable()))
         return true;
-    if (!socket.Connect(ResolverHost(url.host), url.port))
+    Disconnect();
+    if (!socket.Connect(ToAnsi(BareHost(url.host)), url.port))
         return false;
+    if (url.secure && !tls.Open(socket, BareHost(url.host))) {
+        Disconnect();
+        return false;
+    }
     connectedTo = url;
     return true;
 }

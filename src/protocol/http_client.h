@@ -1,25 +1,27 @@
 #pragma once
-// The HTTP/1.1 client under the SOAP call: plain http, with one connection
+// The HTTP/1.1 client under the SOAP call: http or https, with one connection
 // kept open between exchanges while the server allows it.
 #include "protocol/http_reply.h"
 #include "protocol/socket.h"
+#include "protocol/tls_channel.h"
 
 #include <cstddef>
 #include <string>
 
-// The parts of an http URL that an exchange uses.
+// The parts of an http or https URL that an exchange uses.
 struct CHttpUrl {
-    std::wstring host; // as written, with the brackets of an IPv6 literal
+    bool secure = false; // https: TLS under the HTTP
+    std::wstring host;   // as written, with the brackets of an IPv6 literal
     unsigned short port = 80;
     std::wstring path = L"/"; // path and query part
 };
 
-// Only "http" URLs parse; no port means 80, no path means "/".
+// Only "http" and "https" URLs parse; no port means 80 or 443, no path means "/".
 bool ParseHttpUrl(const std::wstring& url, CHttpUrl& parsed);
 
 // Where a redirect from current to location leads; false when location is
-// no http URL or path, or names another host or port (a redirect the
-// client refuses).
+// no http(s) URL or path, or names another scheme, host or port (a redirect
+// the client refuses: https never falls back to http).
 bool ResolveRedirect(const CHttpUrl& current, const std::wstring& location, CHttpUrl& next);
 
 // What one exchange sends.
@@ -60,12 +62,17 @@ public:
     const std::string& Body() const { return reply.Body(); }
     HttpReadOutcome Outcome() const { return reply.Outcome(); }
     bool IsConnected() const { return socket.IsConnected(); }
+    // The TLS failure of the last https connect (TlsFailure::None otherwise).
+    TlsFailure LastTlsFailure() const { return tls.LastFailure(); }
 
 private:
     bool SendAndRead(const CHttpUrl& url, const CHttpRequest& request);
     bool Connect(const CHttpUrl& url);
+    bool Send(const char* data, std::size_t length);
+    void Disconnect();
 
     ZEvtSyncSocket socket;
-    CHttpUrl connectedTo; // the host and port the socket is connected to
+    CTlsChannel tls;      // open over the socket while connected to an https URL
+    CHttpUrl connectedTo; // the scheme, host and port the socket is connected to
     CHttpReply reply;
 };

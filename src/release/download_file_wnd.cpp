@@ -21,7 +21,11 @@ constexpr DWORD kConnectTimeoutMs = 30000;
 constexpr DWORD kConnectBackoffMs = 1000;
 constexpr DWORD kConnectRetries = 1;
 // Always from the server, never from the browser's cache (0x84000002).
-constexpr DWORD kOpenFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_DONT_CACHE | INTERNET_FLAG_TRANSFER_BINARY;
+// Redirects are followed by the worker itself. No flag that ignores a
+// certificate error: those fail the download.
+constexpr DWORD kOpenFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_DONT_CACHE | INTERNET_FLAG_TRANSFER_BINARY |
+                             INTERNET_FLAG_NO_AUTO_REDIRECT;
+constexpr int kMaxRedirects = 10;
 constexpr DWORD_PTR kContext = 1;
 constexpr DWORD kChunk = 8192;
 // Behind every file, so that a text file reads as zero-terminated.
@@ -31,6 +35,26 @@ constexpr wchar_t kTempPrefix[] = L"foo";
 constexpr DWORD kMaxDrainBytes = 64 * 1024;
 constexpr DWORD kStopWaitMs = 10000;
 constexpr DWORD kTerminateWaitMs = 1000;
+
+bool StartsWithNoCase(const std::wstring& text, const wchar_t* prefix) {
+    const std::size_t length = std::wcslen(prefix);
+    return text.size() >= length && _wcsnicmp(text.c_str(), prefix, length) == 0;
+}
+
+bool IsHttps(const std::wstring& url) {
+    return StartsWithNoCase(url, L"https://");
+}
+
+bool IsWebUrl(const std::wstring& url) {
+    return IsHttps(url) || StartsWithNoCase(url, L"http://");
+}
+
+bool IsRedirect(const std::wstring& status) {
+    for (const wchar_t* code : {L"301", L"302", L"303", L"307", L"308"})
+        if (status == code)
+            return true;
+    return false;
+}
 
 // A downloaded file with the zero tail behind it.
 struct CBuffer {
@@ -245,16 +269,8 @@ private:
         SetNumber(session, INTERNET_OPTION_CONNECT_BACKOFF, kConnectBackoffMs);
         SetNumber(session, INTERNET_OPTION_CONNECT_RETRIES, kConnectRetries);
 
-        if (m_job.stop)
+        if (m_job.stop || !OpenFollowingRedirects(session))
             return false;
-        HINTERNET request = InternetOpenUrlW(session, m_url.c_str(), nullptr, 0, kOpenFlags, kContext);
-        if (!request)
-            return false;
-        if (!m_job.Keep(m_job.request, request)) {
-            InternetCloseHandle(request);
-            return false;
-        }
-        m_request = request;
 
         std::wstring status = QueryText(HTTP_QUERY_STATUS_CODE);
         if (status == L"407") {
@@ -276,6 +292,41 @@ private:
             return false;
         Send(m_ids.startDownload, &m_url);
         return length != 0 ? ReadKnownLength(length, out) : ReadToEnd(out);
+    }
+
+    // Opens the URL and follows its redirects here rather than inside the
+    // internet functions: a download that began over https never goes on
+    // over plain http, not even for one request that could carry a cookie.
+    bool OpenFollowingRedirects(HINTERNET session) {
+        std::wstring url = m_url;
+        for (int redirects = 0;; ++redirects) {
+            HINTERNET request = InternetOpenUrlW(session, url.c_str(), nullptr, 0, kOpenFlags, kContext);
+            if (!request)
+                return false;
+            if (!m_job.Keep(m_job.request, request)) {
+                InternetCloseHandle(request);
+                return false;
+            }
+            m_request = request;
+            if (!IsRedirect(QueryText(HTTP_QUERY_STATUS_CODE)))
+                return true;
+            const std::wstring next = Combined(url, QueryText(HTTP_QUERY_LOCATION));
+            if (redirects == kMaxRedirects || !IsWebUrl(next) || (IsHttps(url) && !IsHttps(next)))
+                return false;
+            m_request = nullptr;
+            m_job.Close(m_job.request);
+            url = next;
+        }
+    }
+
+    static std::wstring Combined(const std::wstring& base, const std::wstring& location) {
+        if (location.empty())
+            return {};
+        std::vector<wchar_t> text(INTERNET_MAX_URL_LENGTH);
+        DWORD size = static_cast<DWORD>(text.size());
+        if (!InternetCombineUrlW(base.c_str(), location.c_str(), text.data(), &size, ICU_NO_ENCODE))
+            return {};
+        return std::wstring(text.data(), size);
     }
 
     static void SetNumber(HINTERNET handle, DWORD option, DWORD value) {

@@ -3,6 +3,7 @@
 // in VELMARIN_DEVSERVICE (host:port); skipped when there is none. Each test
 // starts from a reset service and a client bound to its Entry endpoint.
 #include "protocol/http_client.h"
+#include "protocol/reply_fields.h"
 #include "protocol/service_client.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,16 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+// One Entry call that must go through, its reply read under key (or fallback).
+inline CReplyFields SendEntry(const std::wstring& command, const std::wstring& key,
+                              const std::wstring& fallback = L"") {
+    std::wstring reply;
+    EXPECT_TRUE(CallEntry(command, reply));
+    CReplyFields fields;
+    ReadReply(reply, key, fallback, fields);
+    return fields;
+}
 
 struct LoggedCommand {
     std::string code;

@@ -36,17 +36,22 @@ TEST(HttpUrl, ParsesWhatTheClientAccepts) {
         {L"http://host?a=1", L"host", 80, L"/?a=1"},
         {L"http://host:81/p?q=2#frag", L"host", 81, L"/p?q=2"},
         {L"http://[::1]:8080/x", L"[::1]", 8080, L"/x"},
+        {L"https://example.test/serv", L"example.test", 443, L"/serv"},
+        {L"HTTPS://Host:8443?a", L"Host", 8443, L"/?a"},
     };
     CHttpUrl url;
     for (const auto& c : cases) {
         ASSERT_TRUE(ParseHttpUrl(c.url, url)) << c.url;
+        EXPECT_EQ(url.secure, std::wstring(c.url).size() > 4 && (c.url[4] == L's' || c.url[4] == L'S'))
+            << c.url;
         EXPECT_EQ(url.host, c.host) << c.url;
         EXPECT_EQ(url.port, c.port) << c.url;
         EXPECT_EQ(url.path, c.path) << c.url;
     }
     // Nothing that could end up as a broken or injected request line.
-    for (const wchar_t* bad : {L"https://host/", L"host/path", L"http:///path", L"http://host:65536/",
-                               L"http://host:8a/", L"http://host/a b", L"http://host/a\nX-Injected: 1"})
+    for (const wchar_t* bad :
+         {L"httpx://host/", L"http://", L"https://", L"host/path", L"http:///path", L"http://host:65536/",
+          L"http://host:8a/", L"http://host/a b", L"http://host/a\nX-Injected: 1"})
         EXPECT_FALSE(ParseHttpUrl(bad, url)) << bad;
 }
 
@@ -55,6 +60,37 @@ TEST(HttpRequestText, NoBodyNoPort) {
     ASSERT_TRUE(ParseHttpUrl(L"http://example.test/a?b", url));
     EXPECT_EQ(BuildRequestText(url, CHttpRequest{}),
               L"GET /a?b HTTP/1.1\r\nHost: example.test\r\nUser-Agent: Microsoft-ATL-Native/8.00\r\n\r\n");
+}
+
+// The port is written out when it is not the scheme's own.
+TEST(HttpRequestText, HostPortFollowsTheScheme) {
+    const struct {
+        const wchar_t *url, *host;
+    } cases[] = {{L"https://h/", L"Host: h\r\n"},
+                 {L"https://h:80/", L"Host: h:80\r\n"},
+                 {L"http://h:443/", L"Host: h:443\r\n"}};
+    for (const auto& c : cases) {
+        CHttpUrl url;
+        ASSERT_TRUE(ParseHttpUrl(c.url, url));
+        EXPECT_NE(BuildRequestText(url, CHttpRequest{}).find(c.host), std::wstring::npos) << c.url;
+    }
+}
+
+// An https call stays https: a redirect keeps the scheme or is refused.
+TEST(HttpUrl, RedirectsKeepTheScheme) {
+    CHttpUrl secure;
+    ASSERT_TRUE(ParseHttpUrl(L"https://h:8443/a", secure));
+    CHttpUrl next;
+    for (const wchar_t* same : {L"/b", L"//h:8443/b", L"https://H:8443/b"}) {
+        ASSERT_TRUE(ResolveRedirect(secure, same, next)) << same;
+        EXPECT_TRUE(next.secure) << same;
+        EXPECT_EQ(next.path, L"/b") << same;
+    }
+    for (const wchar_t* downgrade : {L"http://h:8443/b", L"http://h/b", L"http://h:443/b"})
+        EXPECT_FALSE(ResolveRedirect(secure, downgrade, next)) << downgrade;
+    CHttpUrl plain;
+    ASSERT_TRUE(ParseHttpUrl(L"http://h:8443/a", plain));
+    EXPECT_FALSE(ResolveRedirect(plain, L"https://h:8443/b", next));
 }
 
 // The body is larger than one send block, and no two blocks alike.
@@ -162,6 +198,20 @@ TEST(HttpClient, RefusesRedirectsElsewhere) {
         EXPECT_EQ(origin.Requests().size(), 1u);
     }
     EXPECT_TRUE(elsewhere.Requests().empty());
+}
+
+// An https URL never falls back to the clear: against a server that speaks
+// no TLS (and in a build without TLS) the call fails and no request arrives.
+TEST(HttpClient, HttpsNeverGoesOutInTheClear) {
+    CLoopbackServer server(AnswerEvery(kOk));
+    CAtlHttpClientT client;
+    CHttpRequest request = Post("secret");
+    request.timeoutMs = 1000;
+    const std::wstring plain = server.Url();
+    EXPECT_FALSE(client.Exchange(L"https" + plain.substr(4), request));
+    EXPECT_NE(client.LastTlsFailure(), TlsFailure::None);
+    EXPECT_FALSE(client.IsConnected());
+    EXPECT_TRUE(server.Requests().empty());
 }
 
 // Statuses that are not followed, and replies cut short by a server that went

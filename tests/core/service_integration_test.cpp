@@ -16,21 +16,15 @@ namespace {
 
 using ServiceIntegration = DevServiceTest;
 
-CReplyFields Send(const std::wstring& command, const std::wstring& key, const std::wstring& fallback = L"") {
-    std::wstring reply;
-    EXPECT_TRUE(CallEntry(command, reply));
-    CReplyFields fields;
-    ReadReply(reply, key, fallback, fields);
-    return fields;
-}
-
 TEST_F(ServiceIntegration, WholeSessionCarriesTheCookie) {
-    ASSERT_TRUE(Control(L"messages", R"({"user": "05512345678", "messages": [["7", "13900000000", "2026-12-07 10:00:00", "hello", "1"]]})"));
+    ASSERT_TRUE(Control(
+        L"messages",
+        R"({"user": "05512345678", "messages": [["7", "13900000000", "2026-12-07 10:00:00", "hello", "1"]]})"));
 
     CCommandContext login(L"05512345678", L"abc123");
-    CReplyFields token = Send(BuildTokenRequest(login), login.SessionKey());
+    CReplyFields token = SendEntry(BuildTokenRequest(login), login.SessionKey());
     ASSERT_EQ(token.ResultCode(), L"0");
-    CReplyFields signedIn = Send(BuildLoginRequest(login, token.Field(L"ltoken")), login.SessionKey());
+    CReplyFields signedIn = SendEntry(BuildLoginRequest(login, token.Field(L"ltoken")), login.SessionKey());
     ASSERT_EQ(signedIn.ResultCode(), L"0");
     ASSERT_TRUE(CaptureSessionCookie());
     const std::wstring sessionId = signedIn.Field(L"sessionid");
@@ -39,14 +33,15 @@ TEST_F(ServiceIntegration, WholeSessionCarriesTheCookie) {
     EXPECT_EQ(SessionCookie().rfind(L"ASP.NET_SessionId=", 0), 0u);
 
     CCommandContext heartbeat(L"05512345678", L"abc123");
-    CReplyFields first = Send(BuildHeartbeatRequest(sessionId, heartbeat), skey, heartbeat.SessionKey());
+    CReplyFields first = SendEntry(BuildHeartbeatRequest(sessionId, heartbeat), skey, heartbeat.SessionKey());
     EXPECT_EQ(first.ResultCode(), L"0");
     EXPECT_NE(first.Field(L"data").find(L"hello"), std::wstring::npos);
-    CReplyFields second = Send(BuildHeartbeatRequest(sessionId, heartbeat), skey, heartbeat.SessionKey());
+    CReplyFields second =
+        SendEntry(BuildHeartbeatRequest(sessionId, heartbeat), skey, heartbeat.SessionKey());
     EXPECT_EQ(second.ResultCode(), L"10001");
 
     CCommandContext version(L"05512345678", L"abc123");
-    CReplyFields newest = Send(BuildVersionRequest(version), skey, version.SessionKey());
+    CReplyFields newest = SendEntry(BuildVersionRequest(version), skey, version.SessionKey());
     EXPECT_EQ(newest.ResultCode(), L"0");
     EXPECT_FALSE(newest.Field(L"version").empty());
 
@@ -66,8 +61,8 @@ TEST_F(ServiceIntegration, WholeSessionCarriesTheCookie) {
 
 TEST_F(ServiceIntegration, WrongPasswordIsRefusedByTheService) {
     CCommandContext login(L"05512345678", L"wrong");
-    CReplyFields token = Send(BuildTokenRequest(login), login.SessionKey());
-    CReplyFields refused = Send(BuildLoginRequest(login, token.Field(L"ltoken")), login.SessionKey());
+    CReplyFields token = SendEntry(BuildTokenRequest(login), login.SessionKey());
+    CReplyFields refused = SendEntry(BuildLoginRequest(login, token.Field(L"ltoken")), login.SessionKey());
     EXPECT_EQ(refused.ResultCode(), L"11000");
 }
 

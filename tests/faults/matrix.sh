@@ -4,6 +4,8 @@
 # the main window; after each fault the heartbeat must be back within a cycle;
 # at the end the exit must still log out and save the settings. verdict.py
 # judges the stand-in's log and prints the table (build/test-logs/faults.md).
+# FAULTS_TLS=1: the program talks to the stand-in's HTTPS port and meets the
+# transport's faults under TLS: a refused connect, a stall, a close mid-reply.
 source "$(dirname "$0")/../e2e/lib.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 table=${FAULTS_TABLE:-$here/../../build/test-logs/faults.md}
@@ -20,6 +22,9 @@ trap finish EXIT
 trap 'exit 1' TERM INT
 
 box_text=函数GetJScrip调用失败！
+tls=${FAULTS_TLS:-0}
+over=""
+[ "$tls" = 1 ] && over=" over TLS"
 # Each faulty heartbeat the stand-in is given; "several cycles".
 cycles=2
 
@@ -53,7 +58,7 @@ await_good_beat() { # since, seconds
 
 # A fault of the stand-in's Entry replies, on for $cycles heartbeats.
 count_fault() { # fault, label, [client wait on each call, extra JSON]
-    label=$2
+    label=$2$over
     echo "== $label"
     local on
     on=$(now_ms)
@@ -65,7 +70,7 @@ count_fault() { # fault, label, [client wait on each call, extra JSON]
 
 # The service stopped: every connection cut, new ones refused, for two cycles.
 outage() {
-    label="service stopped (connection refused)"
+    label="service stopped (connection refused)$over"
     echo "== $label"
     local on off
     on=$(now_ms)
@@ -120,6 +125,15 @@ flood_then_exit() {
     wait_app_end 40
 }
 
+# The tray menu's exit, answered Yes: logs out and saves.
+exit_now() {
+    echo "== exit"
+    ui send --handle "$main_window" --message 273 --wparam 32783 --timeout 1500 >/dev/null 2>&1 || true
+    ui dismiss --title "$main_title" --class '#32770' --text 是否退出Velmarin客户端？ --id 6 --count 1 \
+        --timeout 20000 >/dev/null || fail "no exit question"
+    wait_app_end 40
+}
+
 # Without a window manager Wine waits 2 s for one whenever a captioned window
 # hides, in the thread that hides it: the program's own windows are left to
 # Wine for this run, so that the watch sees the program and not that wait.
@@ -128,7 +142,12 @@ managed_key='HKCU\Software\Wine\AppDefaults\Velmarin.exe\X11 Driver'
 trap 'finish; "$WINE" reg delete "$managed_key" /f >/dev/null 2>&1 || true' EXIT
 
 service POST reset >/dev/null
-write_auto_login "$dir"
+if [ "$tls" = 1 ]; then
+    : "${VELMARIN_DEVSERVICE_TLS:?the HTTPS port of the stand-in, from scripts/test-pool.sh}"
+    write_auto_login "$dir" appserver=https://$VELMARIN_DEVSERVICE_TLS updserver=https://$VELMARIN_DEVSERVICE_TLS
+else
+    write_auto_login "$dir"
+fi
 before=$(stat -c '%i %Y' "$dir/velmarin.dat")
 start_session "$dir"
 page_loaded
@@ -138,19 +157,24 @@ ping_pid=$!
 
 outage
 count_fault delay "reply stalled past the 10 s time-out" 10 '"seconds": 12'
-count_fault close_mid_header "connection closed mid-header"
-count_fault close_mid_body "connection closed mid-body"
-count_fault connection_close "Connection: close on every reply"
-count_fault bad_chunked "malformed chunked body"
-count_fault interim_100 "100 Continue before the reply"
-count_fault redirect_loop "redirect loop"
-count_fault status_500 "HTTP 500 with a SOAP fault"
-count_fault status_202 "202 with no body"
-count_fault malformed_xml "malformed XML"
-count_fault wrong_key "reply enciphered under a wrong key"
-short_messages
-count_fault oversize "reply larger than the client's cap"
-flood_then_exit
+if [ "$tls" = 1 ]; then
+    count_fault close_mid_body "connection closed mid-body"
+    exit_now
+else
+    count_fault close_mid_header "connection closed mid-header"
+    count_fault close_mid_body "connection closed mid-body"
+    count_fault connection_close "Connection: close on every reply"
+    count_fault bad_chunked "malformed chunked body"
+    count_fault interim_100 "100 Continue before the reply"
+    count_fault redirect_loop "redirect loop"
+    count_fault status_500 "HTTP 500 with a SOAP fault"
+    count_fault status_202 "202 with no body"
+    count_fault malformed_xml "malformed XML"
+    count_fault wrong_key "reply enciphered under a wrong key"
+    short_messages
+    count_fault oversize "reply larger than the client's cap"
+    flood_then_exit
+fi
 
 exit_problems=""
 wait "$ping_pid" 2>/dev/null || true
@@ -162,4 +186,4 @@ grep -qF "<username>$session_user</username>" <<<"$(read_settings "$dir/velmarin
 
 service GET log >"$work/log.json"
 python3 "$here/verdict.py" --log "$work/log.json" --ping "$work/ping.txt" --timeline "$work/timeline.tsv" \
-    --exit "$exit_problems" --table "$table"
+    --exit "$exit_problems" --table "$table" --tls "$tls"

@@ -152,9 +152,9 @@ def judge_flood(row, beats, samples):
     }
 
 
-def commands_check(commands):
+def commands_check(commands, tls=False):
     """The commands besides heartbeats: one sign-in, one version query, one
-    logout and nothing after it."""
+    logout and nothing after it; with tls, every command over TLS."""
     sent = [c for c in commands if c.get("path") == ENTRY_PATH]
     counts = {}
     for c in sent:
@@ -163,6 +163,9 @@ def commands_check(commands):
     for code, expected in (("1000", 1), ("1002", 1), ("1005", 1), ("1004", 1)):
         if counts.get(code, 0) != expected:
             problems.append("%s sent %d times" % (code, counts.get(code, 0)))
+    clear = [c for c in sent if not c.get("tls")]
+    if tls and clear:
+        problems.append("%d commands over plain http" % len(clear))
     ordered = sorted(sent, key=lambda c: c["time"])
     if ordered and ordered[-1].get("code") != "1004":
         problems.append("%s after the logout" % ordered[-1].get("code"))
@@ -176,6 +179,7 @@ def main(argv=None):
     parser.add_argument("--timeline", required=True, help="fault, label, kind, on, off, stall, alive")
     parser.add_argument("--exit", default="", help="problems found at the exit, ';'-separated")
     parser.add_argument("--table", required=True, help="where the Markdown table goes")
+    parser.add_argument("--tls", default="0", help="1: every command must have come over TLS")
     args = parser.parse_args(argv)
 
     with open(args.log, encoding="utf-8") as f:
@@ -209,7 +213,7 @@ def main(argv=None):
             "| %s | %s | %d ms | %s | %s |"
             % (row["label"], verdict["met"], verdict["slowest"], survived, recovered)
         )
-    exit_problems = [p for p in args.exit.split(";") if p] + commands_check(commands)
+    exit_problems = [p for p in args.exit.split(";") if p] + commands_check(commands, args.tls == "1")
     failed = failed or bool(exit_problems)
     lines.append(
         "| exit afterwards | | | %s | %s |"

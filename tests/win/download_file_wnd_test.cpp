@@ -212,6 +212,49 @@ TEST_F(DownloadService, RefusedDownloadsEndInErrorWithoutStarting) {
     }
 }
 
+// Over https: the certificate must pass for the host, and a redirect never
+// leads the download to plain http.
+TEST_F(DownloadService, HttpsChecksTheCertificateAndNeverFallsBackToHttp) {
+    const char* tls = std::getenv("VELMARIN_DEVSERVICE_TLS");
+    if (!tls || !*tls)
+        GTEST_SKIP() << "VELMARIN_DEVSERVICE_TLS is not set";
+    const std::wstring secure = L"https://" + std::wstring(tls, tls + std::strlen(tls)) + L"/ad/loginad.gif";
+    const std::string tlsOnly = "\"tls\": \"TLS";
+    struct Case {
+        std::string ad, certificate;
+        Calls calls;
+        size_t requests; // that reached the stand-in, all of them over TLS
+    };
+    const std::wstring plain = Url();
+    const std::string toPlain =
+        R"({"status": 302, "location": ")" + std::string(plain.begin(), plain.end()) + "\"}";
+    const Case cases[] = {
+        {"{}", "server", {"check", "start", "progress", "finished"}, 1},
+        {"{}", "wrong-name", {"error"}, 0},
+        {"{}", "expired", {"error"}, 0},
+        {"{}", "untrusted", {"error"}, 0},
+        {"{}", "self-signed", {"error"}, 0},
+        {toPlain, "server", {"error"}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ad + " " + c.certificate);
+        seen = {};
+        Serve(c.ad);
+        CHttpRequest choose;
+        choose.method = L"POST";
+        choose.body = "{\"certificate\": \"" + c.certificate + "\"}";
+        ASSERT_TRUE(control.Exchange(base + L"/control/tls", choose) && control.Status() == 200);
+        CRecordingWnd window(seen);
+        window.StartDownload(secure, kCap);
+        ASSERT_TRUE(PumpUntil([&] { return seen.Ended(); }, 15000));
+        EXPECT_EQ(seen.calls, c.calls);
+        const std::vector<std::string> ads = Ads();
+        EXPECT_EQ(ads.size(), c.requests);
+        for (const std::string& ad : ads)
+            EXPECT_NE(ad.find(tlsOnly), std::string::npos) << ad;
+    }
+}
+
 TEST_F(DownloadService, RunsOneDownloadPerUrlAtATime) {
     Serve(R"({"padding": 4000, "piece": 1000, "interval_ms": 50})");
     CRecordingWnd window(seen);

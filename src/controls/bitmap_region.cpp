@@ -9,7 +9,7 @@ constexpr COLORREF kShapeKey = RGB(255, 0, 255);
 } // namespace
 
 unique_hrgn CreateBitmapRegion(HBITMAP bitmap) {
-    return unique_hrgn(bitmap ? RegionFromKeyColour(bitmap, kShapeKey) : nullptr);
+    return bitmap ? RegionFromKeyColour(bitmap, kShapeKey) : unique_hrgn();
 }
 
 void DrawBitmapBackground(HDC dc, HBITMAP bitmap) {

@@ -5,6 +5,7 @@
 // and starts Velmarin again, whatever came of it. Only an installer that our
 // release key signed, and newer than the installed program, is run.
 #include "framework/application.h"
+#include "framework/handles.h"
 #include "framework/program_files.h"
 #include "release_public_key.h"
 #include "settings/sms_setting.h"
@@ -26,15 +27,7 @@ constexpr wchar_t kProgramFile[] = L"\\Velmarin.exe";
 
 void StartProgram(const std::wstring& folder) {
     const std::wstring program = folder + kProgramFile;
-    std::wstring command = L"\"" + program + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                       &startup, &process)) {
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
+    (void)StartProcess(program, L"\"" + program + L"\"", folder.c_str());
 }
 
 void ErrorBox(const wchar_t* text) {

@@ -3,21 +3,13 @@
 #include "app/wait_dialog.h"
 #include "framework/gdi.h"
 #include "framework/gdiplus_session.h"
+#include "pump_until.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
 namespace {
-
-void PumpFor(DWORD ms) {
-    const ULONGLONG end = GetTickCount64() + ms;
-    while (GetTickCount64() < end) {
-        for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);)
-            DispatchMessageW(&msg);
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
 
 // The window's own pixels, painted into a bitmap of ours.
 COLORREF PixelAt(HWND hwnd, int x, int y) {

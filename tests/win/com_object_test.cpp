@@ -6,14 +6,15 @@
 
 #include <functional>
 #include <ocidl.h>
-#include <oleidl.h>
+
+template <> struct com_parents<IPersistStream> { using type = com_interface_list<IPersist>; };
 
 namespace {
 
 // Records its own end in a flag that outlives it.
-class CSite : public com_object<IOleClientSite, IOleInPlaceSite> {
+class CObject : public com_object<IPropertyNotifySink, IPersistStream> {
 public:
-    explicit CSite(bool& gone) : m_gone(gone) {}
+    explicit CObject(bool& gone) : m_gone(gone) {}
 
     // Runs call, which may drop every other reference, then reads a member.
     bool CallOut(const std::function<void()>& call) {
@@ -22,42 +23,28 @@ public:
         return !m_gone;
     }
 
-    STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
-    STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetContainer(IOleContainer**) override { return E_NOTIMPL; }
-    STDMETHODIMP ShowObject() override { return S_OK; }
-    STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
-    STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
-    STDMETHODIMP GetWindow(HWND*) override { return E_NOTIMPL; }
-    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
-    STDMETHODIMP CanInPlaceActivate() override { return S_OK; }
-    STDMETHODIMP OnInPlaceActivate() override { return S_OK; }
-    STDMETHODIMP OnUIActivate() override { return S_OK; }
-    STDMETHODIMP GetWindowContext(IOleInPlaceFrame**, IOleInPlaceUIWindow**, RECT*, RECT*,
-                                  OLEINPLACEFRAMEINFO*) override {
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
-    STDMETHODIMP OnUIDeactivate(BOOL) override { return S_OK; }
-    STDMETHODIMP OnInPlaceDeactivate() override { return S_OK; }
-    STDMETHODIMP DiscardUndoState() override { return E_NOTIMPL; }
-    STDMETHODIMP DeactivateAndUndo() override { return E_NOTIMPL; }
-    STDMETHODIMP OnPosRectChange(const RECT*) override { return E_NOTIMPL; }
+    STDMETHODIMP OnChanged(DISPID) override { return S_OK; }
+    STDMETHODIMP OnRequestEdit(DISPID) override { return S_OK; }
+    STDMETHODIMP GetClassID(CLSID*) override { return E_NOTIMPL; }
+    STDMETHODIMP IsDirty() override { return S_FALSE; }
+    STDMETHODIMP Load(IStream*) override { return E_NOTIMPL; }
+    STDMETHODIMP Save(IStream*, BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP GetSizeMax(ULARGE_INTEGER*) override { return E_NOTIMPL; }
 
 protected:
-    ~CSite() override { m_gone = true; }
+    ~CObject() override { m_gone = true; }
 
 private:
     bool& m_gone;
 };
 
-// The same site answering one interface more.
-class CWiderSite : public com_object_more<CSite, IPropertyNotifySink> {
+// The same object answering one interface more.
+class CWiderObject : public com_object_more<CObject, IOleWindow> {
 public:
     using com_object_more::com_object_more;
 
-    STDMETHODIMP OnChanged(DISPID) override { return S_OK; }
-    STDMETHODIMP OnRequestEdit(DISPID) override { return S_OK; }
+    STDMETHODIMP GetWindow(HWND*) override { return E_NOTIMPL; }
+    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
 };
 
 IUnknown* Identity(IUnknown* object) {
@@ -68,9 +55,9 @@ IUnknown* Identity(IUnknown* object) {
 
 TEST(ComObject, AnswersItsListAndTheirBasesAsOneObjectWithOneCount) {
     bool gone = false;
-    com_ptr<CWiderSite> site = make_com<CWiderSite>(gone);
-    ASSERT_TRUE(site);
-    IUnknown* const identity = Identity(static_cast<IOleClientSite*>(site.get()));
+    com_ptr<CWiderObject> object = make_com<CWiderObject>(gone);
+    ASSERT_TRUE(object);
+    IUnknown* const identity = Identity(static_cast<IPersistStream*>(object.get()));
     struct Case {
         const char* name;
         const IID& iid;
@@ -78,17 +65,17 @@ TEST(ComObject, AnswersItsListAndTheirBasesAsOneObjectWithOneCount) {
     };
     const Case cases[] = {
         {"IUnknown", IID_IUnknown, true},
-        {"first of the list", IID_IOleClientSite, true},
-        {"second of the list", IID_IOleInPlaceSite, true},
-        {"a base of the second", IID_IOleWindow, true},
-        {"added by the wider site", IID_IPropertyNotifySink, true},
+        {"first of the list", IID_IPropertyNotifySink, true},
+        {"second of the list", IID_IPersistStream, true},
+        {"a base of the second", IID_IPersist, true},
+        {"added by the wider object", IID_IOleWindow, true},
         {"none of them", IID_IDispatch, false},
-        {"a base the list does not derive from", IID_IOleInPlaceFrame, false},
+        {"one that derives from a listed one", IID_IPersistStreamInit, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         com_ptr<IUnknown> answer;
-        const HRESULT hr = static_cast<IPropertyNotifySink*>(site.get())
+        const HRESULT hr = static_cast<IOleWindow*>(object.get())
                                ->QueryInterface(c.iid, reinterpret_cast<void**>(answer.put()));
         EXPECT_EQ(SUCCEEDED(hr), c.answered);
         EXPECT_EQ(static_cast<bool>(answer), c.answered);
@@ -96,13 +83,13 @@ TEST(ComObject, AnswersItsListAndTheirBasesAsOneObjectWithOneCount) {
             EXPECT_EQ(Identity(answer.get()), identity) << "every interface leads back to one IUnknown";
         }
     }
-    EXPECT_EQ(site->QueryInterface(IID_IUnknown, nullptr), E_POINTER);
+    EXPECT_EQ(object->QueryInterface(IID_IUnknown, nullptr), E_POINTER);
 
     // References taken through any interface are one count.
-    com_ptr<IPropertyNotifySink> sink = site.query<IPropertyNotifySink>();
-    com_ptr<IOleWindow> window = site.query<IOleWindow>();
-    site.reset();
-    sink.reset();
+    com_ptr<IPersist> persist = object.query<IPersist>();
+    com_ptr<IOleWindow> window = object.query<IOleWindow>();
+    object.reset();
+    persist.reset();
     EXPECT_FALSE(gone);
     window.reset();
     EXPECT_TRUE(gone) << "the last reference, whichever interface it came through, deletes the object";
@@ -110,23 +97,23 @@ TEST(ComObject, AnswersItsListAndTheirBasesAsOneObjectWithOneCount) {
 
 TEST(ComObject, HoldKeepsTheObjectThroughACallThatDropsTheLastOtherReference) {
     bool gone = false;
-    com_ptr<CSite> site = make_com<CSite>(gone);
-    ASSERT_TRUE(site);
-    CSite* const raw = site.get();
-    EXPECT_TRUE(raw->CallOut([&] { site.reset(); })) << "deleted during its own call";
+    com_ptr<CObject> object = make_com<CObject>(gone);
+    ASSERT_TRUE(object);
+    CObject* const raw = object.get();
+    EXPECT_TRUE(raw->CallOut([&] { object.reset(); })) << "deleted during its own call";
     EXPECT_TRUE(gone) << "deleted once the call returned";
 }
 
 TEST(ComObject, CopyComOutGivesTheCallerItsOwnReference) {
     bool gone = false;
-    com_ptr<CSite> site = make_com<CSite>(gone);
-    IOleClientSite* out = nullptr;
-    EXPECT_EQ(CopyComOut(static_cast<IOleClientSite*>(site.get()), &out), S_OK);
-    site.reset();
+    com_ptr<CObject> object = make_com<CObject>(gone);
+    IPersistStream* out = nullptr;
+    EXPECT_EQ(CopyComOut(static_cast<IPersistStream*>(object.get()), &out), S_OK);
+    object.reset();
     EXPECT_FALSE(gone);
     out->Release();
     EXPECT_TRUE(gone);
-    EXPECT_EQ(CopyComOut(static_cast<IOleClientSite*>(nullptr), &out), E_NOINTERFACE);
+    EXPECT_EQ(CopyComOut(static_cast<IPersistStream*>(nullptr), &out), E_NOINTERFACE);
     EXPECT_EQ(out, nullptr);
 }
 

@@ -2,8 +2,6 @@
 
 #include "framework/ole_control_site.h"
 
-#include <exdisp.h>
-
 namespace {
 
 // An event argument's text, looking through a by-reference variant.
@@ -11,12 +9,10 @@ bool ArgumentText(VARIANT& argument, std::wstring& text) {
     VARIANT* value = &argument;
     if (value->vt == (VT_BYREF | VT_VARIANT) && value->pvarVal)
         value = value->pvarVal;
-    VARIANT converted;
-    VariantInit(&converted);
-    if (FAILED(VariantChangeType(&converted, value, 0, VT_BSTR)))
+    unique_variant converted;
+    if (FAILED(VariantChangeType(converted.get(), value, 0, VT_BSTR)))
         return false;
-    text.assign(converted.bstrVal ? converted.bstrVal : L"", SysStringLen(converted.bstrVal));
-    VariantClear(&converted);
+    text.assign(converted->bstrVal ? converted->bstrVal : L"", SysStringLen(converted->bstrVal));
     return true;
 }
 
@@ -26,29 +22,6 @@ VARIANT_BOOL* CancelFlag(VARIANT& argument) {
 }
 
 } // namespace
-
-STDMETHODIMP CBrowserEventSink::QueryInterface(REFIID iid, void** object) {
-    if (!object)
-        return E_POINTER;
-    if (iid != IID_IUnknown && iid != IID_IDispatch && iid != DIID_DWebBrowserEvents2) {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    *object = static_cast<IDispatch*>(this);
-    AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP_(ULONG) CBrowserEventSink::AddRef() {
-    return static_cast<ULONG>(InterlockedIncrement(&m_refs));
-}
-
-STDMETHODIMP_(ULONG) CBrowserEventSink::Release() {
-    const LONG refs = InterlockedDecrement(&m_refs);
-    if (refs == 0)
-        delete this;
-    return static_cast<ULONG>(refs);
-}
 
 STDMETHODIMP CBrowserEventSink::GetTypeInfoCount(UINT* count) {
     if (!count)
@@ -74,8 +47,8 @@ STDMETHODIMP CBrowserEventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS
     if (!params || !params->rgvarg)
         return DISP_E_BADPARAMCOUNT;
     // A handler may disconnect this sink while it runs.
-    AddRef();
-    const HRESULT hr = ComGuard([&] {
+    const auto hold = Hold();
+    return ComGuard([&] {
         switch (id) {
         case kBeforeNavigate:
             return BeforeNavigate(*params, argError);
@@ -85,8 +58,6 @@ STDMETHODIMP CBrowserEventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS
             return DocumentComplete(*params, argError);
         }
     });
-    Release();
-    return hr;
 }
 
 // (pDisp, URL), stored last first.

@@ -2,6 +2,9 @@
 // The view's sink for the browser's DWebBrowserEvents2: passes on the events
 // the view uses, a navigation about to start, a page asking for a new window
 // and a completed document.
+#include "framework/com.h"
+
+#include <exdisp.h>
 #include <oaidl.h>
 
 #include <functional>
@@ -16,7 +19,9 @@ struct CBrowserEventHandlers {
     std::function<bool(const std::wstring& url)> newWindow;
 };
 
-class CBrowserEventSink : public IDispatch {
+template <> struct com_parents<DWebBrowserEvents2> { using type = com_interface_list<IDispatch>; };
+
+class CBrowserEventSink : public com_object<DWebBrowserEvents2> {
 public:
     // The events' dispatch ids in DWebBrowserEvents2.
     static constexpr DISPID kBeforeNavigate = 250;
@@ -24,15 +29,10 @@ public:
     static constexpr DISPID kNewWindow = 273;
 
     explicit CBrowserEventSink(CBrowserEventHandlers handlers) : m_handlers(std::move(handlers)) {}
-    CBrowserEventSink(const CBrowserEventSink&) = delete;
-    CBrowserEventSink& operator=(const CBrowserEventSink&) = delete;
 
     // Passes nothing on from now on.
     void Disconnect() { m_handlers = {}; }
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;
     STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
     STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override;
@@ -40,12 +40,11 @@ public:
                         EXCEPINFO* exception, UINT* argError) override;
 
 private:
-    virtual ~CBrowserEventSink() = default;
+    ~CBrowserEventSink() override = default;
 
     HRESULT DocumentComplete(DISPPARAMS& params, UINT* argError);
     HRESULT BeforeNavigate(DISPPARAMS& params, UINT* argError);
     HRESULT NewWindow(DISPPARAMS& params, UINT* argError);
 
-    LONG m_refs = 1;
     CBrowserEventHandlers m_handlers;
 };

@@ -25,25 +25,11 @@ template <typename T> void ClearOut(T** out) {
 
 } // namespace
 
-CDocHostSite::CDocHostSite(CKivHtmlView& view) : COleControlSite(view.GetSafeHwnd()), m_view(&view) {}
+CDocHostSite::CDocHostSite(CKivHtmlView& view) : CDocHostSiteBase(view.GetSafeHwnd()), m_view(&view) {}
 
 void CDocHostSite::Detach() {
     COleControlSite::Detach();
     m_view = nullptr;
-}
-
-void* CDocHostSite::QueryExtraInterface(REFIID iid) {
-    if (iid == __uuidof(IDocHostUIHandler))
-        return static_cast<IDocHostUIHandler*>(this);
-    if (iid == __uuidof(IDocHostShowUI))
-        return static_cast<IDocHostShowUI*>(this);
-    if (iid == __uuidof(IOleCommandTarget))
-        return static_cast<IOleCommandTarget*>(this);
-    if (iid == __uuidof(IServiceProvider))
-        return static_cast<IServiceProvider*>(this);
-    if (iid == __uuidof(IInternetSecurityManager))
-        return static_cast<IInternetSecurityManager*>(this);
-    return nullptr;
 }
 
 STDMETHODIMP CDocHostSite::ShowContextMenu(DWORD id, POINT* point, IUnknown* commandTarget,

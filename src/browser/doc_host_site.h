@@ -10,12 +10,10 @@
 
 class CKivHtmlView;
 
-class CDocHostSite : public COleControlSite,
-                     public IDocHostUIHandler,
-                     public IDocHostShowUI,
-                     public IOleCommandTarget,
-                     public IServiceProvider,
-                     public IInternetSecurityManager {
+using CDocHostSiteBase = com_object_more<COleControlSite, IDocHostUIHandler, IDocHostShowUI,
+                                         IOleCommandTarget, IServiceProvider, IInternetSecurityManager>;
+
+class CDocHostSite : public CDocHostSiteBase {
 public:
     // The browser's command asking the host to show a script error.
     static constexpr DWORD kShowScriptError = OLECMDID_SHOWSCRIPTERROR;
@@ -25,12 +23,6 @@ public:
 
     // Also forgets the view: later calls of the browser answer with errors.
     void Detach() override;
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-        return COleControlSite::QueryInterface(iid, object);
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return COleControlSite::AddRef(); }
-    STDMETHODIMP_(ULONG) Release() override { return COleControlSite::Release(); }
 
     // IDocHostUIHandler
     STDMETHODIMP ShowContextMenu(DWORD id, POINT* point, IUnknown* commandTarget, IDispatch* object) override;
@@ -77,9 +69,6 @@ public:
                                    DWORD contextSize, DWORD reserved) override;
     STDMETHODIMP SetZoneMapping(DWORD zone, LPCWSTR pattern, DWORD flags) override;
     STDMETHODIMP GetZoneMappings(DWORD zone, IEnumString** patterns, DWORD flags) override;
-
-protected:
-    void* QueryExtraInterface(REFIID iid) override;
 
 private:
     ~CDocHostSite() override = default;

@@ -9,8 +9,6 @@
 #include <mshtmhst.h>
 #include <shellapi.h>
 
-#include <new>
-
 namespace {
 
 constexpr wchar_t kNoDocumentText[] = L"Failed to get HTML document COM object";
@@ -24,7 +22,7 @@ std::wstring ViewErrorCaption() {
 }
 
 CKivHtmlView::CKivHtmlView() {
-    m_automation.attach(new (std::nothrow) CViewAutomation(*this));
+    m_automation = make_com<CViewAutomation>(*this);
 }
 
 CKivHtmlView::~CKivHtmlView() {
@@ -42,14 +40,11 @@ bool CKivHtmlView::Create(DWORD style, const RECT& rect, HWND parent, int id) {
 bool CKivHtmlView::Navigate(const std::wstring& url) {
     if (!m_browser)
         return false;
-    BSTR target = SysAllocStringLen(url.data(), static_cast<UINT>(url.size()));
+    unique_bstr target = MakeBstr(url);
     if (!target)
         return false;
-    VARIANT empty;
-    VariantInit(&empty);
-    const HRESULT hr = m_browser->Navigate(target, &empty, &empty, &empty, &empty);
-    SysFreeString(target);
-    return SUCCEEDED(hr);
+    unique_variant empty;
+    return SUCCEEDED(m_browser->Navigate(target.get(), empty.get(), empty.get(), empty.get(), empty.get()));
 }
 
 void CKivHtmlView::PreCreateWindow(DWORD& style, DWORD& exStyle) {
@@ -58,8 +53,8 @@ void CKivHtmlView::PreCreateWindow(DWORD& style, DWORD& exStyle) {
         exStyle |= WS_EX_CLIENTEDGE;
 }
 
-COleControlSite* CKivHtmlView::CreateControlSite() {
-    return new (std::nothrow) CDocHostSite(*this);
+com_ptr<COleControlSite> CKivHtmlView::CreateControlSite() {
+    return make_com<CDocHostSite>(*this);
 }
 
 bool CKivHtmlView::OnControlCreated() {
@@ -79,7 +74,7 @@ bool CKivHtmlView::OnControlCreated() {
         return OnBeforeNavigate(frame, url);
     };
     handlers.newWindow = [this](const std::wstring& url) { return OnNewWindow(url); };
-    m_events.attach(new (std::nothrow) CBrowserEventSink(std::move(handlers)));
+    m_events = make_com<CBrowserEventSink>(std::move(handlers));
     if (!m_events || FAILED(m_eventPoint->Advise(m_events.get(), &m_eventCookie))) {
         m_eventCookie = 0;
         return false;
@@ -175,9 +170,7 @@ HRESULT CKivHtmlView::OnGetExternal(IDispatch** external) {
         return E_POINTER;
     if (!m_automation)
         return E_OUTOFMEMORY;
-    *external = m_automation.get();
-    (*external)->AddRef();
-    return S_OK;
+    return CopyComOut(static_cast<IDispatch*>(m_automation.get()), external);
 }
 
 HRESULT CKivHtmlView::OnTranslateUrl(DWORD, LPWSTR, LPWSTR*) {

@@ -114,7 +114,7 @@ protected:
     virtual void ShowError(const std::wstring& text);
 
     void PreCreateWindow(DWORD& style, DWORD& exStyle) override;
-    COleControlSite* CreateControlSite() override;
+    com_ptr<COleControlSite> CreateControlSite() override;
     bool OnControlCreated() override;
     // The client area enlarged by a client edge on each side, which hides the browser's own border.
     RECT ControlRect() const override;

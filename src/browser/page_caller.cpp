@@ -5,33 +5,29 @@
 
 namespace {
 
-// A property read as a script would, into value (cleared by the caller).
-bool GetProperty(IDispatch* object, DISPID id, VARIANT& value) {
-    VariantInit(&value);
+// A property read as a script would, into value.
+bool GetProperty(IDispatch* object, DISPID id, unique_variant& value) {
     if (!object)
         return false;
     DISPPARAMS none{nullptr, nullptr, 0, 0};
-    return SUCCEEDED(object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &value,
-                                    nullptr, nullptr));
+    return SUCCEEDED(object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
+                                    value.put(), nullptr, nullptr));
 }
 
 com_ptr<IDispatch> DispatchProperty(IDispatch* object, DISPID id) {
-    VARIANT value;
-    com_ptr<IDispatch> result;
-    if (GetProperty(object, id, value) && value.vt == VT_DISPATCH)
-        result = com_ptr<IDispatch>::copy_from(value.pdispVal);
-    VariantClear(&value);
-    return result;
+    unique_variant value;
+    if (GetProperty(object, id, value) && value->vt == VT_DISPATCH)
+        return com_ptr<IDispatch>::copy_from(value->pdispVal);
+    return {};
 }
 
 } // namespace
 
 bool DocumentUrl(IDispatch* document, std::wstring& url) {
-    VARIANT value;
-    const bool read = GetProperty(document, DISPID_IHTMLDOCUMENT2_URL, value) && value.vt == VT_BSTR;
+    unique_variant value;
+    const bool read = GetProperty(document, DISPID_IHTMLDOCUMENT2_URL, value) && value->vt == VT_BSTR;
     if (read)
-        url.assign(value.bstrVal ? value.bstrVal : L"", SysStringLen(value.bstrVal));
-    VariantClear(&value);
+        url.assign(value->bstrVal ? value->bstrVal : L"", SysStringLen(value->bstrVal));
     return read;
 }
 
@@ -40,11 +36,10 @@ bool FramesAllOf(IDispatch* document, const std::function<bool(const std::wstrin
     constexpr int kMaxDepth = 4;
     constexpr long kMaxFrames = 64;
     com_ptr<IDispatch> frames = DispatchProperty(document, DISPID_IHTMLDOCUMENT2_FRAMES);
-    VARIANT value;
+    unique_variant value;
     const bool read =
-        GetProperty(frames.get(), DISPID_IHTMLFRAMESCOLLECTION2_LENGTH, value) && value.vt == VT_I4;
-    const long count = read ? value.lVal : -1;
-    VariantClear(&value);
+        GetProperty(frames.get(), DISPID_IHTMLFRAMESCOLLECTION2_LENGTH, value) && value->vt == VT_I4;
+    const long count = read ? value->lVal : -1;
     if (count < 0 || count > kMaxFrames || (count > 0 && depth >= kMaxDepth))
         return false;
     for (long i = 0; i < count; ++i) {
@@ -53,15 +48,13 @@ bool FramesAllOf(IDispatch* document, const std::function<bool(const std::wstrin
         index.vt = VT_I4;
         index.lVal = i;
         DISPPARAMS params{&index, nullptr, 1, 0};
-        VARIANT item;
-        VariantInit(&item);
+        unique_variant item;
         com_ptr<IDispatch> window;
         if (SUCCEEDED(frames->Invoke(DISPID_IHTMLFRAMESCOLLECTION2_ITEM, IID_NULL, LOCALE_USER_DEFAULT,
-                                     DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params, &item, nullptr,
+                                     DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params, item.get(), nullptr,
                                      nullptr)) &&
-            item.vt == VT_DISPATCH)
-            window = com_ptr<IDispatch>::copy_from(item.pdispVal);
-        VariantClear(&item);
+            item->vt == VT_DISPATCH)
+            window = com_ptr<IDispatch>::copy_from(item->pdispVal);
         com_ptr<IDispatch> frameDocument = DispatchProperty(window.get(), DISPID_IHTMLWINDOW2_DOCUMENT);
         std::wstring url;
         if (!DocumentUrl(frameDocument.get(), url) || !trusted(url) ||

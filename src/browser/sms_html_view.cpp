@@ -12,8 +12,6 @@
 
 namespace {
 
-using unique_hmenu = unique_any<HMENU, &::DestroyMenu>;
-
 constexpr wchar_t kNoScriptText[] = L"函数GetJScrip调用失败！";
 constexpr wchar_t kNoSystemText[] = L"FormatMessage Netive Error";
 constexpr wchar_t kInvokeWebserverName[] = L"InvokeWebserver";
@@ -53,9 +51,9 @@ private:
 };
 
 void FreeException(EXCEPINFO& exception) {
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrDescription);
-    SysFreeString(exception.bstrHelpFile);
+    unique_bstr source(exception.bstrSource);
+    unique_bstr description(exception.bstrDescription);
+    unique_bstr helpFile(exception.bstrHelpFile);
 }
 
 std::wstring FromBstr(BSTR text) {
@@ -94,25 +92,22 @@ bool SMSHtmlView::CallScript(const std::wstring& name, const std::vector<std::ws
             CVariantArgs values(args.size());
             for (size_t i = 0; i < args.size() && SUCCEEDED(hr); ++i) {
                 VARIANT& value = values[args.size() - 1 - i];
-                value.bstrVal = SysAllocStringLen(args[i].data(), static_cast<UINT>(args[i].size()));
+                value.bstrVal = MakeBstr(args[i]).release();
                 value.vt = VT_BSTR;
                 if (!value.bstrVal)
                     hr = E_OUTOFMEMORY;
             }
             if (SUCCEEDED(hr)) {
                 DISPPARAMS params{values.data(), nullptr, static_cast<UINT>(args.size()), 0};
-                VARIANT returned;
-                VariantInit(&returned);
+                unique_variant returned;
                 EXCEPINFO exception{};
                 UINT argError = 0;
-                hr = script->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, &returned, &exception,
+                hr = script->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, returned.get(), &exception,
                                     &argError);
                 FreeException(exception);
                 if (SUCCEEDED(hr) && result) {
                     VariantClear(result);
-                    *result = returned;
-                } else {
-                    VariantClear(&returned);
+                    *result = returned.release();
                 }
             }
         }
@@ -215,15 +210,13 @@ HRESULT SMSHtmlView::InvokeAutomation(DISPID id, WORD flags, DISPPARAMS* params,
     std::wstring texts[2];
     for (UINT i = 0; i < 2; ++i) {
         const UINT position = 1 - i;
-        VARIANT text;
-        VariantInit(&text);
-        if (FAILED(VariantChangeType(&text, &params->rgvarg[position], 0, VT_BSTR))) {
+        unique_variant text;
+        if (FAILED(VariantChangeType(text.get(), &params->rgvarg[position], 0, VT_BSTR))) {
             if (argError)
                 *argError = position;
             return DISP_E_TYPEMISMATCH;
         }
-        texts[i] = FromBstr(text.bstrVal);
-        VariantClear(&text);
+        texts[i] = FromBstr(text->bstrVal);
     }
     OnInvokeWebserver(texts[0], texts[1]);
     return S_OK;

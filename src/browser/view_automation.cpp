@@ -3,29 +3,6 @@
 #include "browser/kiv_html_view.h"
 #include "framework/ole_control_site.h"
 
-STDMETHODIMP CViewAutomation::QueryInterface(REFIID iid, void** object) {
-    if (!object)
-        return E_POINTER;
-    if (iid != IID_IUnknown && iid != IID_IDispatch && iid != __uuidof(IDispatchEx)) {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    *object = static_cast<IDispatchEx*>(this);
-    AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP_(ULONG) CViewAutomation::AddRef() {
-    return static_cast<ULONG>(InterlockedIncrement(&m_refs));
-}
-
-STDMETHODIMP_(ULONG) CViewAutomation::Release() {
-    const LONG refs = InterlockedDecrement(&m_refs);
-    if (refs == 0)
-        delete this;
-    return static_cast<ULONG>(refs);
-}
-
 STDMETHODIMP CViewAutomation::GetTypeInfoCount(UINT* count) {
     if (!count)
         return E_POINTER;
@@ -74,14 +51,12 @@ HRESULT CViewAutomation::InvokeFrom(IServiceProvider* caller, DISPID id, WORD fl
     if (result)
         VariantInit(result);
     // The view may go during the call; this object stays until it returns.
-    AddRef();
-    const HRESULT hr = ComGuard([&] {
+    const auto hold = Hold();
+    return ComGuard([&] {
         if (!m_view->IsTrustedCaller(caller))
             return E_ACCESSDENIED;
         return m_view ? m_view->InvokeAutomation(id, flags, params, result, argError) : E_UNEXPECTED;
     });
-    Release();
-    return hr;
 }
 
 STDMETHODIMP CViewAutomation::GetDispID(BSTR name, DWORD, DISPID* id) {

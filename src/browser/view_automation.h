@@ -2,23 +2,22 @@
 // A view's automation object: the IDispatch the page reaches as
 // window.external, whose members are the view's own. It answers only a
 // caller the view trusts; IDispatchEx lets the script engine name the caller.
+#include "framework/com.h"
+
 #include <dispex.h>
 
 class CKivHtmlView;
 
-class CViewAutomation : public IDispatchEx {
+template <> struct com_parents<IDispatchEx> { using type = com_interface_list<IDispatch>; };
+
+class CViewAutomation : public com_object<IDispatchEx> {
 public:
     // view is borrowed until Disconnect.
     explicit CViewAutomation(CKivHtmlView& view) : m_view(&view) {}
-    CViewAutomation(const CViewAutomation&) = delete;
-    CViewAutomation& operator=(const CViewAutomation&) = delete;
 
     // The view is going: the page's later calls fail without reaching it.
     void Disconnect() { m_view = nullptr; }
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;
     STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
     STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override;
@@ -41,8 +40,7 @@ private:
     HRESULT InvokeFrom(IServiceProvider* caller, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
                        UINT* argError);
 
-    virtual ~CViewAutomation() = default;
+    ~CViewAutomation() override = default;
 
-    LONG m_refs = 1;
     CKivHtmlView* m_view;
 };

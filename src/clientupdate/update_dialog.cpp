@@ -227,21 +227,17 @@ void CUpdateDlg::StartInstaller() {
     EnableWindow(GetDlgItem(m_hWnd, IDCANCEL), FALSE);
     // Silent, over this very folder, whatever the installer would choose; /D
     // comes last and unquoted by the installer's own rules.
-    std::wstring command = L"\"" + m_installerPath + L"\" /S /D=" + m_source.folder;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessW(m_installerPath.c_str(), command.data(), nullptr, nullptr, FALSE, 0,
-                                        nullptr, nullptr, &startup, &process);
+    unique_process_information started =
+        StartProcess(m_installerPath, L"\"" + m_installerPath + L"\" /S /D=" + m_source.folder);
+    const DWORD startError = GetLastError();
     // The image is mapped now (or never will be): the checked file may be let go.
     m_checkedFile.reset();
     if (!started) {
-        m_exitCode = GetLastError();
+        m_exitCode = startError;
         Finish(Outcome::InstallFailed);
         return;
     }
-    CloseHandle(process.hThread);
-    m_installer.reset(process.hProcess);
+    m_installer = std::move(started.process);
     m_step = Step::Installing;
 }
 

@@ -7,6 +7,7 @@
 #include "clientupdate/file_version.h"
 #include "clientupdate/update_dialog.h"
 #include "framework/application.h"
+#include "framework/handles.h"
 #include "framework/program_files.h"
 #include "release_public_key.h"
 #include "settings/sms_setting.h"
@@ -26,15 +27,7 @@ constexpr wchar_t kProgramFile[] = L"\\Velmarin.exe";
 
 void StartProgram(const std::wstring& folder) {
     const std::wstring program = folder + kProgramFile;
-    std::wstring command = L"\"" + program + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                       &startup, &process)) {
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
+    (void)StartProcess(program, L"\"" + program + L"\"", folder.c_str());
 }
 
 void ErrorBox(const wchar_t* text) {

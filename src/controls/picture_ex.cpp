@@ -39,24 +39,9 @@ void PlaceOnAxis(int align, int controlLength, int imageLength, LONG& start, LON
     }
 }
 
-// A GDI+ drawing surface on a DC (borrowed); deleted when it goes.
-class CGraphics {
-public:
-    explicit CGraphics(HDC dc) { GdipCreateFromHDC(dc, &m_graphics); }
-    CGraphics(const CGraphics&) = delete;
-    CGraphics& operator=(const CGraphics&) = delete;
-    ~CGraphics() {
-        if (m_graphics)
-            GdipDeleteGraphics(m_graphics);
-    }
-    GpGraphics* get() const { return m_graphics; }
-
-private:
-    GpGraphics* m_graphics = nullptr;
-};
-
 void DrawImage(HDC dc, GpImage* image, const RECT& to, SIZE imageSize) {
-    CGraphics graphics(dc);
+    unique_gpgraphics graphics;
+    GdipCreateFromHDC(dc, graphics.put());
     if (graphics.get())
         GdipDrawImageRectRectI(graphics.get(), image, to.left, to.top, to.right - to.left, to.bottom - to.top,
                                0, 0, imageSize.cx, imageSize.cy, UnitPixel, nullptr, nullptr, nullptr);
@@ -115,10 +100,10 @@ void CPictureEx::Detach() {
 
 bool CPictureEx::LoadFromFile(const std::wstring& path) {
     Unload();
-    GpImage* image = nullptr;
-    if (GdipLoadImageFromFileICM(path.c_str(), &image) != Ok || !image)
+    unique_gpimage image;
+    if (GdipLoadImageFromFileICM(path.c_str(), image.put()) != Ok || !image)
         return false;
-    m_image = image;
+    m_image = std::move(image);
     Start();
     return true;
 }
@@ -133,31 +118,16 @@ bool CPictureEx::LoadFromResource(HMODULE module, const wchar_t* name, const wch
     const DWORD size = SizeofResource(module, resource);
     if (!bytes || size == 0)
         return false;
-    // GDI+ may read the stream for as long as the image lives: give it its own copy.
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
-    if (!block)
-        return false;
-    void* copy = GlobalLock(block);
-    if (!copy) {
-        GlobalFree(block);
-        return false;
-    }
-    std::memcpy(copy, bytes, size);
-    GlobalUnlock(block);
-    com_ptr<IStream> stream;
-    if (FAILED(CreateStreamOnHGlobal(block, TRUE, stream.put())) || !stream) {
-        GlobalFree(block);
-        return false;
-    }
-    return LoadFromStream(std::move(stream));
+    com_ptr<IStream> stream = StreamOnCopy(bytes, size);
+    return stream && LoadFromStream(std::move(stream));
 }
 
 bool CPictureEx::LoadFromStream(com_ptr<IStream> stream) {
-    GpImage* image = nullptr;
-    if (GdipLoadImageFromStreamICM(stream.get(), &image) != Ok || !image)
+    unique_gpimage image;
+    if (GdipLoadImageFromStreamICM(stream.get(), image.put()) != Ok || !image)
         return false;
     m_stream = std::move(stream);
-    m_image = image;
+    m_image = std::move(image);
     Start();
     return true;
 }
@@ -165,22 +135,23 @@ bool CPictureEx::LoadFromStream(com_ptr<IStream> stream) {
 void CPictureEx::Start() {
     Invalidate();
     UINT count = 0;
-    GdipImageGetFrameDimensionsCount(m_image, &count);
+    GdipImageGetFrameDimensionsCount(m_image.get(), &count);
     m_dimensions.assign(count, GUID{});
-    if (count == 0 || GdipImageGetFrameDimensionsList(m_image, m_dimensions.data(), count) != Ok)
+    if (count == 0 || GdipImageGetFrameDimensionsList(m_image.get(), m_dimensions.data(), count) != Ok)
         m_dimensions.clear();
     m_currentFrame = 0;
     m_frameCount = 0;
-    if (m_dimensions.empty() || GdipImageGetFrameCount(m_image, &m_dimensions[0], &m_frameCount) != Ok)
+    if (m_dimensions.empty() || GdipImageGetFrameCount(m_image.get(), &m_dimensions[0], &m_frameCount) != Ok)
         m_frameCount = 0;
     if (m_frameCount <= 1)
         return;
 
     UINT size = 0;
-    if (GdipGetPropertyItemSize(m_image, PropertyTagFrameDelay, &size) == Ok && size > sizeof(PropertyItem)) {
+    if (GdipGetPropertyItemSize(m_image.get(), PropertyTagFrameDelay, &size) == Ok &&
+        size > sizeof(PropertyItem)) {
         std::vector<BYTE> buffer(size);
         auto* item = reinterpret_cast<PropertyItem*>(buffer.data());
-        if (GdipGetPropertyItem(m_image, PropertyTagFrameDelay, size, item) == Ok && item->value) {
+        if (GdipGetPropertyItem(m_image.get(), PropertyTagFrameDelay, size, item) == Ok && item->value) {
             const size_t bytes = std::min<size_t>(item->length, size - sizeof(PropertyItem));
             m_delays.resize(bytes / sizeof(UINT));
             std::memcpy(m_delays.data(), item->value, m_delays.size() * sizeof(UINT));
@@ -199,8 +170,7 @@ void CPictureEx::Unload() {
         m_worker.reset();
     }
     if (m_image) {
-        GdipDisposeImage(m_image);
-        m_image = nullptr;
+        m_image.reset();
         // Without a picture the control paints as a plain static again.
         Invalidate();
     }
@@ -230,7 +200,7 @@ void CPictureEx::Animate() {
         const UINT next = (frame + 1) % m_frameCount;
         {
             std::lock_guard<std::mutex> lock(m_imageLock);
-            GdipImageSelectActiveFrame(m_image, &m_dimensions[0], next);
+            GdipImageSelectActiveFrame(m_image.get(), &m_dimensions[0], next);
         }
         m_currentFrame = next;
         Invalidate();
@@ -287,8 +257,8 @@ void CPictureEx::Paint() {
     {
         std::lock_guard<std::mutex> lock(m_imageLock);
         UINT width = 0, height = 0;
-        GdipGetImageWidth(m_image, &width);
-        GdipGetImageHeight(m_image, &height);
+        GdipGetImageWidth(m_image.get(), &width);
+        GdipGetImageHeight(m_image.get(), &height);
         imageSize = {static_cast<LONG>(width), static_cast<LONG>(height)};
     }
     if (imageSize.cx <= 0 || imageSize.cy <= 0)
@@ -302,7 +272,7 @@ void CPictureEx::Paint() {
         {
             unique_select_object select(tileDc.get(), tile.get());
             std::lock_guard<std::mutex> lock(m_imageLock);
-            DrawImage(tileDc.get(), m_image, {0, 0, imageSize.cx, imageSize.cy}, imageSize);
+            DrawImage(tileDc.get(), m_image.get(), {0, 0, imageSize.cx, imageSize.cy}, imageSize);
         }
         unique_hbrush brush(CreatePatternBrush(tile.get()));
         if (brush)
@@ -313,7 +283,7 @@ void CPictureEx::Paint() {
     const RECT to = PictureDestination(m_controlSize, imageSize, m_horzAlign, m_vertAlign);
     if (m_bkMode == kBkTransparent) {
         std::lock_guard<std::mutex> lock(m_imageLock);
-        DrawImage(paint.get(), m_image, to, imageSize);
+        DrawImage(paint.get(), m_image.get(), to, imageSize);
         return;
     }
 
@@ -332,7 +302,7 @@ void CPictureEx::Paint() {
     }
     {
         std::lock_guard<std::mutex> lock(m_imageLock);
-        DrawImage(buffer.get(), m_image, to, imageSize);
+        DrawImage(buffer.get(), m_image.get(), to, imageSize);
     }
     BitBlt(paint.get(), 0, 0, m_controlSize.cx, m_controlSize.cy, buffer.get(), 0, 0, SRCCOPY);
 }

@@ -4,6 +4,7 @@
 // not a window: it takes over the control's window procedure and finds itself
 // again through the window property "PicEx_Prop".
 #include "framework/com.h"
+#include "framework/gdiplus_image.h"
 #include "framework/handles.h"
 
 #include <windows.h>
@@ -12,10 +13,6 @@
 #include <mutex>
 #include <string>
 #include <vector>
-
-namespace Gdiplus {
-class GpImage;
-}
 
 class CPictureEx {
 public:
@@ -46,7 +43,7 @@ public:
     void SetVertAlign(int align);
 
     HWND GetControl() const { return m_control.load(); }
-    bool HasImage() const { return m_image != nullptr; }
+    bool HasImage() const { return static_cast<bool>(m_image); }
     UINT GetFrameCount() const { return m_frameCount; }
     UINT GetCurrentFrame() const { return m_currentFrame.load(); }
     bool IsAnimating() const { return m_running.load(); }
@@ -68,8 +65,8 @@ private:
     // Unload's wait for it, when they do not change.
     WNDPROC m_previousProc = nullptr;
     SIZE m_controlSize{};
-    Gdiplus::GpImage* m_image = nullptr; // owned, disposed by Unload
-    com_ptr<IStream> m_stream;           // backs a resource picture while it lives
+    unique_gpimage m_image;    // disposed by Unload
+    com_ptr<IStream> m_stream; // backs a resource picture while it lives
     std::vector<GUID> m_dimensions;
     UINT m_frameCount = 0;
     // Frame delays in hundredths of a second, as the picture gives them.

@@ -17,8 +17,7 @@ void CSkinBtn::SetBitmaps(HMODULE resources, WORD normal, WORD hover, WORD press
     const WORD ids[] = {normal, hover, pressed, disabled};
     for (int i = 0; i < 4; ++i) {
         Image& image = m_images[i];
-        image.bitmap.reset(static_cast<HBITMAP>(
-            LoadImageW(resources, MAKEINTRESOURCEW(ids[i]), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+        image.bitmap = LoadBitmapResource(resources, ids[i]);
         BITMAP info{};
         if (image.bitmap && GetObjectW(image.bitmap.get(), sizeof(info), &info))
             image.size = {info.bmWidth, info.bmHeight};
@@ -117,9 +116,7 @@ bool CSkinBtn::OnEraseBkgnd(HDC) {
         RECT client{};
         GetClientRect(m_hWnd, &client);
         // The system owns the region once it is set.
-        unique_hrgn region(CreateRectRgnIndirect(&client));
-        if (region && SetWindowRgn(m_hWnd, region.get(), TRUE))
-            (void)region.release();
+        SetWindowRegion(m_hWnd, unique_hrgn(CreateRectRgnIndirect(&client)), true);
         m_shaped = true;
     }
     return true;

@@ -66,9 +66,9 @@ bool ReadPixels(HBITMAP bitmap, CDibPixels& out) {
     return true;
 }
 
-HRGN RegionFromRects(const std::vector<CPixelRect>& rects) {
+unique_hrgn RegionFromRects(const std::vector<CPixelRect>& rects) {
     if (rects.empty()) {
-        return CreateRectRgn(0, 0, 0, 0);
+        return unique_hrgn(CreateRectRgn(0, 0, 0, 0));
     }
     std::vector<std::uint8_t> data(sizeof(RGNDATAHEADER) + rects.size() * sizeof(RECT));
     auto* header = reinterpret_cast<RGNDATAHEADER*>(data.data());
@@ -87,22 +87,22 @@ HRGN RegionFromRects(const std::vector<CPixelRect>& rects) {
         bounds.bottom = std::max<LONG>(bounds.bottom, r.bottom);
     }
     header->rcBound = bounds;
-    return ExtCreateRegion(nullptr, static_cast<DWORD>(data.size()),
-                           reinterpret_cast<const RGNDATA*>(data.data()));
+    return unique_hrgn(ExtCreateRegion(nullptr, static_cast<DWORD>(data.size()),
+                                       reinterpret_cast<const RGNDATA*>(data.data())));
 }
 
 } // namespace
 
-HRGN RegionFromKeyColour(HBITMAP bitmap, COLORREF key) {
+unique_hrgn RegionFromKeyColour(HBITMAP bitmap, COLORREF key) {
     CDibPixels pixels;
     if (!ReadPixels(bitmap, pixels)) {
-        return CreateRectRgn(0, 0, 0, 0);
+        return unique_hrgn(CreateRectRgn(0, 0, 0, 0));
     }
     return RegionFromRects(KeyColourRuns(pixels.image, static_cast<SkinColour>(key)));
 }
 
 unique_hrgn CreateBitmapRegion(HBITMAP bitmap) {
-    return unique_hrgn(bitmap ? RegionFromKeyColour(bitmap, kShapeKey) : nullptr);
+    return bitmap ? RegionFromKeyColour(bitmap, kShapeKey) : unique_hrgn();
 }
 
 void DrawBitmapBackground(HDC dc, HBITMAP bitmap) {

@@ -3,11 +3,10 @@
 // program's login dialog and notice popup.
 #include "framework/gdi.h"
 
-// A new region (the caller owns it) of the bitmap's pixels that differ from
-// key, read in the bitmap's own depth (8 through its palette, 16 as 5-6-5, 24,
-// 32); an image of nothing but key gives an empty region. The bitmap must not
-// be selected into a DC.
-HRGN RegionFromKeyColour(HBITMAP bitmap, COLORREF key);
+// A new region of the bitmap's pixels that differ from key, read in the
+// bitmap's own depth (8 through its palette, 16 as 5-6-5, 24, 32); an image of
+// nothing but key gives an empty region. The bitmap must not be selected into a DC.
+unique_hrgn RegionFromKeyColour(HBITMAP bitmap, COLORREF key);
 
 // The shape of a window drawn from a bitmap: every pixel that is not magenta
 // (the 5-6-5 value 0xF81F in a 16-bit bitmap). Empty when the bitmap is.

@@ -90,3 +90,18 @@ private:
     HDC m_dc = nullptr;
     HGDIOBJ m_previous = nullptr;
 };
+
+// Gives hwnd the region as its shape: the system owns it from then on, and a
+// region the window did not take is freed here. A null region unshapes it.
+inline bool SetWindowRegion(HWND hwnd, unique_hrgn region, bool redraw) {
+    if (!SetWindowRgn(hwnd, region.get(), redraw ? TRUE : FALSE))
+        return false;
+    (void)region.release();
+    return true;
+}
+
+// A bitmap resource of module as a DIB section; empty when it is not there.
+inline unique_hbitmap LoadBitmapResource(HMODULE module, WORD id) {
+    return unique_hbitmap(static_cast<HBITMAP>(
+        LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+}

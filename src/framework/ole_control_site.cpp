@@ -17,7 +17,7 @@ HRESULT COleControlSite::CreateControl(REFCLSID clsid, const RECT& rect) {
         return FAILED(hr) ? hr : E_NOINTERFACE;
     }
     // Hold this site across the control's calls back into it.
-    AddRef();
+    const auto hold = Hold();
     DWORD misc = 0;
     m_object->GetMiscStatus(DVASPECT_CONTENT, &misc);
     const bool siteFirst = (misc & OLEMISC_SETCLIENTSITEFIRST) != 0;
@@ -35,7 +35,6 @@ HRESULT COleControlSite::CreateControl(REFCLSID clsid, const RECT& rect) {
         hr = m_object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, this, 0, m_host, &m_rect);
     if (FAILED(hr))
         DestroyControl();
-    Release();
     return hr;
 }
 
@@ -48,7 +47,7 @@ void COleControlSite::MoveControl(const RECT& rect) {
 void COleControlSite::DestroyControl() {
     if (!m_object)
         return;
-    AddRef();
+    const auto hold = Hold();
     com_ptr<IOleObject> object = std::move(m_object);
     // The control calls back OnInPlaceDeactivate, which drops the member.
     if (auto inPlace = com_ptr<IOleInPlaceObject>::copy_from(m_inPlaceObject.get()))
@@ -58,7 +57,6 @@ void COleControlSite::DestroyControl() {
     object->Close(OLECLOSE_NOSAVE);
     object->SetClientSite(nullptr);
     object.reset();
-    Release();
 }
 
 void COleControlSite::Detach() {
@@ -78,38 +76,6 @@ bool COleControlSite::ForwardKeyMessage(MSG& msg) {
         return false;
     auto active = com_ptr<IOleInPlaceActiveObject>::copy_from(m_activeObject.get());
     return active->TranslateAccelerator(&msg) == S_OK;
-}
-
-void* COleControlSite::QueryExtraInterface(REFIID) {
-    return nullptr;
-}
-
-STDMETHODIMP COleControlSite::QueryInterface(REFIID iid, void** object) {
-    if (!object)
-        return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IOleClientSite)
-        *object = static_cast<IOleClientSite*>(this);
-    else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceSite)
-        *object = static_cast<IOleInPlaceSite*>(this);
-    else if (iid == IID_IOleInPlaceUIWindow || iid == IID_IOleInPlaceFrame)
-        *object = static_cast<IOleInPlaceFrame*>(this);
-    else
-        *object = QueryExtraInterface(iid);
-    if (!*object)
-        return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP_(ULONG) COleControlSite::AddRef() {
-    return static_cast<ULONG>(InterlockedIncrement(&m_refs));
-}
-
-STDMETHODIMP_(ULONG) COleControlSite::Release() {
-    const LONG refs = InterlockedDecrement(&m_refs);
-    if (refs == 0)
-        delete this;
-    return static_cast<ULONG>(refs);
 }
 
 STDMETHODIMP COleControlSite::SaveObject() {
@@ -177,8 +143,7 @@ STDMETHODIMP COleControlSite::GetWindowContext(IOleInPlaceFrame** frame, IOleInP
         return E_POINTER;
     if (!m_host)
         return E_UNEXPECTED;
-    *frame = this;
-    AddRef();
+    CopyComOut(static_cast<IOleInPlaceFrame*>(this), frame);
     *position = m_rect;
     *clip = m_rect;
     // cb is the caller's size of the structure: fill no more than it has.

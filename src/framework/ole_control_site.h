@@ -22,11 +22,9 @@ template <typename Body> HRESULT ComGuard(Body&& body) noexcept {
 // The site of one control in a host window (borrowed). The host's window
 // object owns one reference and the control others while it is sited.
 // Detach() cuts the site from its host: a control that keeps it gets errors.
-class COleControlSite : public IOleClientSite, public IOleInPlaceSite, public IOleInPlaceFrame {
+class COleControlSite : public com_object<IOleClientSite, IOleInPlaceSite, IOleInPlaceFrame> {
 public:
     explicit COleControlSite(HWND host) : m_host(host) {}
-    COleControlSite(const COleControlSite&) = delete;
-    COleControlSite& operator=(const COleControlSite&) = delete;
 
     // Creates the control, gives it this site and activates it in place over
     // rect (host client coordinates). On failure nothing is left behind.
@@ -45,11 +43,6 @@ public:
     HWND GetControlWindow() const;
     // Offers a key message to the control's active object; true when it took it.
     bool ForwardKeyMessage(MSG& msg);
-
-    // IUnknown
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
 
     // IOleClientSite
     STDMETHODIMP SaveObject() override;
@@ -90,16 +83,11 @@ public:
     STDMETHODIMP TranslateAccelerator(MSG*, WORD) override { return S_FALSE; }
 
 protected:
-    virtual ~COleControlSite();
-
-    // Where a derived site answers interfaces of its own: the pointer for iid
-    // (not yet AddRef'ed), or null.
-    virtual void* QueryExtraInterface(REFIID iid);
+    ~COleControlSite() override;
 
     HWND GetHost() const { return m_host; }
 
 private:
-    LONG m_refs = 1;
     HWND m_host;                                     // borrowed; null once detached
     RECT m_rect{};                                   // the control's place in the host
     com_ptr<IOleObject> m_object;                    // the control

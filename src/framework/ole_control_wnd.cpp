@@ -1,7 +1,5 @@
 #include "framework/ole_control_wnd.h"
 
-#include <new>
-
 namespace {
 
 constexpr wchar_t kHostClass[] = L"VelmarinOleControlHost";
@@ -40,7 +38,7 @@ bool COleControlWnd::Create(REFCLSID clsid, DWORD style, const RECT& rect, HWND 
         DestroyWindow(hwnd);
         return false;
     }
-    m_site.attach(CreateControlSite());
+    m_site = CreateControlSite();
     if (!m_site || FAILED(m_site->CreateControl(clsid, ControlRect())) || !OnControlCreated()) {
         DestroyWindow(m_hWnd);
         return false;
@@ -59,8 +57,8 @@ bool COleControlWnd::PreTranslateMessage(MSG& msg) {
 
 void COleControlWnd::PreCreateWindow(DWORD&, DWORD&) {}
 
-COleControlSite* COleControlWnd::CreateControlSite() {
-    return new (std::nothrow) COleControlSite(m_hWnd);
+com_ptr<COleControlSite> COleControlWnd::CreateControlSite() {
+    return make_com<COleControlSite>(m_hWnd);
 }
 
 bool COleControlWnd::OnControlCreated() {

@@ -27,7 +27,7 @@ protected:
     // The window's styles before creation; derived windows add or remove theirs.
     virtual void PreCreateWindow(DWORD& style, DWORD& exStyle);
     // The control's site, handed over with one reference; derived windows make their own kind.
-    virtual COleControlSite* CreateControlSite();
+    virtual com_ptr<COleControlSite> CreateControlSite();
     // Runs once the control is active in place; false fails Create.
     virtual bool OnControlCreated();
     // The control's place in client coordinates: the whole client area here.

@@ -1,5 +1,6 @@
 #pragma once
-#include <mutex>
+#include "model/locked_value.h"
+
 #include <string>
 
 // The signed-in user.
@@ -12,19 +13,5 @@ struct CUserSession {
 
 // The one live record of the signed-in user. The login procedure and the
 // heartbeat worker's silent sign-in write it; the main window and the
-// heartbeat read it: any thread, always whole copies under its lock.
-class CSessionRecord {
-public:
-    CUserSession Get() const {
-        std::lock_guard lock(m_lock);
-        return m_session;
-    }
-    void Set(CUserSession session) {
-        std::lock_guard lock(m_lock);
-        m_session = std::move(session);
-    }
-
-private:
-    mutable std::mutex m_lock;
-    CUserSession m_session; // guarded by m_lock
-};
+// heartbeat read it: any thread.
+using CSessionRecord = locked_value<CUserSession>;

@@ -1,10 +1,10 @@
 #include "release/download_file_wnd.h"
 
 #include "framework/handles.h"
+#include "framework/internet_handles.h"
 #include "release/core/download_headers.h"
 
 #include <objbase.h>
-#include <wininet.h>
 
 #include <algorithm>
 #include <atomic>
@@ -138,22 +138,6 @@ private:
     bool m_initialised;
 };
 
-// Answers the messages other threads send this one while it waits for thread,
-// so that a worker blocked in SendMessage to our window can go on and end.
-bool WaitAnsweringSentMessages(HANDLE thread, ULONGLONG deadline) {
-    for (;;) {
-        MSG msg;
-        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        const ULONGLONG now = GetTickCount64();
-        const DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
-        const DWORD result = MsgWaitForMultipleObjects(1, &thread, FALSE, left, QS_SENDMESSAGE);
-        if (result == WAIT_OBJECT_0)
-            return true;
-        if (result != WAIT_OBJECT_0 + 1)
-            return false;
-    }
-}
-
 } // namespace
 
 // What one download shares between the window's thread and its worker.
@@ -167,43 +151,39 @@ struct CDownloadSet::CJob {
     // The record the worker is sending until the window takes it; 0 otherwise.
     std::atomic<WPARAM> sending{0};
 
-    // Whoever takes a handle out of its slot under the lock closes it, so each
-    // closes once; closing from the window's thread aborts a blocked call.
+    // Whoever takes a handle out of its slot under the lock closes it, outside
+    // the lock, so each closes once; closing from the window's thread aborts a
+    // blocked call.
     SRWLOCK lock = SRWLOCK_INIT;
-    HINTERNET session = nullptr;
-    HINTERNET request = nullptr;
+    unique_hinternet session;
+    unique_hinternet request;
 
     bool Running() const { return WaitForSingleObject(thread.get(), 0) == WAIT_TIMEOUT; }
 
-    // Puts a new handle of the worker into its slot; false once stopping, and the worker closes it.
-    bool Keep(HINTERNET& slot, HINTERNET handle) {
+    // Moves a new handle of the worker into its slot; false once stopping,
+    // when handle keeps it and closes it as it goes.
+    bool Keep(unique_hinternet& slot, unique_hinternet& handle) {
         AcquireSRWLockExclusive(&lock);
         const bool kept = !stop;
         if (kept)
-            slot = handle;
+            slot = std::move(handle);
         ReleaseSRWLockExclusive(&lock);
         return kept;
     }
 
-    void Close(HINTERNET& slot) {
+    void Close(unique_hinternet& slot) {
         AcquireSRWLockExclusive(&lock);
-        HINTERNET handle = std::exchange(slot, nullptr);
+        unique_hinternet handle = std::move(slot);
         ReleaseSRWLockExclusive(&lock);
-        if (handle)
-            InternetCloseHandle(handle);
     }
 
     // Window thread: no more sends or reads, and a blocked transfer is cut off.
     void Stop() {
         AcquireSRWLockExclusive(&lock);
         stop = true;
-        HINTERNET openRequest = std::exchange(request, nullptr);
-        HINTERNET openSession = std::exchange(session, nullptr);
+        unique_hinternet openRequest = std::move(request);
+        unique_hinternet openSession = std::move(session);
         ReleaseSRWLockExclusive(&lock);
-        if (openRequest)
-            InternetCloseHandle(openRequest);
-        if (openSession)
-            InternetCloseHandle(openSession);
     }
 };
 
@@ -258,13 +238,10 @@ private:
 
     // Steps up to a whole file in memory; false for every failure.
     bool Fetch(CBuffer& out) {
-        HINTERNET session = InternetOpenW(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-        if (!session)
+        unique_hinternet opened(InternetOpenW(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+        const HINTERNET session = opened.get(); // borrowed: the job's slot owns it
+        if (!session || !m_job.Keep(m_job.session, opened))
             return false;
-        if (!m_job.Keep(m_job.session, session)) {
-            InternetCloseHandle(session);
-            return false;
-        }
         SetNumber(session, INTERNET_OPTION_CONNECT_TIMEOUT, kConnectTimeoutMs);
         SetNumber(session, INTERNET_OPTION_CONNECT_BACKOFF, kConnectBackoffMs);
         SetNumber(session, INTERNET_OPTION_CONNECT_RETRIES, kConnectRetries);
@@ -300,13 +277,10 @@ private:
     bool OpenFollowingRedirects(HINTERNET session) {
         std::wstring url = m_url;
         for (int redirects = 0;; ++redirects) {
-            HINTERNET request = InternetOpenUrlW(session, url.c_str(), nullptr, 0, kOpenFlags, kContext);
-            if (!request)
+            unique_hinternet opened(InternetOpenUrlW(session, url.c_str(), nullptr, 0, kOpenFlags, kContext));
+            const HINTERNET request = opened.get();
+            if (!request || !m_job.Keep(m_job.request, opened))
                 return false;
-            if (!m_job.Keep(m_job.request, request)) {
-                InternetCloseHandle(request);
-                return false;
-            }
             m_request = request;
             if (!IsRedirect(QueryText(HTTP_QUERY_STATUS_CODE)))
                 return true;
@@ -494,7 +468,7 @@ void CDownloadSet::StopAll() {
         job->Stop();
     const ULONGLONG deadline = GetTickCount64() + kStopWaitMs;
     for (const auto& job : m_jobs) {
-        if (WaitAnsweringSentMessages(job->thread.get(), deadline))
+        if (JoinAnsweringSentMessages(job->thread.get(), deadline))
             continue;
         // The last resort: it may leave the heap damaged, but the program does not hang.
         TerminateThread(job->thread.get(), 1);

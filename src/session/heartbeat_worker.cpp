@@ -134,16 +134,8 @@ void CHeartbeatWorker::Stop() {
     RequestStop();
     if (!m_thread)
         return;
-    // The worker may be blocked sending this thread a message: answer sent
-    // messages while waiting, and leave posted ones queued. A message already
-    // waiting wakes the wait too, even when this thread has looked at its
-    // queue since it arrived.
-    HANDLE thread = m_thread.get();
-    while (MsgWaitForMultipleObjectsEx(1, &thread, INFINITE, QS_SENDMESSAGE, MWMO_INPUTAVAILABLE) ==
-           WAIT_OBJECT_0 + 1) {
-        MSG msg;
-        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
+    // The worker may be blocked sending this thread a message.
+    JoinAnsweringSentMessages(m_thread.get());
     m_thread.reset();
 }
 

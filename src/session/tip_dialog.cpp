@@ -20,11 +20,6 @@ constexpr WORD kNoticePicture = 132;
 
 constexpr COLORREF kTextBlue = RGB(0, 0, 255);
 
-HBITMAP LoadBitmapResource(HMODULE resources, WORD id) {
-    return static_cast<HBITMAP>(
-        LoadImageW(resources, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-}
-
 } // namespace
 
 CTipDlg::CTipDlg(HMODULE resources, std::function<void()> showMainWindow, std::function<void()> confirmExit)
@@ -69,14 +64,13 @@ bool CTipDlg::OnInitDialog() {
 }
 
 void CTipDlg::ShapeAndPlace() {
-    m_background.reset(LoadBitmapResource(m_resources, kBackgroundBitmap));
+    m_background = LoadBitmapResource(m_resources, kBackgroundBitmap);
     BITMAP info{};
     if (!m_background || !GetObjectW(m_background.get(), sizeof(info), &info))
         return;
     unique_hrgn shape = CreateBitmapRegion(m_background.get());
-    // The window owns the region from here on.
-    if (shape && SetWindowRgn(m_hWnd, shape.get(), TRUE))
-        static_cast<void>(shape.release());
+    if (shape)
+        SetWindowRegion(m_hWnd, std::move(shape), true);
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     SetWindowPos(m_hWnd, HWND_TOPMOST, (work.right - work.left) - info.bmWidth,
@@ -161,7 +155,7 @@ void CTipDlg::ShowNextNotice() {
 }
 
 void CTipDlg::SetPicture(WORD id) {
-    unique_hbitmap picture(LoadBitmapResource(m_resources, id));
+    unique_hbitmap picture = LoadBitmapResource(m_resources, id);
     if (!picture)
         return;
     const auto previous = reinterpret_cast<HBITMAP>(SendDlgItemMessageW(

@@ -10,8 +10,6 @@ static_assert(CTrayIcon::kIconId == IDR_TRAY_MENU, "the icon and its menu share 
 
 namespace {
 
-using unique_hmenu = unique_any<HMENU, &::DestroyMenu>;
-
 constexpr wchar_t kTip[] = L"Velmarin";
 
 // The tray menu of the program's own resources (menus are not in res.dll).

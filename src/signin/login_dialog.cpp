@@ -138,14 +138,12 @@ void CLoginDlg::FillInputs() {
 }
 
 void CLoginDlg::ShapeToBackground() {
-    m_background.reset(static_cast<HBITMAP>(LoadImageW(m_resources, MAKEINTRESOURCEW(kBackgroundBitmap),
-                                                       IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    m_background = LoadBitmapResource(m_resources, kBackgroundBitmap);
     if (!m_background)
         return;
     unique_hrgn shape = CreateBitmapRegion(m_background.get());
-    // The window owns the region from here on.
-    if (shape && SetWindowRgn(m_hWnd, shape.get(), TRUE))
-        static_cast<void>(shape.release());
+    if (shape)
+        SetWindowRegion(m_hWnd, std::move(shape), true);
 }
 
 void CLoginDlg::ShowUpdateNotice() {

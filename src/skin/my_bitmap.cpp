@@ -32,27 +32,6 @@ bool ReadWholeFile(const std::string& path, std::vector<char>& bytes) {
            read == bytes.size();
 }
 
-// A stream over a movable memory block holding a copy of bytes; the stream owns the block.
-com_ptr<IStream> StreamOnCopy(const std::vector<char>& bytes) {
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
-    if (block == nullptr) {
-        return nullptr;
-    }
-    void* data = GlobalLock(block);
-    if (data == nullptr) {
-        GlobalFree(block);
-        return nullptr;
-    }
-    std::memcpy(data, bytes.data(), bytes.size());
-    GlobalUnlock(block);
-    com_ptr<IStream> stream;
-    if (FAILED(CreateStreamOnHGlobal(block, TRUE, stream.put()))) {
-        GlobalFree(block);
-        return nullptr;
-    }
-    return stream;
-}
-
 } // namespace
 
 bool CMyBitmap::LoadFromFile(const std::string& path) {
@@ -63,7 +42,7 @@ bool CMyBitmap::LoadFromFile(const std::string& path) {
     if (!ReadWholeFile(path, bytes)) {
         return false;
     }
-    com_ptr<IStream> stream = StreamOnCopy(bytes);
+    com_ptr<IStream> stream = StreamOnCopy(bytes.data(), bytes.size());
     if (!stream) {
         return false;
     }

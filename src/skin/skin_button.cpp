@@ -176,11 +176,11 @@ void CSkinButton::Paint() {
             }
         }
     }
-    unique_hrgn shape(RegionFromKeyColour(surface.get(), kButtonKey));
+    const unique_hrgn shape = RegionFromKeyColour(surface.get(), kButtonKey);
     if (!HasRegion(m_hWnd, shape.get())) {
         unique_hrgn copy(CreateRectRgn(0, 0, 0, 0));
         CombineRgn(copy.get(), shape.get(), nullptr, RGN_COPY);
-        SetWindowRgn(m_hWnd, copy.release(), TRUE); // the system owns it now
+        SetWindowRegion(m_hWnd, std::move(copy), true);
     }
     {
         unique_select_object selectSurface(memory.get(), surface.get());
@@ -201,7 +201,8 @@ void CSkinButton::Paint() {
     const auto cues = static_cast<UINT>(SendMessageA(m_hWnd, WM_QUERYUISTATE, 0, 0));
     if (focused && !(cues & UISF_HIDEFOCUS)) {
         RECT focus{std::max(kFocusInset, skin->leftWidth), std::max(kFocusInset, skin->topHeight),
-                   w - std::max(kFocusInset, skin->rightWidth), h - std::max(kFocusInset, skin->bottomHeight)};
+                   w - std::max(kFocusInset, skin->rightWidth),
+                   h - std::max(kFocusInset, skin->bottomHeight)};
         if (focus.right > focus.left && focus.bottom > focus.top) {
             DrawFocusRect(paint.get(), &focus);
         }

@@ -125,6 +125,40 @@ LRESULT CSkinWin::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (!loaded) {
         return Default();
     }
+    if (auto result = OnStateMessage(message, wParam, lParam)) {
+        return *result;
+    }
+    if (auto result = OnFrameMessage(message, wParam, lParam)) {
+        return *result;
+    }
+    if (auto result = OnMouseMessage(message, lParam)) {
+        return *result;
+    }
+    if (auto result = OnMenuMessage(message, wParam, lParam)) {
+        return *result;
+    }
+    switch (message) {
+    case WM_COMMAND:
+        return OnCommand(wParam, lParam);
+    case WM_SYSCOMMAND:
+        return OnSysCommand(wParam);
+    case WM_CTLCOLORSTATIC: {
+        Default();
+        auto dc = reinterpret_cast<HDC>(wParam);
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, windowText);
+        return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+    }
+    case WM_WINDOWPOSCHANGING:
+    case WM_SIZING:
+        return 0;
+    default:
+        return Default();
+    }
+}
+
+std::optional<LRESULT> CSkinWin::OnStateMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND hwnd = GetHwnd();
     switch (message) {
     case WM_SIZE:
         Default();
@@ -168,6 +202,13 @@ LRESULT CSkinWin::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         info->ptMinTrackSize.y = left.Height() + kMinTrackExtraHeight;
         return 0;
     }
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<LRESULT> CSkinWin::OnFrameMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
     case WM_NCCALCSIZE:
         if (wParam == 0) {
             return Default();
@@ -186,6 +227,13 @@ LRESULT CSkinWin::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_NCRBUTTONDOWN:
     case WM_NCRBUTTONUP:
         return OnNcMouse(message, wParam, lParam);
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<LRESULT> CSkinWin::OnMouseMessage(UINT message, LPARAM lParam) {
+    switch (message) {
     case WM_MOUSEMOVE:
     case WM_LBUTTONUP:
         if (trackingButton) {
@@ -202,13 +250,16 @@ LRESULT CSkinWin::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             ResetCaptionLook();
         }
         return Default();
-    case WM_COMMAND:
-        return OnCommand(wParam, lParam);
-    case WM_SYSCOMMAND:
-        return OnSysCommand(wParam);
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<LRESULT> CSkinWin::OnMenuMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
     case WM_INITMENUPOPUP:
         Default();
-        PrepareMenu(reinterpret_cast<HMENU>(wParam), hwnd);
+        PrepareMenu(reinterpret_cast<HMENU>(wParam), GetHwnd());
         return 0;
     case WM_MEASUREITEM: {
         auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
@@ -223,18 +274,8 @@ LRESULT CSkinWin::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         }
         return Default();
-    case WM_CTLCOLORSTATIC: {
-        Default();
-        auto dc = reinterpret_cast<HDC>(wParam);
-        SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, windowText);
-        return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
-    }
-    case WM_WINDOWPOSCHANGING:
-    case WM_SIZING:
-        return 0;
     default:
-        return Default();
+        return std::nullopt;
     }
 }
 

@@ -7,6 +7,7 @@
 #include "skin/my_bitmap.h"
 #include "skin/subclass_wnd.h"
 
+#include <optional>
 #include <string>
 
 class CSkinWin : public CSubclassWnd {
@@ -28,7 +29,15 @@ private:
     void LoadTheme(const std::string& themePath);
     bool LoadCaptionButtons(const std::string& themePath);
 
-    // Messages.
+    // Messages, by group; each answers the messages of its group and no others.
+    // Activation, size, text and background of the window.
+    std::optional<LRESULT> OnStateMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // The non-client frame: its size, hit test, painting and mouse.
+    std::optional<LRESULT> OnFrameMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // The client area's mouse while a caption button may hold the capture.
+    std::optional<LRESULT> OnMouseMessage(UINT message, LPARAM lParam);
+    // Owner-drawn popup menus.
+    std::optional<LRESULT> OnMenuMessage(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnNcHitTest(LPARAM lParam);
     LRESULT OnNcMouse(UINT message, WPARAM wParam, LPARAM lParam);
     // Mouse messages while a pressed caption button holds the capture.

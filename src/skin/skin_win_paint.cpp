@@ -84,13 +84,13 @@ void CSkinWin::PaintFrame() {
     DrawBand(band.get(), Band::Right, active, 0, right.Height(), w - r);
     if (usesTran) {
         selectBand.reset(); // a bitmap's pixels are read outside any DC
-        unique_hrgn shape(RegionFromKeyColour(bandBitmap.get(), transColor));
+        unique_hrgn shape = RegionFromKeyColour(bandBitmap.get(), transColor);
         selectBand = unique_select_object(band.get(), bandBitmap.get());
         unique_hrgn body(CreateRectRgn(0, t, w, h));
         CombineRgn(shape.get(), shape.get(), body.get(), RGN_OR);
         SelectClipRgn(window.get(), shape.get());
     } else {
-        SetWindowRgn(hwnd, CreateRectRgn(0, 0, w, h), FALSE);
+        SetWindowRegion(hwnd, unique_hrgn(CreateRectRgn(0, 0, w, h)), false);
     }
     DrawCaptionButtons(band.get(), w);
     DrawIcon(band.get());
@@ -124,7 +124,7 @@ void CSkinWin::ApplyShape() {
         DrawBand(shape.get(), Band::Right, true, 0, h, w - bands.right);
         DrawBand(shape.get(), Band::Bottom, true, bands.left, w - bands.right - bands.left, h - bands.bottom);
     }
-    SetWindowRgn(hwnd, RegionFromKeyColour(shapeBitmap.get(), transColor), TRUE);
+    SetWindowRegion(hwnd, RegionFromKeyColour(shapeBitmap.get(), transColor), true);
 }
 
 bool CSkinWin::ShowsRestore() const {

@@ -2,9 +2,7 @@
 # command does: the same output, exit codes and error text, Chinese and spaces
 # intact; and a driver left idle is replaced without losing a command.
 source "$(dirname "$0")/lib.sh"
-dir=$(login_folder)
-trap 'stop_app; rm -rf "$dir"' EXIT
-write_settings "$(settings_xml)" "$dir/velmarin.dat"
+login_prologue
 start_login "$dir"
 
 each() { UI_SERVE=0 ui "$@"; }

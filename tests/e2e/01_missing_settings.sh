@@ -2,8 +2,7 @@
 # without creating a settings file. The settings come first: with res.dll
 # missing as well, the box is still about the settings, and only that one shows.
 source "$(dirname "$0")/lib.sh"
-dir=$(program_folder Velmarin.exe Skin.dll res.dll)
-trap 'rm -rf "$dir"' EXIT
+folder_prologue Velmarin.exe Skin.dll res.dll
 
 expect_start_failure "$dir" '加载配置文件失败！'
 [ ! -e "$dir/velmarin.dat" ] || fail "a settings file was created"

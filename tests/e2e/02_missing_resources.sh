@@ -4,9 +4,9 @@
 # where the system's search would once have found it, is never taken for the
 # program's own.
 source "$(dirname "$0")/lib.sh"
-dir=$(program_folder Velmarin.exe Skin.dll)
+folder_prologue Velmarin.exe Skin.dll
 work=$(program_folder res.dll)
-trap 'rm -rf "$dir" "$work"' EXIT
+also_on_exit 'rm -rf "$work"'
 
 write_settings '<velmarin><userinfo><defaultuser><username>05512345678</username><userpwd></userpwd></defaultuser><userlist><user name="05512345678" /></userlist></userinfo><loginset><autologin>true</autologin></loginset><hotkeyset><allowhotkey>1</allowhotkey><ctrlkey>1</ctrlkey><shiftkey>0</shiftkey><altkey>1</altkey><codekey>Z</codekey></hotkeyset><serverinfo><appserver>http://127.0.0.1:9</appserver><updserver>http://127.0.0.1:9</updserver></serverinfo><updateinfo><lastversion>1.0.0.1</lastversion><version>1.0.0.1</version><adtime>20260101</adtime><filelist /></updateinfo><soundset><isopen>false</isopen><soundlist /></soundset></velmarin>' "$dir/velmarin.dat"
 before=$(read_settings "$dir/velmarin.dat")

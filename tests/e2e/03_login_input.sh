@@ -2,10 +2,7 @@
 # owned by the dialog, after which the dialog stays with the focus where the
 # next key goes; Escape leaves the dialog open. Nothing reaches the service.
 source "$(dirname "$0")/lib.sh"
-dir=$(login_folder)
-trap 'stop_app; rm -rf "$dir"' EXIT
-service POST reset >/dev/null
-write_settings "$(settings_xml)" "$dir/velmarin.dat"
+login_prologue
 start_login "$dir"
 
 # An empty box shows its hint while the other one has the focus.

@@ -3,10 +3,7 @@
 # choice and the password only when auto-login was chosen. An unreachable
 # service is told as a send failure.
 source "$(dirname "$0")/lib.sh"
-dir=$(login_folder)
-trap 'stop_app; rm -rf "$dir"' EXIT
-service POST reset >/dev/null
-write_settings "$(settings_xml)" "$dir/velmarin.dat"
+login_prologue
 
 start_login "$dir"
 ui keys --title "$login_title" --id 1007 --keys 05512345678

@@ -2,7 +2,7 @@
 # before anything is sent; the dialog stays, and once the other copy has gone
 # the same dialog signs in.
 source "$(dirname "$0")/lib.sh"
-dir=$(login_folder)
+login_prologue
 holder_pid=""
 stop_holder() {
     [ -n "$holder_pid" ] || return 0
@@ -10,9 +10,7 @@ stop_holder() {
     wait "$holder_pid" 2>/dev/null || true
     holder_pid=""
 }
-trap 'stop_app; stop_holder; rm -rf "$dir"' EXIT
-service POST reset >/dev/null
-write_settings "$(settings_xml)" "$dir/velmarin.dat"
+also_on_exit stop_holder
 
 ui_background hold-mutex --name velmarin_05512345678 --timeout 120000 >"$dir/holder.out"
 holder_pid=$!

@@ -2,9 +2,9 @@
 # and never shows the login dialog; with a refused one it says so, then shows
 # the dialog with the number filled in and auto-login unchecked.
 source "$(dirname "$0")/lib.sh"
-dir=$(login_folder)
+login_prologue --no-settings
 watch_pid=""
-trap 'stop_app; [ -z "$watch_pid" ] || kill "$watch_pid" 2>/dev/null; rm -rf "$dir"' EXIT
+also_on_exit '[ -z "$watch_pid" ] || kill "$watch_pid" 2>/dev/null'
 
 # Watches Velmarin.exe from its start to its end; "ui never" prints once it looks.
 start_watched() { # [window options]

@@ -3,12 +3,9 @@
 # and the time kept in the settings; an unchanged picture is fetched but no
 # file is written; a changed one is written again.
 source "$(dirname "$0")/lib.sh"
-dir=$(login_folder)
-trap 'stop_app; rm -rf "$dir"' EXIT
+login_prologue adtime='2023-12-31 23:59:59'
 ads="$dir/ad"
 dated="$ads/loginad_$(date +%Y%m%d).gif"
-service POST reset >/dev/null
-write_settings "$(settings_xml adtime='2023-12-31 23:59:59')" "$dir/velmarin.dat"
 
 saved_adtime() { read_settings "$dir/velmarin.dat" | sed -n 's:.*<adtime>\(.*\)</adtime>.*:\1:p'; }
 

@@ -2,10 +2,7 @@
 # dialog, at its left edge and with its width, keeps it there when the dialog
 # moves, and closes it again; the button's arrow tells which.
 source "$(dirname "$0")/lib.sh"
-dir=$(login_folder)
-trap 'stop_app; rm -rf "$dir"' EXIT
-service POST reset >/dev/null
-write_settings "$(settings_xml)" "$dir/velmarin.dat"
+login_prologue
 panel=(--title '' --class '#32770')
 
 settings_text() { control_text "$(ui texts --title "$login_title")" 1005; }

@@ -2,10 +2,8 @@
 # installed one; clicking it starts clientupdate.exe with "para" and the
 # program ends.
 source "$(dirname "$0")/lib.sh"
-dir=$(login_folder)
-trap 'stop_app; rm -rf "$dir"' EXIT
+login_prologue --no-settings
 cp "$E2E_BIN/clientupdate_stub.exe" "$dir/clientupdate.exe"
-service POST reset >/dev/null
 
 write_settings "$(settings_xml lastversion=1.0.0.1 version=1.0.0.1)" "$dir/velmarin.dat"
 start_login "$dir"

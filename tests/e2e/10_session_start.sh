@@ -3,9 +3,7 @@
 # once and heartbeats follow every 5 s. Starting the session twice does not
 # double the heartbeat.
 source "$(dirname "$0")/lib.sh"
-dir=$(login_folder)
-trap 'stop_app; rm -rf "$dir"' EXIT
-service POST reset >/dev/null
+login_prologue --no-settings
 write_auto_login "$dir"
 
 start_session "$dir"

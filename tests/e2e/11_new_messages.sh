@@ -2,10 +2,7 @@
 # fails with a box), then one notice counts those that are not of kinds 3 and
 # 4. Exit from the tray signs out once and saves the settings at shutdown.
 source "$(dirname "$0")/lib.sh"
-dir=$(login_folder)
-trap 'stop_app; rm -rf "$dir"' EXIT
-service POST reset >/dev/null
-write_settings "$(settings_xml)" "$dir/velmarin.dat"
+login_prologue
 
 # Signed in from the dialog: the number is remembered but written only at shutdown.
 start_login "$dir"

@@ -1,13 +1,7 @@
 # Signed in elsewhere: the next heartbeat learns it, the user is told once and
 # the program ends without signing out (the session is no longer its own).
 source "$(dirname "$0")/lib.sh"
-dir=$(login_folder)
-trap 'stop_app; rm -rf "$dir"' EXIT
-service POST reset >/dev/null
-write_auto_login "$dir"
-start_session "$dir"
-page_loaded
-service_wait 9999 1 0 15 || fail "no heartbeat"
+session_prologue
 
 service POST session "{\"user\": \"$session_user\", \"action\": \"elsewhere\"}" >/dev/null
 h=$(wait_main_box 15) || fail "no box after the forced sign-out"

@@ -2,13 +2,7 @@
 # exit asks first and "No" changes nothing, "Yes" signs out and ends. Closing
 # the main window only hides it: the session goes on in the background.
 source "$(dirname "$0")/lib.sh"
-dir=$(login_folder)
-trap 'stop_app; rm -rf "$dir"' EXIT
-service POST reset >/dev/null
-write_auto_login "$dir"
-start_session "$dir"
-page_loaded
-service_wait 9999 1 0 15 || fail "no heartbeat"
+session_prologue
 
 tray_settings
 expect_box 错误 加载Config.dll失败，请检查该文件是否存在！

@@ -2,10 +2,7 @@
 # notice popup and remembered as the last version at shutdown; the next login
 # dialog then offers the update.
 source "$(dirname "$0")/lib.sh"
-dir=$(login_folder)
-trap 'stop_app; rm -rf "$dir"' EXIT
-service POST reset >/dev/null
-write_settings "$(settings_xml)" "$dir/velmarin.dat"
+login_prologue
 
 start_login "$dir"
 texts=$(ui texts --title "$login_title")

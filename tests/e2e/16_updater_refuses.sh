@@ -6,12 +6,12 @@
 source "$(dirname "$0")/lib.sh"
 : "${E2E_ROOT:?the build root, holding release-key}"
 top=$(cd "$(dirname "$0")/../.." && pwd)
-dir=$(login_folder)
+login_prologue --no-settings
 offer=$(mktemp -d)
 cp "$E2E_BIN/clientupdate.exe" "$dir/"
 updater_pid=""
-trap '[ -n "$updater_pid" ] && kill "$updater_pid" 2>/dev/null; stop_app; rm -rf "$dir" "$offer"' EXIT
-service POST reset >/dev/null
+also_on_exit '[ -z "$updater_pid" ] || kill "$updater_pid" 2>/dev/null'
+also_on_exit 'rm -rf "$offer"'
 write_settings "$(settings_xml lastversion=1.0.0.2 version=1.0.0.1 users=$session_user user=$session_user)" \
     "$dir/velmarin.dat"
 before=$(md5sum <"$dir/Velmarin.exe")

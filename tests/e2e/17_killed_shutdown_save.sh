@@ -3,8 +3,7 @@
 # any temporary file a kill left. Without res.dll the program loads the
 # settings, shows its box and saves on the way out: the shortest way to a save.
 source "$(dirname "$0")/lib.sh"
-dir=$(program_folder Velmarin.exe Skin.dll)
-trap 'stop_app; rm -rf "$dir"' EXIT
+folder_prologue Velmarin.exe Skin.dll
 kills=${KILLS:-20}
 
 # Auto-login with an empty password: the save writes the placeholder password.

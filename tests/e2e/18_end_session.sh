@@ -4,8 +4,7 @@
 # Windows may end it the moment it answers. A settings plug-in without its
 # entry point is told.
 source "$(dirname "$0")/lib.sh"
-dir=$(login_folder)
-trap 'stop_app; rm -rf "$dir"' EXIT
+login_prologue --no-settings
 
 # Sends WM_QUERYENDSESSION and WM_ENDSESSION (ending) as Windows does; fails
 # when the program refuses or takes longer than the seconds given to answer.

@@ -320,3 +320,37 @@ exit_signed_in() {
     expect_main_box 是否退出Velmarin客户端？ 6
     wait_app_end 30
 }
+
+# The prologues, one per kind of script. Each leaves its folder in $dir and
+# sets the exit trap: the program ends, each command given to also_on_exit
+# runs, then the folders go.
+exit_commands=()
+also_on_exit() { exit_commands+=("$1"); }
+prologue_trap() { # folders
+    exit_folders=("$@")
+    trap 'stop_app; for c in ${exit_commands[@]+"${exit_commands[@]}"}; do eval "$c" || true; done; rm -rf "${exit_folders[@]}"' EXIT
+}
+
+# A program folder of the named files and no settings; no service.
+folder_prologue() { # files
+    dir=$(program_folder "$@")
+    prologue_trap "$dir"
+}
+
+# An installed program folder before sign-in, the stand-in reset; settings
+# from settings_xml's arguments unless the first argument is --no-settings.
+login_prologue() { # [--no-settings | settings_xml arguments]
+    dir=$(login_folder)
+    prologue_trap "$dir"
+    service POST reset >/dev/null
+    [ "${1:-}" = --no-settings ] || write_settings "$(settings_xml "$@")" "$dir/velmarin.dat"
+}
+
+# Signed in by itself, the page stood in for, and the first heartbeat answered.
+session_prologue() {
+    login_prologue --no-settings
+    write_auto_login "$dir"
+    start_session "$dir"
+    page_loaded
+    service_wait 9999 1 0 15 || fail "no heartbeat"
+}

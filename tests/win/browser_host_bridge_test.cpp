@@ -287,7 +287,7 @@ TEST_F(BrowserHostBridge, TheEventSinkPassesOnTheCompletedUrlOnly) {
     std::vector<std::wstring> urls;
     CBrowserEventHandlers handlers;
     handlers.documentComplete = [&](const std::wstring& url) { urls.push_back(url); };
-    auto* sink = new CBrowserEventSink(std::move(handlers));
+    com_ptr<CBrowserEventSink> sink = make_com<CBrowserEventSink>(std::move(handlers));
     auto complete = [&](VARIANT url, DISPID id = CBrowserEventSink::kDocumentComplete) {
         VARIANT args[2];
         VariantInit(&args[1]);
@@ -309,7 +309,6 @@ TEST_F(BrowserHostBridge, TheEventSinkPassesOnTheCompletedUrlOnly) {
     EXPECT_EQ(complete(url), S_OK);
     EXPECT_EQ(urls, std::vector<std::wstring>(2, L"http://h/chat/clientindex.aspx"));
     VariantClear(&url);
-    sink->Release();
 }
 
 } // namespace

@@ -266,8 +266,7 @@ TEST_F(BrowserHostTrust, TheEventSinkCancelsWhatItsHandlersRefuse) {
         seen.push_back(url);
         return true;
     };
-    com_ptr<CBrowserEventSink> sink;
-    sink.attach(new CBrowserEventSink(std::move(handlers)));
+    com_ptr<CBrowserEventSink> sink = make_com<CBrowserEventSink>(std::move(handlers));
     auto text = [](const wchar_t* value) {
         VARIANT v;
         VariantInit(&v);

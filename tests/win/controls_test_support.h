@@ -4,6 +4,7 @@
 #include "dialog_template.h"
 #include "framework/dialog.h"
 #include "framework/gdi.h"
+#include "pump_until.h"
 #include "skin_test_theme.h"
 
 #include <gtest/gtest.h>
@@ -17,16 +18,6 @@ namespace controlstest {
 
 using skintest::CTempFolder;
 using skintest::Pump;
-
-// Pumps until done() holds or ms have passed; returns done().
-template <typename Done> bool PumpUntil(Done done, DWORD ms = 2000) {
-    const DWORD start = GetTickCount();
-    while (!done() && GetTickCount() - start < ms) {
-        Pump();
-        Sleep(1);
-    }
-    return done();
-}
 
 inline COLORREF Pixel(HWND hwnd, int x, int y) {
     HDC dc = GetDC(hwnd);

@@ -2,6 +2,7 @@
 // and against a scripted loopback server for lengths the stand-in never announces.
 #include "../core/http_test_server.h"
 #include "dialog_template.h"
+#include "pump_until.h"
 #include "framework/dialog.h"
 #include "protocol/http_client.h"
 #include "release/download_file_wnd.h"
@@ -23,18 +24,6 @@ using Calls = std::vector<std::string>;
 
 // Above anything the stand-in's advertisement grows to in these tests.
 constexpr DWORD kCap = 8 << 20;
-
-// Runs this thread's messages until done() or the time is up.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000) {
-    for (const ULONGLONG end = GetTickCount64() + timeoutMs; !done();) {
-        if (GetTickCount64() >= end)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);)
-            DispatchMessageW(&msg);
-    }
-    return true;
-}
 
 // What the handlers saw; kept outside the window so that it outlives it.
 struct CSeen {
@@ -296,14 +285,14 @@ TEST_F(DownloadService, DestroyingTheWindowStopsTheTransferPromptly) {
             ASSERT_TRUE(PumpUntil([&] { return !seen.progress.empty(); }));
         }
         // Not answering leaves the worker blocked in SendMessage.
-        c.reading ? (void)PumpUntil([] { return false; }, 300) : Sleep(300);
+        c.reading ? (void)PumpFor(300) : Sleep(300);
 
         // Nothing reaches the handlers from the start of the destruction on.
         const CSeen before = seen;
         const ULONGLONG start = GetTickCount64();
         window.reset();
         EXPECT_LT(GetTickCount64() - start, 3000u);
-        PumpUntil([] { return false; }, 200);
+        PumpFor(200);
         EXPECT_EQ(seen.calls, before.calls);
         EXPECT_EQ(seen.progress.size(), before.progress.size());
         // A slow server notices the closed connection only at its next piece.

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <utility>
 
 namespace {
@@ -29,6 +30,15 @@ public:
     ULONG STDMETHODCALLTYPE Release() override { return --refs; }
 };
 
+// A variant that holds a new reference to object.
+std::unique_ptr<unique_variant> VariantHolding(IUnknown* object) {
+    auto value = std::make_unique<unique_variant>();
+    value->get()->vt = VT_UNKNOWN;
+    value->get()->punkVal = object;
+    object->AddRef();
+    return value;
+}
+
 // An owner of the given kind, type-erased so that one table holds them all.
 template <typename Owner, typename... Args> std::shared_ptr<void> Own(Args&&... args) {
     return std::make_shared<Owner>(std::forward<Args>(args)...);
@@ -41,6 +51,7 @@ TEST(Handles, EachOwnerClosesWhatItHoldsWhenItGoes) {
     HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
     unique_hdc dc(CreateCompatibleDC(nullptr));
     HBRUSH selected = GetSysColorBrush(COLOR_WINDOW);
+    HMENU menu = CreatePopupMenu();
     CCounted object;
     struct Case {
         const char* name;
@@ -56,6 +67,9 @@ TEST(Handles, EachOwnerClosesWhatItHoldsWhenItGoes) {
          [&] { return GetCurrentObject(dc.get(), OBJ_BRUSH) == selected; }},
         {"COM reference",
          [&] { return Own<com_ptr<IUnknown>>(com_ptr<IUnknown>::copy_from(&object).query<IUnknown>()); },
+         [&] { return object.refs > 1; }},
+        {"menu", [&] { return Own<unique_hmenu>(menu); }, [&] { return IsMenu(menu) != FALSE; }},
+        {"VARIANT", [&] { return std::shared_ptr<void>(VariantHolding(&object)); },
          [&] { return object.refs > 1; }},
         {"OLE", [] { return Own<unique_oleuninitialize_call>(OleInitializeScoped()); },
          [] {
@@ -105,6 +119,57 @@ TEST(Handles, SelectionPutBackOnceWhetherResetOrMoved) {
     EXPECT_EQ(GetCurrentObject(dc.get(), OBJ_BRUSH), original);
     outer = unique_select_object(dc.get(), nullptr);
     EXPECT_FALSE(outer) << "a null object selects nothing";
+}
+
+// Sends this thread a message from another, then ends.
+TEST(Handles, JoinAnswersWhatTheThreadSendsAndGivesUpAtItsDeadline) {
+    HWND window = CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(window);
+    unique_handle sender(CreateThread(
+        nullptr, 0,
+        [](void* target) -> DWORD {
+            SetWindowTextW(static_cast<HWND>(target), L"answered");
+            return 0;
+        },
+        window, 0, nullptr));
+    ASSERT_TRUE(sender);
+    // A plain wait here would never end: the sender waits for this thread.
+    EXPECT_TRUE(JoinAnsweringSentMessages(sender.get(), GetTickCount64() + 10000));
+    wchar_t text[16]{};
+    GetWindowTextW(window, text, 16);
+    EXPECT_STREQ(text, L"answered");
+    DestroyWindow(window);
+
+    unique_handle sleeper(CreateThread(
+        nullptr, 0,
+        [](void*) -> DWORD {
+            Sleep(1000);
+            return 0;
+        },
+        nullptr, 0, nullptr));
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_FALSE(JoinAnsweringSentMessages(sleeper.get(), start + 100));
+    EXPECT_LT(GetTickCount64() - start, 2000u);
+    EXPECT_TRUE(JoinAnsweringSentMessages(sleeper.get()));
+}
+
+TEST(Handles, StartProcessOwnsBothHandlesOrSaysWhyItStartedNothing) {
+    wchar_t system[MAX_PATH]{};
+    ASSERT_NE(GetSystemDirectoryW(system, MAX_PATH), 0u);
+    const std::wstring cmd = std::wstring(system) + L"\\cmd.exe";
+    unique_process_information started = StartProcess(cmd, L"cmd.exe /c exit 7");
+    ASSERT_TRUE(started);
+    EXPECT_TRUE(HandleIsOpen(started.thread.get()));
+    ASSERT_EQ(WaitForSingleObject(started.process.get(), 20000), WAIT_OBJECT_0);
+    DWORD code = 0;
+    EXPECT_TRUE(GetExitCodeProcess(started.process.get(), &code));
+    EXPECT_EQ(code, 7u);
+
+    const std::wstring missing = std::wstring(system) + L"\\no-such-program.exe";
+    unique_process_information none = StartProcess(missing, L"x");
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_FALSE(none);
+    EXPECT_FALSE(none.thread);
 }
 
 } // namespace

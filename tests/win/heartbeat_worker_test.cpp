@@ -1,6 +1,7 @@
 // The heartbeat worker's thread against the stand-in service, with a window
 // of this thread standing in for the main window.
 #include "../core/devservice_fixture.h"
+#include "pump_until.h"
 #include "protocol/sign_in.h"
 #include "session/heartbeat_worker.h"
 
@@ -12,6 +13,9 @@
 #include <vector>
 
 namespace {
+
+// A cycle against the stand-in, with room for a slow machine.
+constexpr DWORD kCycleWaitMs = 15000;
 
 constexpr wchar_t kUser[] = L"05512345678";
 constexpr wchar_t kPassword[] = L"abc123";
@@ -45,19 +49,6 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         return 0;
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);
-}
-
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 15000) {
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    for (;;) {
-        for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);)
-            DispatchMessageW(&msg);
-        if (done())
-            return true;
-        if (GetTickCount64() >= end)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
 }
 
 ULONGLONG MillisecondsOf(const std::function<void()>& action) {
@@ -167,7 +158,7 @@ TEST_F(HeartbeatWorker, MessagesReachTheWindowInOrderAndAreAnnounced) {
     Queue(R"(["id1", "139", "10:00", "你好", "0"], ["id2", "138", "10:01", "bye", "4"],)"
           R"( ["id3", "137", "10:02", "again", "1"])");
     ASSERT_TRUE(worker.Start(Links()));
-    ASSERT_TRUE(PumpUntil([&] { return record.calls.size() == 3 && record.blinks == 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return record.calls.size() == 3 && record.blinks == 1; }, kCycleWaitMs));
     EXPECT_EQ(record.functions, (std::vector<std::wstring>(3, L"putMsg")));
     EXPECT_EQ(record.calls, (std::vector<CScriptArguments>{{L"id1", L"0", L"139", L"10:00", L"你好"},
                                                            {L"id2", L"4", L"138", L"10:01", L"bye"},
@@ -179,7 +170,7 @@ TEST_F(HeartbeatWorker, DroppedSessionSignsInAgainAndReopensThePage) {
     const std::wstring oldSession = session.Get().sessionId;
     ASSERT_TRUE(Control(L"session", R"({"user": "05512345678", "action": "drop"})"));
     ASSERT_TRUE(worker.Start(Links()));
-    ASSERT_TRUE(PumpUntil([&] { return !record.urls.empty(); }));
+    ASSERT_TRUE(PumpUntil([&] { return !record.urls.empty(); }, kCycleWaitMs));
     const CUserSession fresh = session.Get();
     EXPECT_NE(fresh.sessionId, oldSession);
     EXPECT_EQ(fresh.userNumber, kUser);

@@ -72,7 +72,7 @@ void PressKey(WORD key) {
     HWND focus = GetFocus();
     PostMessageW(focus, WM_KEYDOWN, key, 1);
     PostMessageW(focus, WM_KEYUP, key, 0xC0000001);
-    PumpUntil([] { return false; }, 100);
+    PumpFor(100);
 }
 
 // Counts the system's window moves started on this thread.
@@ -90,7 +90,7 @@ LRESULT CALLBACK CountMoves(int code, WPARAM wParam, LPARAM lParam) {
 int Darkest(HWND dialog, HWND control, int skipLeft = 0) {
     SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    PumpUntil([] { return false; }, 100);
+    PumpFor(100);
     RECT rect;
     GetClientRect(control, &rect);
     MapWindowPoints(control, nullptr, reinterpret_cast<POINT*>(&rect), 2);
@@ -175,7 +175,7 @@ protected:
         auto dialog = std::make_unique<CLoginDlg>(settings, resources.get(), folder.wstring());
         EXPECT_TRUE(dialog->Create(nullptr));
         ShowWindow(dialog->GetSafeHwnd(), SW_SHOW);
-        PumpUntil([] { return false; }, 50);
+        PumpFor(50);
         return dialog;
     }
     void Click(HWND dialog, int id) {
@@ -296,7 +296,7 @@ TEST_F(LoginDialog, AdvertisementIsRefreshedOnlyWhenItsTimeChanged) {
     {
         auto dialog = Open();
         ASSERT_TRUE(PumpUntil([&] { return AdsEnded() == 2; }));
-        PumpUntil([] { return false; }, 300);
+        PumpFor(300);
         EXPECT_FALSE(fs::exists(current));
     }
     // A new picture is fetched again.
@@ -484,7 +484,7 @@ TEST_F(LoginDialog, ReplacesTheAdvertisementOnShowAndSurvivesFailedRefreshes) {
     {
         auto dialog = Open();
         ASSERT_TRUE(PumpUntil([&] { return AdsEnded() >= 3; }));
-        PumpUntil([] { return false; }, 300);
+        PumpFor(300);
         EXPECT_EQ(settings.updateInfo.adTime, L"");
     }
 
@@ -494,7 +494,7 @@ TEST_F(LoginDialog, ReplacesTheAdvertisementOnShowAndSurvivesFailedRefreshes) {
     {
         auto dialog = Open();
         ASSERT_TRUE(PumpUntil([&] { return AdsEnded() >= 4; }));
-        PumpUntil([] { return false; }, 300);
+        PumpFor(300);
         EXPECT_EQ(settings.updateInfo.adTime, L"");
         int dated = 0;
         for (const auto& entry : fs::directory_iterator(ad))
@@ -529,7 +529,7 @@ TEST_F(LoginDialog, TopStripDragsAndTheMinimiseButtonMinimises) {
         unique_hhook hook(SetWindowsHookExW(WH_CALLWNDPROC, CountMoves, nullptr, GetCurrentThreadId()));
         PostMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(100, y));
         SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, y));
-        PumpUntil([] { return false; }, 50);
+        PumpFor(50);
         EXPECT_EQ(g_moves > 0, drags) << "a press at y " << y;
     }
     GetWindowRect(hwnd, &after);

@@ -2,6 +2,7 @@
 // sender on another thread that forges one (as another program would) gets
 // nothing read through it and the window lives on.
 #include "framework/com.h"
+#include "pump_until.h"
 #include "session/main_window.h"
 #include "settings/sms_setting.h"
 
@@ -31,11 +32,7 @@ TEST(MainWindowMessages, ForgedPointersInTheHeartbeatsMessagesAreNeverRead) {
         }
         done = true;
     });
-    while (!done) {
-        for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);)
-            DispatchMessageW(&msg);
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
+    PumpUntil([&] { return done.load(); }, INFINITE);
     sender.join();
     // The same from this thread, and the window lives on.
     for (LPARAM value : forged)

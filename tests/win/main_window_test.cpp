@@ -106,7 +106,7 @@ protected:
         window = std::make_unique<CVelmarinDlg>(settings, resources.get(), session);
         EXPECT_TRUE(window->Create(nullptr));
         ShowWindow(window->GetSafeHwnd(), SW_SHOW);
-        PumpUntil([] { return false; }, 50);
+        PumpFor(50);
         return window->GetSafeHwnd();
     }
 
@@ -173,7 +173,7 @@ TEST_F(MainWindow, PageCommandsSendOneCommandEachAndExitIsAskedFromTheQueue) {
     ASSERT_TRUE(PumpUntil([] { return !g_boxes.seen.empty(); }, 3000));
     EXPECT_FALSE(g_boxes.duringPageCall);
     EXPECT_EQ(g_boxes.seen, std::vector<std::wstring>{std::wstring(L"Velmarin|") + kExitQuestion});
-    PumpUntil([] { return false; }, 200);
+    PumpFor(200);
     EXPECT_TRUE(IsWindow(hwnd));
     EXPECT_EQ(Logged("1004"), 0);
 
@@ -192,7 +192,7 @@ TEST_F(MainWindow, EnterAndEscapeLeaveItOpen) {
             SetFocus(target);
             PostMessageW(target, WM_KEYDOWN, key, 1);
             PostMessageW(target, WM_KEYUP, key, 0xC0000001);
-            PumpUntil([] { return false; }, 100);
+            PumpFor(100);
             ASSERT_TRUE(IsWindow(hwnd)) << "key " << key;
             EXPECT_TRUE(IsWindowVisible(hwnd)) << "key " << key;
         }

@@ -22,3 +22,8 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 8000)
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
 }
+
+// Pumps for ms, whatever comes.
+inline void PumpFor(DWORD ms) {
+    PumpUntil([] { return false; }, ms);
+}

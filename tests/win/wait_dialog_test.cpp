@@ -1,6 +1,7 @@
 // The wait window: found by its title, painted in its own colour, animating.
 #include "framework/gdi.h"
 #include "framework/gdiplus_session.h"
+#include "pump_until.h"
 #include "signin/signin_resource.h"
 #include "signin/wait_dialog.h"
 
@@ -9,15 +10,6 @@
 #include <vector>
 
 namespace {
-
-void PumpFor(DWORD ms) {
-    const ULONGLONG end = GetTickCount64() + ms;
-    while (GetTickCount64() < end) {
-        for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);)
-            DispatchMessageW(&msg);
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
 
 // The window's own pixels, painted into a bitmap of ours.
 COLORREF PixelAt(HWND hwnd, int x, int y) {

@@ -10,9 +10,7 @@
 #include "settings/sms_setting.h"
 
 #include <array>
-#include <mutex>
 #include <string>
-
 
 inline constexpr wchar_t kDroppedNotice[] = L"您已经掉线，正在重新登录！";
 // "%d" is the count of new messages.
@@ -30,22 +28,8 @@ struct CWorkerSettingValues {
 
 // The worker's copy of those settings: the main window sets it at session
 // start and after the plug-in returns (user-interface thread); the worker
-// takes whole copies (worker thread). Both under the lock.
-class CWorkerSettings {
-public:
-    CWorkerSettingValues Get() const {
-        std::lock_guard lock(m_lock);
-        return m_values;
-    }
-    void Set(CWorkerSettingValues values) {
-        std::lock_guard lock(m_lock);
-        m_values = std::move(values);
-    }
-
-private:
-    mutable std::mutex m_lock;
-    CWorkerSettingValues m_values; // guarded by m_lock
-};
+// takes whole copies (worker thread).
+using CWorkerSettings = locked_value<CWorkerSettingValues>;
 
 using CPageArguments = std::array<std::wstring, kMessageFields>;
 

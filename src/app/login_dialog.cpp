@@ -174,6 +174,9 @@ bool CLoginDlg::PreTranslateMessage(MSG& msg) {
 
 LRESULT CLoginDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kAfterFirstPaintMessage) {
+        // A dialog already ended (and hidden) by a sign-in needs neither.
+        if (!IsWindowVisible(m_hWnd))
+            return 0;
         if (!m_adReplaced)
             m_ad.LoadFromFile(m_programFolder + L"\\" + kAdFile);
         MakeSettingsWindow();

@@ -11,13 +11,19 @@
 //       starts both; the first is the program: it is taken past its wait
 //       window and into its session as the page would; then the CPU time of
 //       each over the same SECONDS, and the private bytes at the end.
+//   probe stall EXE DIR HOST PORT
+//       takes the program into its session, has the service at HOST:PORT hold
+//       the next heartbeat past its time-out, and asks the main window for an
+//       answer every few milliseconds meanwhile: the slowest answer.
 // Every process started is ended before the probe ends. Wine answers neither
 // private bytes nor the CPU time of another process, so both come from the
 // Linux process behind it, read through the Z: drive.
+#include "raw_http.h"
 #include "unix_proc.h"
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <cstdlib>
@@ -102,8 +108,8 @@ bool Launch(const wchar_t* exe, const wchar_t* dir, PROCESS_INFORMATION& process
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     std::wstring command = L"\"" + std::wstring(exe) + L"\"";
-    return CreateProcessW(exe, command.data(), nullptr, nullptr, FALSE, 0, nullptr, dir, &startup, &process) !=
-           FALSE;
+    return CreateProcessW(exe, command.data(), nullptr, nullptr, FALSE, 0, nullptr, dir, &startup,
+                          &process) != FALSE;
 }
 
 void End(PROCESS_INFORMATION& process) {
@@ -116,7 +122,9 @@ void End(PROCESS_INFORMATION& process) {
     process = {};
 }
 
-const wchar_t* AnyIfDash(const wchar_t* text) { return std::wcscmp(text, L"-") == 0 ? nullptr : text; }
+const wchar_t* AnyIfDash(const wchar_t* text) {
+    return std::wcscmp(text, L"-") == 0 ? nullptr : text;
+}
 
 int Fail(const wchar_t* what) {
     std::fwprintf(stderr, L"probe: %ls\n", what);
@@ -209,11 +217,53 @@ int Idle(wchar_t** argv) {
     const double programCpu = CpuMs(programUnix) - programBefore;
     const double floorCpu = CpuMs(floorUnix) - floorBefore;
     std::printf("wall_ms=%.1f\nprogram_cpu_ms=%.1f\nfloor_cpu_ms=%.1f\n", wall, programCpu, floorCpu);
-    std::printf("program_private=%lld\nfloor_private=%lld\n", PrivateBytes(programUnix), PrivateBytes(floorUnix));
+    std::printf("program_private=%lld\nfloor_private=%lld\n", PrivateBytes(programUnix),
+                PrivateBytes(floorUnix));
     const bool alive = WaitForSingleObject(program.hProcess, 0) == WAIT_TIMEOUT;
     End(program);
     End(floor);
     return alive ? 0 : Fail(L"the program ended during the idle minute");
+}
+
+// The heartbeat waits up to 5 s, then the service holds it 12 s, 2 s past its time-out.
+constexpr DWORD kStallWatchMs = 5000 + 12000 + 2000;
+
+int Stall(wchar_t** argv) {
+    PROCESS_INFORMATION program{};
+    if (!Launch(argv[2], argv[3], program))
+        return Fail(L"cannot start the program");
+    if (!StartSession(program)) {
+        End(program);
+        return Fail(L"the program did not reach its session");
+    }
+    const HWND main = FindVisible(program.dwProcessId, L"Velmarin", L"#32770");
+    const std::wstring host = argv[4];
+    CRawHttp service(std::string(host.begin(), host.end()), static_cast<unsigned short>(_wtoi(argv[5])));
+    const std::string body = R"({"fault": "delay", "code": "9999", "count": 1, "seconds": 12})";
+    const std::string request =
+        "POST /control/fault HTTP/1.1\r\nHost: service\r\nContent-Type: application/json\r\n"
+        "Content-Length: " +
+        std::to_string(body.size()) + "\r\n\r\n" + body;
+    if (!main || service.Exchange(request) != 200) {
+        End(program);
+        return Fail(L"cannot stall the heartbeat");
+    }
+    double slowest = 0;
+    int answers = 0;
+    for (const double end = NowMs() + kStallWatchMs; NowMs() < end; Sleep(5)) {
+        const double start = NowMs();
+        DWORD_PTR answer = 0;
+        if (!SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &answer))
+            break;
+        ++answers;
+        slowest = std::max(slowest, NowMs() - start);
+    }
+    const bool alive = WaitForSingleObject(program.hProcess, 0) == WAIT_TIMEOUT;
+    End(program);
+    if (!alive || answers == 0)
+        return Fail(L"the main window stopped answering");
+    std::printf("slowest_answer_ms=%.1f\nanswers=%d\n", slowest, answers);
+    return 0;
 }
 
 } // namespace
@@ -225,8 +275,11 @@ int wmain(int argc, wchar_t** argv) {
         return SignIn(argv);
     if (argc == 7 && std::wcscmp(argv[1], L"idle") == 0)
         return Idle(argv);
+    if (argc == 6 && std::wcscmp(argv[1], L"stall") == 0)
+        return Stall(argv);
     std::fwprintf(stderr, L"usage: probe show EXE DIR TITLE CLASS SETTLE_MS\n"
                           L"       probe signin EXE DIR NUMBER PASSWORD\n"
-                          L"       probe idle SECONDS EXE DIR FLOOR_EXE FLOOR_DIR\n");
+                          L"       probe idle SECONDS EXE DIR FLOOR_EXE FLOOR_DIR\n"
+                          L"       probe stall EXE DIR HOST PORT\n");
     return 2;
 }

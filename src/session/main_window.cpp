@@ -31,6 +31,9 @@ constexpr wchar_t kErrorCaption[] = L"错误";
 // The page's exit request, run from the queue: never inside the page's own
 // call, whose browser the exit takes down.
 constexpr UINT kConfirmExitMessage = WM_APP + 0x40;
+// The web view is made from the queue once the window shows: the wait window
+// covers the view until the service's first page has loaded.
+constexpr UINT kCreateViewMessage = WM_APP + 0x41;
 // Windows ends the process soon after the session's end is announced, and the
 // service may not answer: the logout gets this long, waiting included.
 constexpr int kEndSessionLogoutMs = 2000;
@@ -77,23 +80,30 @@ bool CVelmarinDlg::OnInitDialog() {
     SetWindowPos(m_hWnd, nullptr, work.left, work.top, work.right - work.left, work.bottom - work.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 
-    RECT client;
-    GetClientRect(m_hWnd, &client);
-    m_view.SetViewMode(false);
-    if (!m_view.Create(WS_CHILD | WS_VISIBLE | WS_GROUP, client, m_hWnd, IDC_MAIN_VIEW))
-        return false;
-    m_view.SetContextMenuMode(CKivHtmlView::kMenuOwn);
-    m_view.SetScriptErrorsShown(false);
-    m_view.SetAppServer(m_settings.appServer);
-    m_view.Navigate(IndexUrl(m_session.Get().sessionId));
-    m_view.SetPageCallHandler(
-        [this](HWND, const std::wstring& command, const std::wstring& data) { OnPageCall(command, data); });
+    PostMessageW(m_hWnd, kCreateViewMessage, 0, 0);
 
     m_tray.Create(m_hWnd, m_normalIcon.get());
     m_taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
     RegisterShowHotKey();
     InstallDlgSkin(this);
     return true;
+}
+
+// The view over the whole client area, and its first page: the index with the session id.
+void CVelmarinDlg::CreateView() {
+    if (m_view.GetSafeHwnd())
+        return;
+    RECT client;
+    GetClientRect(m_hWnd, &client);
+    m_view.SetViewMode(false);
+    if (!m_view.Create(WS_CHILD | WS_VISIBLE | WS_GROUP, client, m_hWnd, IDC_MAIN_VIEW))
+        return;
+    m_view.SetContextMenuMode(CKivHtmlView::kMenuOwn);
+    m_view.SetScriptErrorsShown(false);
+    m_view.SetAppServer(m_settings.appServer);
+    m_view.Navigate(IndexUrl(m_session.Get().sessionId));
+    m_view.SetPageCallHandler(
+        [this](HWND, const std::wstring& command, const std::wstring& data) { OnPageCall(command, data); });
 }
 
 std::wstring CVelmarinDlg::IndexUrl(const std::wstring& sessionId) const {
@@ -136,6 +146,9 @@ LRESULT CVelmarinDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_START_SESSION:
         StartSession();
+        return 0;
+    case kCreateViewMessage:
+        CreateView();
         return 0;
     case kConfirmExitMessage:
         ConfirmExit();

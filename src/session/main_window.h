@@ -48,6 +48,7 @@ protected:
     void OnCancel() override {}
 
 private:
+    void CreateView();
     void StartSession();
     // Windows signs the user out or shuts down: stop, log out briefly, save.
     void EndSession();

@@ -38,6 +38,9 @@ constexpr COLORREF kEnteredText = RGB(0, 0, 0);
 constexpr COLORREF kLabelText = RGB(85, 85, 85);
 constexpr COLORREF kUpdateRed = RGB(255, 0, 0);
 constexpr wchar_t kPasswordChar = L'*';
+// Posted after the first paint: the saved advertisement is decoded and the
+// hidden settings panel made then, so the dialog shows without waiting for them.
+constexpr UINT kAfterFirstPaintMessage = WM_APP + 0x41;
 
 std::wstring WindowText(HWND hwnd) {
     std::vector<wchar_t> text(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1);
@@ -98,7 +101,7 @@ bool CLoginDlg::OnInitDialog() {
 
     m_ad.SetBkMode(kTransparent);
     m_ad.Attach(Item(IDC_LOGIN_AD));
-    m_ad.LoadFromFile(m_programFolder + L"\\" + kAdFile);
+    m_awaitingFirstPaint = true;
     StartDownload(m_settings.updServer + kAdPath, kMaxAdvertisementBytes);
 
     m_minimize.SubclassDlgItem(IDC_LOGIN_MINIMIZE, m_hWnd);
@@ -115,7 +118,6 @@ bool CLoginDlg::OnInitDialog() {
     SetWindowTheme(Item(IDC_LOGIN_AUTO), L"", L"");
     InstallCtlSkin(m_hWnd, IDC_LOGIN_OK);
     InstallCtlSkin(m_hWnd, IDC_LOGIN_SETTINGS);
-    m_settingsWindow.Create(nullptr);
     if (m_numberHasText)
         return true;
     // The number box would take the first focus and drop its hint before
@@ -146,6 +148,16 @@ void CLoginDlg::ShapeToBackground() {
         SetWindowRegion(m_hWnd, std::move(shape), true);
 }
 
+void CLoginDlg::MakeSettingsWindow() {
+    if (m_settingsWindow.GetSafeHwnd())
+        return;
+    // Made hidden, it still takes the focus for its first control: the user's stays.
+    HWND focus = GetFocus();
+    m_settingsWindow.Create(nullptr);
+    if (focus && GetFocus() != focus)
+        SetFocus(focus);
+}
+
 void CLoginDlg::ShowUpdateNotice() {
     m_updateNotice.SubclassDlgItem(IDC_LOGIN_UPDATE, m_hWnd);
     m_updateNotice.SetColours(kUpdateRed, kUpdateRed, kUpdateRed);
@@ -159,7 +171,20 @@ bool CLoginDlg::PreTranslateMessage(MSG& msg) {
 }
 
 LRESULT CLoginDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kAfterFirstPaintMessage) {
+        // A dialog already ended (and hidden) by a sign-in needs neither.
+        if (!IsWindowVisible(m_hWnd))
+            return 0;
+        if (!m_adReplaced)
+            m_ad.LoadFromFile(m_programFolder + L"\\" + kAdFile);
+        MakeSettingsWindow();
+        return 0;
+    }
     const LRESULT result = FCDownloadFileWndBase<CDialog>::WindowProc(message, wParam, lParam);
+    if (message == WM_PAINT && m_awaitingFirstPaint) {
+        m_awaitingFirstPaint = false;
+        PostMessageW(m_hWnd, kAfterFirstPaintMessage, 0, 0);
+    }
     if (message == WM_MOVE && m_settingsWindow.GetSafeHwnd() &&
         IsWindowVisible(m_settingsWindow.GetSafeHwnd()))
         PlaceSettingsWindow();
@@ -279,6 +304,7 @@ void CLoginDlg::OnPasswordFocus() {
 
 void CLoginDlg::ToggleSettings() {
     HWND button = Item(IDC_LOGIN_SETTINGS);
+    MakeSettingsWindow();
     HWND panel = m_settingsWindow.GetSafeHwnd();
     if (WindowText(button) == kSettingsClosed) {
         SetWindowTextW(button, kSettingsOpen);
@@ -365,6 +391,7 @@ void CLoginDlg::OnDownFinished(const std::wstring&, const BYTE* data, DWORD size
     const std::wstring dated = folder + L"loginad_" + LocalDateText() + L".gif";
     if (!WriteWholeFile(dated, data, size))
         return;
+    m_adReplaced = true;
     m_ad.LoadFromFile(dated);
     InvalidateRect(Item(IDC_LOGIN_AD), nullptr, FALSE);
     // The time is kept only once the copy read at the next start is in place,

@@ -48,6 +48,7 @@ protected:
 private:
     void FillInputs();
     void ShapeToBackground();
+    void MakeSettingsWindow();
     void ShowUpdateNotice();
     void OnNumberFocus();
     void OnPasswordFocus();
@@ -63,6 +64,8 @@ private:
     bool IsNumberBox(HWND control) const;
 
     std::wstring m_adTimeCandidate;
+    bool m_awaitingFirstPaint = false;
+    bool m_adReplaced = false; // a downloaded picture is newer than the saved one
     CSkinBtn m_minimize;
     CSkinBtn m_close;
     unique_hbitmap m_background; // bitmap 117 of res.dll

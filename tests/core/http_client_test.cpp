@@ -339,4 +339,40 @@ TEST(Socket, ConnectsWithinOneTimeOutOverEveryAddress) {
     EXPECT_TRUE(socket.Connect("127.0.0.1", answering.Port()));
 }
 
+// One address: an unanswered connect ends with its time-out, a refused one at
+// once and with an error, and the same socket connects afterwards.
+TEST(Socket, OneAddressEndsAtItsTimeOutOrAtOnceWhenRefused) {
+    testserver::CUnansweredPort unanswered;
+    unsigned short closedPort = 0;
+    {
+        CLoopbackServer gone(AnswerEvery(kOk));
+        closedPort = gone.Port();
+    }
+    CLoopbackServer answering(AnswerEvery(kOk));
+    ZEvtSyncSocket socket;
+    socket.SetTimeout(400);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(socket.Connect("127.0.0.1", unanswered.Port()));
+    auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(elapsed, std::chrono::milliseconds(350));
+    EXPECT_LT(elapsed, std::chrono::milliseconds(1000));
+    EXPECT_NE(socket.LastError(), 0);
+    EXPECT_FALSE(socket.DeadlinePassed());
+
+    socket.SetTimeout(5000);
+    start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(socket.Connect("127.0.0.1", closedPort));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
+    EXPECT_NE(socket.LastError(), 0);
+    EXPECT_FALSE(socket.IsConnected());
+
+    EXPECT_TRUE(socket.Connect("127.0.0.1", answering.Port()));
+    const char request[] = "POST / HTTP/1.1\r\nHost: x\r\nContent-Length: 0\r\n\r\n";
+    EXPECT_TRUE(socket.Send(request, sizeof(request) - 1));
+    char reply[16] = {};
+    std::size_t received = 0;
+    EXPECT_TRUE(socket.Receive(reply, sizeof(reply), received));
+    EXPECT_GT(received, 0u);
+}
+
 } // namespace

@@ -49,6 +49,13 @@ HWND FindPanel(HWND login) {
     return search.found;
 }
 
+// The panel is made once the dialog has painted: waits for it.
+HWND AwaitPanel(HWND login) {
+    HWND panel = nullptr;
+    PumpUntil([&] { return (panel = FindPanel(login)) != nullptr; }, 5000);
+    return panel;
+}
+
 // Answers each message box of this thread with OK and records "caption|text".
 std::vector<std::wstring> g_boxes;
 
@@ -235,7 +242,7 @@ TEST_F(LoginDialog, SettingsPanelHangsBelowFollowsAndIsFilledOnce) {
     settings.updServer = L"http://elsewhere.example:80";
     auto dialog = Open();
     HWND hwnd = dialog->GetSafeHwnd();
-    HWND panel = FindPanel(hwnd);
+    HWND panel = AwaitPanel(hwnd);
     ASSERT_TRUE(panel);
     EXPECT_FALSE(IsWindowVisible(panel));
 
@@ -425,7 +432,7 @@ TEST_F(LoginDialog, EnterInThePanelKeepsItAndTheLoginUsesItsServers) {
     settings.updServer = L"http://127.0.0.1:9";
     auto dialog = Open();
     HWND hwnd = dialog->GetSafeHwnd();
-    HWND panel = FindPanel(hwnd);
+    HWND panel = AwaitPanel(hwnd);
     ASSERT_TRUE(panel);
     Click(hwnd, IDC_LOGIN_SETTINGS);
     for (const int list : {IDC_SET_APPSERVER, IDC_SET_UPDSERVER}) {

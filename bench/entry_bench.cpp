@@ -25,10 +25,12 @@ int main(int argc, char** argv) {
     std::chrono::duration<double, std::milli> first{};
     for (int i = 0; i < calls; ++i) {
         std::wstring reply;
-        if (CallEntry(command, reply))
+        if (CallEntry(command, reply)) {
             ++succeeded;
-        if (i == 0)
+        }
+        if (i == 0) {
             first = std::chrono::steady_clock::now() - start;
+        }
     }
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     DeleteServiceClient();

@@ -43,8 +43,9 @@ long pageCalls = 0; // the fake page's count: this thread only
 LRESULT CALLBACK FakePage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_CALL_SCRIPT) {
         const auto& arguments = *reinterpret_cast<const CScriptArguments*>(lParam);
-        if (wParam && arguments.size() == kMessageFields)
+        if (wParam && arguments.size() == kMessageFields) {
             ++pageCalls;
+        }
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -52,7 +53,8 @@ LRESULT CALLBACK FakePage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 
 class CBenchHost : public CHeartbeatHost {
 public:
-    CBenchHost(HWND page, CSessionRecord& session, CTipDlg& tip) : m_page(page), m_session(session), m_tip(tip) {}
+    CBenchHost(HWND page, CSessionRecord& session, CTipDlg& tip)
+        : m_page(page), m_session(session), m_tip(tip) {}
     bool StopRequested() override { return false; }
     bool Connected() override { return true; }
     void SetOffline(bool) override {}
@@ -62,7 +64,8 @@ public:
     void CallPage(const CPageArguments& arguments) override {
         const auto start = std::chrono::steady_clock::now();
         CScriptArguments list(arguments.begin(), arguments.end());
-        SendMessageW(m_page, WM_CALL_SCRIPT, reinterpret_cast<WPARAM>(kPutMsg), reinterpret_cast<LPARAM>(&list));
+        SendMessageW(m_page, WM_CALL_SCRIPT, reinterpret_cast<WPARAM>(kPutMsg),
+                     reinterpret_cast<LPARAM>(&list));
         pageMs += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     }
 
@@ -79,14 +82,17 @@ private:
     CTipDlg& m_tip;
 };
 
-long long PrivateBytes() { return ::PrivateBytes(L"Z:\\proc\\self"); }
+long long PrivateBytes() {
+    return ::PrivateBytes(L"Z:\\proc\\self");
+}
 
 // The control request that queues n messages for the user's next heartbeat.
 std::string QueueRequest(const std::string& host, unsigned short port, int n) {
     std::string body = "{\"user\": \"05512345678\", \"messages\": [";
     for (int i = 0; i < n; ++i) {
-        if (i)
+        if (i) {
             body += ",";
+        }
         const std::string id = std::to_string(i);
         body.append("\"").append(id).append(";13900000000;10:00;message ").append(id).append(";0\"");
     }
@@ -120,8 +126,9 @@ void RunPlans(HWND page, CSessionRecord& session, CTipDlg& tip, const std::strin
     CHeartbeatCycle cycle(host_);
     CRawHttp control(host, port);
     auto oneCycle = [&](int n) {
-        if (n > 0 && control.Exchange(QueueRequest(host, port, n)) != 200)
+        if (n > 0 && control.Exchange(QueueRequest(host, port, n)) != 200) {
             results.failed = true;
+        }
         results.expectedCalls += n;
         host_.pageMs = 0;
         const auto start = std::chrono::steady_clock::now();
@@ -131,22 +138,26 @@ void RunPlans(HWND page, CSessionRecord& session, CTipDlg& tip, const std::strin
     // Round after round of every size, so that a burst of other load on the
     // machine falls on all sizes alike.
     std::vector<std::vector<double>> times(std::size(kPlans)), pageTimes(std::size(kPlans));
-    for (int round = 0; round < kPlans[0].cycles; ++round)
-        for (size_t i = 0; i < std::size(kPlans); ++i)
+    for (int round = 0; round < kPlans[0].cycles; ++round) {
+        for (size_t i = 0; i < std::size(kPlans); ++i) {
             if (round < kPlans[i].cycles) {
                 times[i].push_back(oneCycle(kPlans[i].messages));
                 pageTimes[i].push_back(host_.pageMs);
             }
+        }
+    }
     for (size_t i = 0; i < std::size(kPlans); ++i) {
         results.medianMs.push_back(Median(times[i]));
         results.medianPageMs.push_back(Median(pageTimes[i]));
     }
     results.privateAfterFirst = PrivateBytes();
-    for (int i = 0; i < kMemoryCycles; ++i)
+    for (int i = 0; i < kMemoryCycles; ++i) {
         oneCycle(kMemorySize);
+    }
     results.privateAtEnd = PrivateBytes();
-    for (int i = 0; i < kQueueCycles; ++i)
+    for (int i = 0; i < kQueueCycles; ++i) {
         oneCycle(1);
+    }
     results.queueAtEnd = tip.QueueLength();
 }
 
@@ -176,32 +187,37 @@ int main(int argc, char** argv) {
     pageClass.hInstance = GetModuleHandleW(nullptr);
     pageClass.lpszClassName = L"GrowthBenchPage";
     RegisterClassW(&pageClass);
-    HWND page = CreateWindowW(L"GrowthBenchPage", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    HWND page =
+        CreateWindowW(L"GrowthBenchPage", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     // Never created: its queue only fills, as it does while the popup cannot show.
-    CTipDlg tip(nullptr, [] {}, [] {});
+    CTipDlg tip(
+        nullptr, [] {}, [] {});
 
     Results results;
     auto run = [&] { RunPlans(page, session, tip, host, url.port, results); };
     using Run = decltype(run);
     HANDLE thread = CreateThread(
         nullptr, 0, [](void* p) -> DWORD { return (*static_cast<Run*>(p))(), 0; }, &run, 0, nullptr);
-    if (!thread)
+    if (!thread) {
         return 1;
+    }
     // The fake page answers the worker's sends while it waits.
     while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
         MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             DispatchMessageW(&msg);
+        }
     }
     CloseHandle(thread);
     DeleteServiceClient();
 
-    for (size_t i = 0; i < std::size(kPlans); ++i)
+    for (size_t i = 0; i < std::size(kPlans); ++i) {
         std::printf("cycle_ms_%d=%.2f\npage_ms_%d=%.2f\n", kPlans[i].messages, results.medianMs[i],
                     kPlans[i].messages, results.medianPageMs[i]);
+    }
     std::printf("page_calls=%ld\nexpected_calls=%ld\n", pageCalls, results.expectedCalls);
     std::printf("queue=%zu\nqueue_limit=%zu\n", results.queueAtEnd, CTipDlg::kMaxWaiting);
-    std::printf("private_after_first=%lld\nprivate_at_end=%lld\nmemory_cycles=%d\n", results.privateAfterFirst,
-                results.privateAtEnd, kMemoryCycles);
+    std::printf("private_after_first=%lld\nprivate_at_end=%lld\nmemory_cycles=%d\n",
+                results.privateAfterFirst, results.privateAtEnd, kMemoryCycles);
     return results.failed || pageCalls != results.expectedCalls ? 1 : 0;
 }

@@ -25,9 +25,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cwchar>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 namespace {
@@ -58,18 +58,21 @@ BOOL CALLBACK Match(HWND window, LPARAM parameter) {
     auto& search = *reinterpret_cast<Search*>(parameter);
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    if (pid != search.pid || !IsWindowVisible(window))
+    if (pid != search.pid || !IsWindowVisible(window)) {
         return TRUE;
+    }
     wchar_t text[256] = {};
     if (search.title) {
         GetWindowTextW(window, text, 256);
-        if (std::wcscmp(text, search.title) != 0)
+        if (std::wcscmp(text, search.title) != 0) {
             return TRUE;
+        }
     }
     if (search.className) {
         GetClassNameW(window, text, 256);
-        if (std::wcscmp(text, search.className) != 0)
+        if (std::wcscmp(text, search.className) != 0) {
             return TRUE;
+        }
     }
     search.found = window;
     return FALSE;
@@ -86,10 +89,12 @@ HWND AwaitVisible(const PROCESS_INFORMATION& process, const wchar_t* title, cons
                   DWORD timeoutMs) {
     const double end = NowMs() + timeoutMs;
     while (NowMs() < end) {
-        if (HWND found = FindVisible(process.dwProcessId, title, className))
+        if (HWND found = FindVisible(process.dwProcessId, title, className)) {
             return found;
-        if (WaitForSingleObject(process.hProcess, 1) == WAIT_OBJECT_0)
+        }
+        if (WaitForSingleObject(process.hProcess, 1) == WAIT_OBJECT_0) {
             return nullptr;
+        }
     }
     return nullptr;
 }
@@ -97,8 +102,9 @@ HWND AwaitVisible(const PROCESS_INFORMATION& process, const wchar_t* title, cons
 bool AwaitGone(const PROCESS_INFORMATION& process, const wchar_t* title, DWORD timeoutMs) {
     const double end = NowMs() + timeoutMs;
     while (NowMs() < end) {
-        if (!FindVisible(process.dwProcessId, title, nullptr))
+        if (!FindVisible(process.dwProcessId, title, nullptr)) {
             return true;
+        }
         Sleep(5);
     }
     return false;
@@ -113,8 +119,9 @@ bool Launch(const wchar_t* exe, const wchar_t* dir, PROCESS_INFORMATION& process
 }
 
 void End(PROCESS_INFORMATION& process) {
-    if (!process.hProcess)
+    if (!process.hProcess) {
         return;
+    }
     TerminateProcess(process.hProcess, 0);
     WaitForSingleObject(process.hProcess, 30000);
     CloseHandle(process.hThread);
@@ -137,8 +144,9 @@ int Show(wchar_t** argv) {
     const DWORD settleMs = static_cast<DWORD>(_wtoi(argv[6]));
     PROCESS_INFORMATION process{};
     const double start = NowMs();
-    if (!Launch(exe, dir, process))
+    if (!Launch(exe, dir, process)) {
         return Fail(L"cannot start the program");
+    }
     const HWND window = AwaitVisible(process, AnyIfDash(argv[4]), AnyIfDash(argv[5]), kWindowTimeoutMs);
     const double elapsed = NowMs() - start;
     if (!window) {
@@ -157,8 +165,9 @@ int Show(wchar_t** argv) {
 int SignIn(wchar_t** argv) {
     constexpr int kNumber = 1007, kPassword = 1008, kSignIn = 1003;
     PROCESS_INFORMATION process{};
-    if (!Launch(argv[2], argv[3], process))
+    if (!Launch(argv[2], argv[3], process)) {
         return Fail(L"cannot start the program");
+    }
     const HWND dialog = AwaitVisible(process, L"Velmarin登录", nullptr, kWindowTimeoutMs);
     if (!dialog) {
         End(process);
@@ -172,8 +181,9 @@ int SignIn(wchar_t** argv) {
     const HWND main = AwaitVisible(process, L"Velmarin", L"#32770", kWindowTimeoutMs);
     const double elapsed = NowMs() - start;
     End(process);
-    if (!main)
+    if (!main) {
         return Fail(L"no main window");
+    }
     std::printf("ms=%.1f\n", elapsed);
     return 0;
 }
@@ -181,11 +191,13 @@ int SignIn(wchar_t** argv) {
 // As the page would: the wait window goes, then WM_START_SESSION.
 bool StartSession(const PROCESS_INFORMATION& process) {
     const HWND wait = AwaitVisible(process, L"loading", nullptr, kWindowTimeoutMs);
-    if (!wait)
+    if (!wait) {
         return false;
+    }
     PostMessageW(wait, WM_CLOSE, 0, 0);
-    if (!AwaitGone(process, L"loading", 15000))
+    if (!AwaitGone(process, L"loading", 15000)) {
         return false;
+    }
     const HWND main = FindVisible(process.dwProcessId, L"Velmarin", L"#32770");
     DWORD_PTR answer = 0;
     return main && SendMessageTimeoutW(main, kStartSession, 0, 0, SMTO_NORMAL, 10000, &answer) != 0;
@@ -230,8 +242,9 @@ constexpr DWORD kStallWatchMs = 5000 + 12000 + 2000;
 
 int Stall(wchar_t** argv) {
     PROCESS_INFORMATION program{};
-    if (!Launch(argv[2], argv[3], program))
+    if (!Launch(argv[2], argv[3], program)) {
         return Fail(L"cannot start the program");
+    }
     if (!StartSession(program)) {
         End(program);
         return Fail(L"the program did not reach its session");
@@ -253,15 +266,17 @@ int Stall(wchar_t** argv) {
     for (const double end = NowMs() + kStallWatchMs; NowMs() < end; Sleep(5)) {
         const double start = NowMs();
         DWORD_PTR answer = 0;
-        if (!SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &answer))
+        if (!SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &answer)) {
             break;
+        }
         ++answers;
         slowest = std::max(slowest, NowMs() - start);
     }
     const bool alive = WaitForSingleObject(program.hProcess, 0) == WAIT_TIMEOUT;
     End(program);
-    if (!alive || answers == 0)
+    if (!alive || answers == 0) {
         return Fail(L"the main window stopped answering");
+    }
     std::printf("slowest_answer_ms=%.1f\nanswers=%d\n", slowest, answers);
     return 0;
 }
@@ -269,14 +284,18 @@ int Stall(wchar_t** argv) {
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc == 7 && std::wcscmp(argv[1], L"show") == 0)
+    if (argc == 7 && std::wcscmp(argv[1], L"show") == 0) {
         return Show(argv);
-    if (argc == 6 && std::wcscmp(argv[1], L"signin") == 0)
+    }
+    if (argc == 6 && std::wcscmp(argv[1], L"signin") == 0) {
         return SignIn(argv);
-    if (argc == 7 && std::wcscmp(argv[1], L"idle") == 0)
+    }
+    if (argc == 7 && std::wcscmp(argv[1], L"idle") == 0) {
         return Idle(argv);
-    if (argc == 6 && std::wcscmp(argv[1], L"stall") == 0)
+    }
+    if (argc == 6 && std::wcscmp(argv[1], L"stall") == 0) {
         return Stall(argv);
+    }
     std::fwprintf(stderr, L"usage: probe show EXE DIR TITLE CLASS SETTLE_MS\n"
                           L"       probe signin EXE DIR NUMBER PASSWORD\n"
                           L"       probe idle SECONDS EXE DIR FLOOR_EXE FLOOR_DIR\n"

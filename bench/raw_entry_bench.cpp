@@ -35,9 +35,11 @@ int main(int argc, char** argv) {
     CRawHttp http(ToAnsi(url.host), url.port);
     int succeeded = 0;
     const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < calls; ++i)
-        if (http.Exchange(bytes) == 200)
+    for (int i = 0; i < calls; ++i) {
+        if (http.Exchange(bytes) == 200) {
             ++succeeded;
+        }
+    }
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     std::printf("%d calls, %d succeeded, %.3f s, %.1f calls/s\n", calls, succeeded, elapsed.count(),
                 calls / elapsed.count());

@@ -47,8 +47,9 @@ int main(int argc, char** argv) {
     RegisterClassW(&type);
     HWND ui = CreateWindowExW(0, type.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                               type.hInstance, nullptr);
-    if (!ui)
+    if (!ui) {
         return 1;
+    }
 
     std::atomic<bool> done{false}, finished{false};
     double slowestMs = 0;
@@ -66,14 +67,16 @@ int main(int argc, char** argv) {
     const auto start = Clock::now();
     PostMessageW(ui, kRunPageCommand, 0, 0);
     MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0)
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         DispatchMessageW(&msg);
+    }
     const double callMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     // The watcher's last question may wait for this thread: answer it as it ends.
     done = true;
     while (!finished) {
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             DispatchMessageW(&msg);
+        }
         Sleep(1);
     }
     watcher.join();

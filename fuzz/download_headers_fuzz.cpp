@@ -20,12 +20,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // 19 characters while every field is in its usual range, and never cut.
     const bool usual = time.year <= 9999 && time.month <= 99 && time.day <= 99 && time.hour <= 99 &&
                        time.minute <= 99 && time.second <= 99;
-    if ((usual && text.size() != 19) || text.size() < 19 || text.size() > 35)
+    if ((usual && text.size() != 19) || text.size() < 19 || text.size() > 35) {
         std::abort();
+    }
 
     const std::wstring length = FromAnsi(std::string(reinterpret_cast<const char*>(data), size));
     const uint64_t value = ParseContentLength(length);
-    if (value != 0 && length.find_first_of(L"123456789") == std::wstring::npos)
+    if (value != 0 && length.find_first_of(L"123456789") == std::wstring::npos) {
         std::abort();
+    }
     return 0;
 }

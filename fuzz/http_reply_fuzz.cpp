@@ -10,7 +10,8 @@ namespace {
 // The first input byte sets the largest read; the rest is the reply, then the peer closes.
 class CFuzzSource : public IHttpReplySource {
 public:
-    CFuzzSource(const std::uint8_t* data, std::size_t size, std::size_t step) : data(data), size(size), step(step) {}
+    CFuzzSource(const std::uint8_t* data, std::size_t size, std::size_t step)
+        : data(data), size(size), step(step) {}
 
     bool Receive(char* buffer, std::size_t capacity, std::size_t& received) override {
         received = std::min({capacity, size - at, step});
@@ -29,8 +30,9 @@ private:
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size == 0)
+    if (size == 0) {
         return 0;
+    }
     CFuzzSource source(data + 1, size - 1, data[0] == 0 ? 4096 : data[0]);
     CHttpReply reply;
     if (reply.Read(source, 4096)) {

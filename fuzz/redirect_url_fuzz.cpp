@@ -35,28 +35,37 @@ void CheckRequest(const CHttpUrl& url) {
     request.method = L"POST";
     const std::string head = ToAnsi(BuildRequestText(url, request));
     const std::size_t lineEnd = head.find("\r\n");
-    if (lineEnd == std::string::npos)
+    if (lineEnd == std::string::npos) {
         std::abort();
+    }
     const std::string line = head.substr(0, lineEnd);
-    if (line.rfind("POST /", 0) != 0 || line.find(' ', 5) != line.size() - 9 || !line.ends_with(" HTTP/1.1"))
+    if (line.rfind("POST /", 0) != 0 || line.find(' ', 5) != line.size() - 9 ||
+        !line.ends_with(" HTTP/1.1")) {
         std::abort();
-    for (char c : line)
-        if (IsLineBreaker(c) || c == '\t')
+    }
+    for (char c : line) {
+        if (IsLineBreaker(c) || c == '\t') {
             std::abort();
+        }
+    }
     const std::size_t host = head.find("\r\nHost: ");
     const std::size_t hostEnd = head.find("\r\n", host + 2);
-    if (host == std::string::npos || hostEnd == std::string::npos)
+    if (host == std::string::npos || hostEnd == std::string::npos) {
         std::abort();
-    for (std::size_t i = host + 8; i < hostEnd; ++i)
-        if (IsLineBreaker(head[i]) || head[i] == ' ' || head[i] == '\t')
+    }
+    for (std::size_t i = host + 8; i < hostEnd; ++i) {
+        if (IsLineBreaker(head[i]) || head[i] == ' ' || head[i] == '\t') {
             std::abort();
+        }
+    }
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size == 0)
+    if (size == 0) {
         return 0;
+    }
     // The first byte splits the input: the URL called, then the Location value.
     const std::size_t split = std::min<std::size_t>(data[0], size - 1);
     const std::wstring url = Text(data + 1, split);
@@ -65,20 +74,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CWebOrigin origin;
     std::wstring path;
     if (ParseWebOrigin(url, origin, &path) &&
-        (!IsSameOrigin(url, origin) || path.empty() || origin.host.empty()))
+        (!IsSameOrigin(url, origin) || path.empty() || origin.host.empty())) {
         std::abort();
+    }
 
     CHttpUrl current;
-    if (!ParseHttpUrl(url, current))
+    if (!ParseHttpUrl(url, current)) {
         return 0;
+    }
     CheckRequest(current);
     CHttpUrl next;
     if (ResolveRedirect(current, location, next)) {
         CheckRequest(next);
         // Never anywhere else.
         if (next.secure != current.secure || next.port != current.port ||
-            ToAnsi(next.host).size() != ToAnsi(current.host).size())
+            ToAnsi(next.host).size() != ToAnsi(current.host).size()) {
             std::abort();
+        }
     }
     return 0;
 }

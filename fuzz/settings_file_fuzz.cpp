@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <stdlib.h>
 #include <fstream>
+#include <stdlib.h>
 #include <string>
 #include <unistd.h>
 
@@ -25,9 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }();
     static const std::string path = folder + "/velmarin.dat";
     static const bool removeAtExit = std::atexit([] {
-        std::remove(path.c_str());
-        rmdir(folder.c_str());
-    }) == 0;
+                                         std::remove(path.c_str());
+                                         rmdir(folder.c_str());
+                                     }) == 0;
     (void)removeAtExit;
     {
         std::ofstream file(path, std::ios::binary | std::ios::trunc);

@@ -28,8 +28,9 @@ CVelmarinApp& VelmarinApp() {
 }
 
 bool CVelmarinApp::InitInstance() {
-    if (!CApplication::InitInstance())
+    if (!CApplication::InitInstance()) {
         return false;
+    }
     // The web view needs OLE; without it the program still runs up to there.
     m_ole = OleInitializeScoped();
 
@@ -62,16 +63,18 @@ bool CVelmarinApp::InitInstance() {
 
 void CVelmarinApp::OpenMainWindow() {
     m_mainWindow = std::make_unique<CVelmarinDlg>(*m_settings, m_resources.get(), m_session);
-    if (!m_mainWindow->Create(nullptr))
+    if (!m_mainWindow->Create(nullptr)) {
         return;
+    }
     HWND main = m_mainWindow->GetSafeHwnd();
     SetMainWindow(m_mainWindow.get());
     ShowWindow(main, SW_SHOW);
 
     // Over the main window until the service's first page has loaded.
     m_waitWindow = std::make_unique<CWaitDlg>(m_resources.get());
-    if (!m_waitWindow->Create(main))
+    if (!m_waitWindow->Create(main)) {
         return;
+    }
     HWND wait = m_waitWindow->GetSafeHwnd();
     RECT parent, own;
     GetWindowRect(main, &parent);

@@ -7,11 +7,13 @@ namespace {
 // An event argument's text, looking through a by-reference variant.
 bool ArgumentText(VARIANT& argument, std::wstring& text) {
     VARIANT* value = &argument;
-    if (value->vt == (VT_BYREF | VT_VARIANT) && value->pvarVal)
+    if (value->vt == (VT_BYREF | VT_VARIANT) && value->pvarVal) {
         value = value->pvarVal;
+    }
     unique_variant converted;
-    if (FAILED(VariantChangeType(converted.get(), value, 0, VT_BSTR)))
+    if (FAILED(VariantChangeType(converted.get(), value, 0, VT_BSTR))) {
         return false;
+    }
     text.assign(converted->bstrVal ? converted->bstrVal : L"", SysStringLen(converted->bstrVal));
     return true;
 }
@@ -24,15 +26,17 @@ VARIANT_BOOL* CancelFlag(VARIANT& argument) {
 } // namespace
 
 STDMETHODIMP CBrowserEventSink::GetTypeInfoCount(UINT* count) {
-    if (!count)
+    if (!count) {
         return E_POINTER;
+    }
     *count = 0;
     return S_OK;
 }
 
 STDMETHODIMP CBrowserEventSink::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-    if (info)
+    if (info) {
         *info = nullptr;
+    }
     return DISP_E_BADINDEX;
 }
 
@@ -42,10 +46,12 @@ STDMETHODIMP CBrowserEventSink::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DIS
 
 STDMETHODIMP CBrowserEventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
                                        EXCEPINFO*, UINT* argError) {
-    if (id != kDocumentComplete && id != kBeforeNavigate && id != kNewWindow)
+    if (id != kDocumentComplete && id != kBeforeNavigate && id != kNewWindow) {
         return DISP_E_MEMBERNOTFOUND;
-    if (!params || !params->rgvarg)
+    }
+    if (!params || !params->rgvarg) {
         return DISP_E_BADPARAMCOUNT;
+    }
     // A handler may disconnect this sink while it runs.
     const auto hold = Hold();
     return ComGuard([&] {
@@ -63,57 +69,70 @@ STDMETHODIMP CBrowserEventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS
 // (pDisp, URL), stored last first.
 HRESULT CBrowserEventSink::DocumentComplete(DISPPARAMS& params, UINT* argError) {
     std::wstring url;
-    if (params.cArgs != 2)
+    if (params.cArgs != 2) {
         return DISP_E_BADPARAMCOUNT;
+    }
     if (!ArgumentText(params.rgvarg[0], url)) {
-        if (argError)
+        if (argError) {
             *argError = 0;
+        }
         return DISP_E_TYPEMISMATCH;
     }
-    if (auto handler = m_handlers.documentComplete)
+    if (auto handler = m_handlers.documentComplete) {
         handler(url);
+    }
     return S_OK;
 }
 
 // (pDisp, URL, Flags, TargetFrameName, PostData, Headers, Cancel), stored last first.
 HRESULT CBrowserEventSink::BeforeNavigate(DISPPARAMS& params, UINT* argError) {
-    if (params.cArgs != 7)
+    if (params.cArgs != 7) {
         return DISP_E_BADPARAMCOUNT;
+    }
     VARIANT_BOOL* cancel = CancelFlag(params.rgvarg[0]);
     std::wstring url;
     const bool readable = ArgumentText(params.rgvarg[5], url);
     // A navigation that cannot be judged does not start.
     if (!readable || !cancel) {
-        if (cancel)
+        if (cancel) {
             *cancel = VARIANT_TRUE;
-        if (argError)
+        }
+        if (argError) {
             *argError = readable ? 0 : 5;
+        }
         return DISP_E_TYPEMISMATCH;
     }
     VARIANT& frame = params.rgvarg[6];
     IDispatch* navigating = frame.vt == VT_DISPATCH ? frame.pdispVal : nullptr;
-    if (auto handler = m_handlers.beforeNavigate)
-        if (handler(navigating, url))
+    if (auto handler = m_handlers.beforeNavigate) {
+        if (handler(navigating, url)) {
             *cancel = VARIANT_TRUE;
+        }
+    }
     return S_OK;
 }
 
 // (ppDisp, Cancel, dwFlags, bstrUrlContext, bstrUrl), stored last first.
 HRESULT CBrowserEventSink::NewWindow(DISPPARAMS& params, UINT* argError) {
-    if (params.cArgs != 5)
+    if (params.cArgs != 5) {
         return DISP_E_BADPARAMCOUNT;
+    }
     VARIANT_BOOL* cancel = CancelFlag(params.rgvarg[3]);
     std::wstring url;
     const bool readable = ArgumentText(params.rgvarg[0], url);
     if (!readable || !cancel) {
-        if (cancel)
+        if (cancel) {
             *cancel = VARIANT_TRUE;
-        if (argError)
+        }
+        if (argError) {
             *argError = readable ? 3 : 0;
+        }
         return DISP_E_TYPEMISMATCH;
     }
-    if (auto handler = m_handlers.newWindow)
-        if (handler(url))
+    if (auto handler = m_handlers.newWindow) {
+        if (handler(url)) {
             *cancel = VARIANT_TRUE;
+        }
+    }
     return S_OK;
 }

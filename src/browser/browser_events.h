@@ -19,7 +19,9 @@ struct CBrowserEventHandlers {
     std::function<bool(const std::wstring& url)> newWindow;
 };
 
-template <> struct com_parents<DWebBrowserEvents2> { using type = com_interface_list<IDispatch>; };
+template <> struct com_parents<DWebBrowserEvents2> {
+    using type = com_interface_list<IDispatch>;
+};
 
 class CBrowserEventSink : public com_object<DWebBrowserEvents2> {
 public:

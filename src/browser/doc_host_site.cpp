@@ -19,8 +19,9 @@ bool IsAllowedAction(DWORD action) {
 }
 
 template <typename T> void ClearOut(T** out) {
-    if (out)
+    if (out) {
         *out = nullptr;
+    }
 }
 
 } // namespace
@@ -34,57 +35,66 @@ void CDocHostSite::Detach() {
 
 STDMETHODIMP CDocHostSite::ShowContextMenu(DWORD id, POINT* point, IUnknown* commandTarget,
                                            IDispatch* object) {
-    if (!m_view)
+    if (!m_view) {
         return E_UNEXPECTED;
+    }
     return ComGuard([&] { return m_view->OnShowContextMenu(id, point, commandTarget, object); });
 }
 
 STDMETHODIMP CDocHostSite::GetHostInfo(DOCHOSTUIINFO* info) {
-    if (!m_view)
+    if (!m_view) {
         return E_UNEXPECTED;
+    }
     return ComGuard([&] { return m_view->OnGetHostInfo(info); });
 }
 
 STDMETHODIMP CDocHostSite::ShowUI(DWORD id, IOleInPlaceActiveObject* active, IOleCommandTarget* target,
                                   IOleInPlaceFrame* frame, IOleInPlaceUIWindow* document) {
-    if (!m_view)
+    if (!m_view) {
         return E_UNEXPECTED;
+    }
     return ComGuard([&] { return m_view->OnShowUI(id, active, target, frame, document); });
 }
 
 STDMETHODIMP CDocHostSite::HideUI() {
-    if (!m_view)
+    if (!m_view) {
         return E_UNEXPECTED;
+    }
     return ComGuard([&] { return m_view->OnHideUI(); });
 }
 
 STDMETHODIMP CDocHostSite::UpdateUI() {
-    if (!m_view)
+    if (!m_view) {
         return E_UNEXPECTED;
+    }
     return ComGuard([&] { return m_view->OnUpdateUI(); });
 }
 
 STDMETHODIMP CDocHostSite::EnableModeless(BOOL enable) {
-    if (!m_view)
+    if (!m_view) {
         return E_UNEXPECTED;
+    }
     return ComGuard([&] { return m_view->OnEnableModeless(enable); });
 }
 
 STDMETHODIMP CDocHostSite::OnDocWindowActivate(BOOL activate) {
-    if (!m_view)
+    if (!m_view) {
         return E_UNEXPECTED;
+    }
     return ComGuard([&] { return m_view->OnDocWindowActivate(activate); });
 }
 
 STDMETHODIMP CDocHostSite::OnFrameWindowActivate(BOOL activate) {
-    if (!m_view)
+    if (!m_view) {
         return E_UNEXPECTED;
+    }
     return ComGuard([&] { return m_view->OnFrameWindowActivate(activate); });
 }
 
 STDMETHODIMP CDocHostSite::ResizeBorder(LPCRECT border, IOleInPlaceUIWindow* window, BOOL frameWindow) {
-    if (!m_view)
+    if (!m_view) {
         return E_UNEXPECTED;
+    }
     return ComGuard([&] { return m_view->OnResizeBorder(border, window, frameWindow); });
 }
 
@@ -95,36 +105,41 @@ STDMETHODIMP CDocHostSite::TranslateAccelerator(LPMSG, const GUID*, DWORD) {
 
 STDMETHODIMP CDocHostSite::GetOptionKeyPath(LPOLESTR* key, DWORD reserved) {
     ClearOut(key);
-    if (!m_view)
+    if (!m_view) {
         return E_UNEXPECTED;
+    }
     return ComGuard([&] { return m_view->OnGetOptionKeyPath(key, reserved); });
 }
 
 STDMETHODIMP CDocHostSite::GetDropTarget(IDropTarget* dropTarget, IDropTarget** result) {
     ClearOut(result);
-    if (!m_view)
+    if (!m_view) {
         return E_UNEXPECTED;
+    }
     return ComGuard([&] { return m_view->OnGetDropTarget(dropTarget, result); });
 }
 
 STDMETHODIMP CDocHostSite::GetExternal(IDispatch** external) {
     ClearOut(external);
-    if (!m_view)
+    if (!m_view) {
         return E_UNEXPECTED;
+    }
     return ComGuard([&] { return m_view->OnGetExternal(external); });
 }
 
 STDMETHODIMP CDocHostSite::TranslateUrl(DWORD translate, LPWSTR url, LPWSTR* result) {
     ClearOut(result);
-    if (!m_view)
+    if (!m_view) {
         return E_UNEXPECTED;
+    }
     return ComGuard([&] { return m_view->OnTranslateUrl(translate, url, result); });
 }
 
 STDMETHODIMP CDocHostSite::FilterDataObject(IDataObject* data, IDataObject** result) {
     ClearOut(result);
-    if (!m_view)
+    if (!m_view) {
         return E_UNEXPECTED;
+    }
     return ComGuard([&] { return m_view->OnFilterDataObject(data, result); });
 }
 
@@ -141,16 +156,19 @@ STDMETHODIMP CDocHostSite::QueryStatus(const GUID*, ULONG, OLECMD*, OLECMDTEXT*)
 }
 
 STDMETHODIMP CDocHostSite::Exec(const GUID* group, DWORD command, DWORD, VARIANT*, VARIANT* out) {
-    if (!group || *group != kCgidDocHostCommandHandler || command != kShowScriptError)
+    if (!group || *group != kCgidDocHostCommandHandler || command != kShowScriptError) {
         return E_NOTIMPL;
-    if (!m_view)
+    }
+    if (!m_view) {
         return E_UNEXPECTED;
+    }
     return ComGuard([&] { return m_view->OnScriptError(out); });
 }
 
 STDMETHODIMP CDocHostSite::QueryService(REFGUID service, REFIID iid, void** object) {
-    if (!object)
+    if (!object) {
         return E_POINTER;
+    }
     // SID_SInternetSecurityManager is the interface's own identifier.
     if (service != IID_IInternetSecurityManager || iid != IID_IInternetSecurityManager) {
         *object = nullptr;
@@ -181,19 +199,22 @@ STDMETHODIMP CDocHostSite::GetSecurityId(LPCWSTR, BYTE*, DWORD*, DWORD_PTR) {
 STDMETHODIMP CDocHostSite::ProcessUrlAction(LPCWSTR url, DWORD action, BYTE* policy, DWORD policySize, BYTE*,
                                             DWORD, DWORD, DWORD) {
     // Another site's page gets what the zones give it, never more.
-    if (!IsAllowedAction(action) || !url || !m_view)
+    if (!IsAllowedAction(action) || !url || !m_view) {
         return INET_E_DEFAULT_ACTION;
+    }
     bool trusted = false;
     if (FAILED(ComGuard([&] {
             trusted = m_view->IsTrustedUrl(url);
             return S_OK;
         })) ||
-        !trusted)
+        !trusted) {
         return INET_E_DEFAULT_ACTION;
+    }
     const DWORD allow = URLPOLICY_ALLOW;
     // A buffer too small for the policy (or none at all) is never written.
-    if (!policy || policySize < sizeof(allow))
+    if (!policy || policySize < sizeof(allow)) {
         return S_FALSE;
+    }
     std::memcpy(policy, &allow, sizeof(allow));
     return S_OK;
 }

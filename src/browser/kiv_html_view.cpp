@@ -27,10 +27,12 @@ CKivHtmlView::CKivHtmlView() {
 
 CKivHtmlView::~CKivHtmlView() {
     // Here, while this class's OnDestroy is still the one the window reaches.
-    if (m_hWnd && IsWindow(m_hWnd))
+    if (m_hWnd && IsWindow(m_hWnd)) {
         DestroyWindow(m_hWnd);
-    if (m_automation)
+    }
+    if (m_automation) {
         m_automation->Disconnect();
+    }
 }
 
 bool CKivHtmlView::Create(DWORD style, const RECT& rect, HWND parent, int id) {
@@ -38,19 +40,22 @@ bool CKivHtmlView::Create(DWORD style, const RECT& rect, HWND parent, int id) {
 }
 
 bool CKivHtmlView::Navigate(const std::wstring& url) {
-    if (!m_browser)
+    if (!m_browser) {
         return false;
+    }
     unique_bstr target = MakeBstr(url);
-    if (!target)
+    if (!target) {
         return false;
+    }
     unique_variant empty;
     return SUCCEEDED(m_browser->Navigate(target.get(), empty.get(), empty.get(), empty.get(), empty.get()));
 }
 
 void CKivHtmlView::PreCreateWindow(DWORD& style, DWORD& exStyle) {
     style |= WS_CLIPSIBLINGS;
-    if (m_viewMode)
+    if (m_viewMode) {
         exStyle |= WS_EX_CLIENTEDGE;
+    }
 }
 
 com_ptr<COleControlSite> CKivHtmlView::CreateControlSite() {
@@ -60,14 +65,16 @@ com_ptr<COleControlSite> CKivHtmlView::CreateControlSite() {
 bool CKivHtmlView::OnControlCreated() {
     IOleObject* control = GetControl();
     if (!control ||
-        FAILED(control->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(m_browser.put()))))
+        FAILED(control->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(m_browser.put())))) {
         return false;
+    }
     // Without the events the view would never hold a document.
     com_ptr<IConnectionPointContainer> points;
     if (FAILED(
             control->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(points.put()))) ||
-        FAILED(points->FindConnectionPoint(DIID_DWebBrowserEvents2, m_eventPoint.put())) || !m_eventPoint)
+        FAILED(points->FindConnectionPoint(DIID_DWebBrowserEvents2, m_eventPoint.put())) || !m_eventPoint) {
         return false;
+    }
     CBrowserEventHandlers handlers;
     handlers.documentComplete = [this](const std::wstring& url) { OnDocumentComplete(url); };
     handlers.beforeNavigate = [this](IDispatch* frame, const std::wstring& url) {
@@ -83,10 +90,12 @@ bool CKivHtmlView::OnControlCreated() {
 }
 
 void CKivHtmlView::DisconnectEvents() {
-    if (m_events)
+    if (m_events) {
         m_events->Disconnect();
-    if (m_eventPoint && m_eventCookie)
+    }
+    if (m_eventPoint && m_eventCookie) {
         m_eventPoint->Unadvise(m_eventCookie);
+    }
     m_eventCookie = 0;
     m_eventPoint.reset();
     m_events.reset();
@@ -121,8 +130,9 @@ HRESULT CKivHtmlView::OnShowContextMenu(DWORD id, POINT* point, IUnknown* comman
 }
 
 HRESULT CKivHtmlView::OnGetHostInfo(DOCHOSTUIINFO* info) {
-    if (!info)
+    if (!info) {
         return E_POINTER;
+    }
     info->dwFlags = m_hostFlags;
     info->dwDoubleClick = DOCHOSTUIDBLCLK_DEFAULT;
     return S_OK;
@@ -166,10 +176,12 @@ HRESULT CKivHtmlView::OnGetDropTarget(IDropTarget*, IDropTarget**) {
 }
 
 HRESULT CKivHtmlView::OnGetExternal(IDispatch** external) {
-    if (!external)
+    if (!external) {
         return E_POINTER;
-    if (!m_automation)
+    }
+    if (!m_automation) {
         return E_OUTOFMEMORY;
+    }
     return CopyComOut(static_cast<IDispatch*>(m_automation.get()), external);
 }
 
@@ -186,8 +198,9 @@ HRESULT CKivHtmlView::OnOwnContextMenu(DWORD, POINT*, IUnknown*, IDispatch*) {
 }
 
 HRESULT CKivHtmlView::OnScriptError(VARIANT* out) {
-    if (m_scriptErrorsShown)
+    if (m_scriptErrorsShown) {
         return E_NOTIMPL;
+    }
     // Without this the browser stops the page's scripts after the error.
     if (out) {
         VariantClear(out);
@@ -220,8 +233,9 @@ bool CKivHtmlView::OnBeforeNavigate(IDispatch* frame, const std::wstring& url) {
     const bool topLevel = !frame || !m_browser ||
                           com_ptr<IDispatch>::copy_from(frame).query<IUnknown>().get() ==
                               com_ptr<IWebBrowser2>::copy_from(m_browser.get()).query<IUnknown>().get();
-    if (!topLevel || IsTrustedUrl(url))
+    if (!topLevel || IsTrustedUrl(url)) {
         return false;
+    }
     OpenInDefaultBrowser(url);
     return true;
 }
@@ -234,8 +248,9 @@ bool CKivHtmlView::OnNewWindow(const std::wstring& url) {
 
 bool CKivHtmlView::IsTrustedCaller(IServiceProvider* caller) {
     std::wstring url;
-    if (com_ptr<IDispatch> window = CallerWindow(caller))
+    if (com_ptr<IDispatch> window = CallerWindow(caller)) {
         return WindowDocumentUrl(window.get(), url) && IsTrustedUrl(url);
+    }
     // A call naming no caller may come from any frame: all of them must be the server's.
     return m_document && DocumentUrl(m_document.get(), url) && IsTrustedUrl(url) &&
            FramesAllOf(m_document.get(),
@@ -244,8 +259,9 @@ bool CKivHtmlView::IsTrustedCaller(IServiceProvider* caller) {
 
 void CKivHtmlView::OpenInDefaultBrowser(const std::wstring& url) {
     CWebOrigin origin;
-    if (ParseWebOrigin(url, origin))
+    if (ParseWebOrigin(url, origin)) {
         ShellOpen(url);
+    }
 }
 
 void CKivHtmlView::ShellOpen(const std::wstring& url) {
@@ -254,15 +270,17 @@ void CKivHtmlView::ShellOpen(const std::wstring& url) {
 
 void CKivHtmlView::OnDocumentComplete(const std::wstring&) {
     com_ptr<IDispatch> document;
-    if (m_browser)
+    if (m_browser) {
         m_browser->get_Document(document.put());
+    }
     SetDocument(document.get());
 }
 
 bool CKivHtmlView::SetDocument(IUnknown* document) {
     m_document.reset();
-    if (document)
+    if (document) {
         document->QueryInterface(IID_IHTMLDocument2, reinterpret_cast<void**>(m_document.put()));
+    }
     if (!m_document) {
         ShowError(kNoDocumentText);
         return false;

@@ -6,8 +6,8 @@
 #include "protocol/web_origin.h"
 
 #include <exdisp.h>
-#include <mshtml.h>
 #include <mshtmhst.h>
+#include <mshtml.h>
 
 #include <string>
 

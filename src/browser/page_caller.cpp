@@ -7,8 +7,9 @@ namespace {
 
 // A property read as a script would, into value.
 bool GetProperty(IDispatch* object, DISPID id, unique_variant& value) {
-    if (!object)
+    if (!object) {
         return false;
+    }
     DISPPARAMS none{nullptr, nullptr, 0, 0};
     return SUCCEEDED(object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
                                     value.put(), nullptr, nullptr));
@@ -16,8 +17,9 @@ bool GetProperty(IDispatch* object, DISPID id, unique_variant& value) {
 
 com_ptr<IDispatch> DispatchProperty(IDispatch* object, DISPID id) {
     unique_variant value;
-    if (GetProperty(object, id, value) && value->vt == VT_DISPATCH)
+    if (GetProperty(object, id, value) && value->vt == VT_DISPATCH) {
         return com_ptr<IDispatch>::copy_from(value->pdispVal);
+    }
     return {};
 }
 
@@ -26,8 +28,9 @@ com_ptr<IDispatch> DispatchProperty(IDispatch* object, DISPID id) {
 bool DocumentUrl(IDispatch* document, std::wstring& url) {
     unique_variant value;
     const bool read = GetProperty(document, DISPID_IHTMLDOCUMENT2_URL, value) && value->vt == VT_BSTR;
-    if (read)
+    if (read) {
         url.assign(value->bstrVal ? value->bstrVal : L"", SysStringLen(value->bstrVal));
+    }
     return read;
 }
 
@@ -40,8 +43,9 @@ bool FramesAllOf(IDispatch* document, const std::function<bool(const std::wstrin
     const bool read =
         GetProperty(frames.get(), DISPID_IHTMLFRAMESCOLLECTION2_LENGTH, value) && value->vt == VT_I4;
     const long count = read ? value->lVal : -1;
-    if (count < 0 || count > kMaxFrames || (count > 0 && depth >= kMaxDepth))
+    if (count < 0 || count > kMaxFrames || (count > 0 && depth >= kMaxDepth)) {
         return false;
+    }
     for (long i = 0; i < count; ++i) {
         VARIANT index;
         VariantInit(&index);
@@ -53,22 +57,25 @@ bool FramesAllOf(IDispatch* document, const std::function<bool(const std::wstrin
         if (SUCCEEDED(frames->Invoke(DISPID_IHTMLFRAMESCOLLECTION2_ITEM, IID_NULL, LOCALE_USER_DEFAULT,
                                      DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params, item.get(), nullptr,
                                      nullptr)) &&
-            item->vt == VT_DISPATCH)
+            item->vt == VT_DISPATCH) {
             window = com_ptr<IDispatch>::copy_from(item->pdispVal);
+        }
         com_ptr<IDispatch> frameDocument = DispatchProperty(window.get(), DISPID_IHTMLWINDOW2_DOCUMENT);
         std::wstring url;
         if (!DocumentUrl(frameDocument.get(), url) || !trusted(url) ||
-            !FramesAllOf(frameDocument.get(), trusted, depth + 1))
+            !FramesAllOf(frameDocument.get(), trusted, depth + 1)) {
             return false;
+        }
     }
     return true;
 }
 
 com_ptr<IDispatch> CallerWindow(IServiceProvider* caller) {
     com_ptr<IDispatch> window;
-    if (!caller ||
-        FAILED(caller->QueryService(SID_SHTMLWindow, IID_IDispatch, reinterpret_cast<void**>(window.put()))))
+    if (!caller || FAILED(caller->QueryService(SID_SHTMLWindow, IID_IDispatch,
+                                               reinterpret_cast<void**>(window.put())))) {
         window.reset();
+    }
     return window;
 }
 

@@ -34,14 +34,16 @@ constexpr CEditItem kEditItems[] = {
 class CVariantArgs {
 public:
     explicit CVariantArgs(size_t count) : m_values(count) {
-        for (VARIANT& value : m_values)
+        for (VARIANT& value : m_values) {
             VariantInit(&value);
+        }
     }
     CVariantArgs(const CVariantArgs&) = delete;
     CVariantArgs& operator=(const CVariantArgs&) = delete;
     ~CVariantArgs() {
-        for (VARIANT& value : m_values)
+        for (VARIANT& value : m_values) {
             VariantClear(&value);
+        }
     }
     VARIANT* data() { return m_values.empty() ? nullptr : m_values.data(); }
     VARIANT& operator[](size_t i) { return m_values[i]; }
@@ -69,8 +71,9 @@ std::wstring SystemErrorText(HRESULT code) {
         static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_SYS_DEFAULT),
         reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
     std::wstring text = length && buffer ? std::wstring(buffer, length) : kNoSystemText;
-    if (buffer)
+    if (buffer) {
         LocalFree(buffer);
+    }
     return text;
 }
 
@@ -94,8 +97,9 @@ bool SMSHtmlView::CallScript(const std::wstring& name, const std::vector<std::ws
                 VARIANT& value = values[args.size() - 1 - i];
                 value.bstrVal = MakeBstr(args[i]).release();
                 value.vt = VT_BSTR;
-                if (!value.bstrVal)
+                if (!value.bstrVal) {
                     hr = E_OUTOFMEMORY;
+                }
             }
             if (SUCCEEDED(hr)) {
                 DISPPARAMS params{values.data(), nullptr, static_cast<UINT>(args.size()), 0};
@@ -128,8 +132,9 @@ void SMSHtmlView::SetAppServer(const std::wstring& appServer) {
 
 void SMSHtmlView::OnInvokeWebserver(const std::wstring& command, const std::wstring& data) {
     // A copy: the handler may set another while it runs.
-    if (PageCallHandler handler = m_pageCallHandler)
+    if (PageCallHandler handler = m_pageCallHandler) {
         handler(GetParent(m_hWnd), command, data);
+    }
 }
 
 UINT SMSHtmlView::TrackPageMenu(HMENU popup, POINT point, HWND owner) {
@@ -145,8 +150,9 @@ void SMSHtmlView::PreCreateWindow(DWORD& style, DWORD& exStyle) {
 
 void SMSHtmlView::OnDocumentComplete(const std::wstring& url) {
     if (IsIndexPageUrl(url, m_appServer)) {
-        if (HWND wait = FindWindowW(nullptr, kWaitWindowTitle))
+        if (HWND wait = FindWindowW(nullptr, kWaitWindowTitle)) {
             DestroyWindow(wait);
+        }
         SendMessageW(GetParent(m_hWnd), kStartSessionMessage, 0, 0);
     }
     CKivHtmlView::OnDocumentComplete(url);
@@ -156,64 +162,81 @@ HRESULT SMSHtmlView::OnOwnContextMenu(DWORD, POINT* point, IUnknown* commandTarg
     // The program's menu 133; without it there is nothing to show.
     unique_hmenu menu(LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_PAGE_MENU)));
     HMENU popup = menu ? GetSubMenu(menu.get(), 0) : nullptr;
-    if (!popup)
+    if (!popup) {
         return S_OK;
+    }
     OLECMD states[std::size(kEditItems)]{};
-    for (size_t i = 0; i < std::size(kEditItems); ++i)
+    for (size_t i = 0; i < std::size(kEditItems); ++i) {
         states[i].cmdID = kEditItems[i].queried;
+    }
     com_ptr<IOleCommandTarget> target;
-    if (commandTarget)
+    if (commandTarget) {
         commandTarget->QueryInterface(IID_IOleCommandTarget, reinterpret_cast<void**>(target.put()));
-    if (!target || FAILED(target->QueryStatus(nullptr, std::size(states), states, nullptr)))
-        for (OLECMD& state : states)
+    }
+    if (!target || FAILED(target->QueryStatus(nullptr, std::size(states), states, nullptr))) {
+        for (OLECMD& state : states) {
             state.cmdf = 0;
-    for (size_t i = 0; i < std::size(kEditItems); ++i)
+        }
+    }
+    for (size_t i = 0; i < std::size(kEditItems); ++i) {
         EnableMenuItem(popup, kEditItems[i].menuId,
                        MF_BYCOMMAND | ((states[i].cmdf & OLECMDF_ENABLED) ? MF_ENABLED : MF_GRAYED));
+    }
 
     POINT at{};
-    if (point)
+    if (point) {
         at = *point;
-    else
+    } else {
         GetCursorPos(&at);
+    }
     HWND owner = GetParent(m_hWnd);
     const UINT chosen = TrackPageMenu(popup, at, owner ? owner : m_hWnd);
 
     com_ptr<IOleWindow> window;
-    if (commandTarget)
+    if (commandTarget) {
         commandTarget->QueryInterface(IID_IOleWindow, reinterpret_cast<void**>(window.put()));
+    }
     HWND browserWindow = nullptr;
-    for (const CEditItem& item : kEditItems)
-        if (item.menuId == chosen && window && SUCCEEDED(window->GetWindow(&browserWindow)) && browserWindow)
+    for (const CEditItem& item : kEditItems) {
+        if (item.menuId == chosen && window && SUCCEEDED(window->GetWindow(&browserWindow)) &&
+            browserWindow) {
             SendMessageW(browserWindow, WM_COMMAND, item.browserCommand, 0);
+        }
+    }
     return S_OK;
 }
 
 DISPID SMSHtmlView::GetAutomationId(const std::wstring& name) {
     if (CompareStringOrdinal(name.c_str(), static_cast<int>(name.size()), kInvokeWebserverName, -1, TRUE) ==
-        CSTR_EQUAL)
+        CSTR_EQUAL) {
         return kInvokeWebserverId;
+    }
     return CKivHtmlView::GetAutomationId(name);
 }
 
 HRESULT SMSHtmlView::InvokeAutomation(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
                                       UINT* argError) {
-    if (id != kInvokeWebserverId)
+    if (id != kInvokeWebserverId) {
         return CKivHtmlView::InvokeAutomation(id, flags, params, result, argError);
-    if (!(flags & DISPATCH_METHOD))
+    }
+    if (!(flags & DISPATCH_METHOD)) {
         return DISP_E_MEMBERNOTFOUND;
-    if (params->cNamedArgs)
+    }
+    if (params->cNamedArgs) {
         return DISP_E_NONAMEDARGS;
-    if (params->cArgs != 2 || !params->rgvarg)
+    }
+    if (params->cArgs != 2 || !params->rgvarg) {
         return DISP_E_BADPARAMCOUNT;
+    }
     // (command, data), stored last first; a number or the like is taken as its text.
     std::wstring texts[2];
     for (UINT i = 0; i < 2; ++i) {
         const UINT position = 1 - i;
         unique_variant text;
         if (FAILED(VariantChangeType(text.get(), &params->rgvarg[position], 0, VT_BSTR))) {
-            if (argError)
+            if (argError) {
                 *argError = position;
+            }
             return DISP_E_TYPEMISMATCH;
         }
         texts[i] = FromBstr(text->bstrVal);

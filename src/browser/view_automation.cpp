@@ -4,36 +4,42 @@
 #include "framework/ole_control_site.h"
 
 STDMETHODIMP CViewAutomation::GetTypeInfoCount(UINT* count) {
-    if (!count)
+    if (!count) {
         return E_POINTER;
+    }
     *count = 0;
     return S_OK;
 }
 
 STDMETHODIMP CViewAutomation::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-    if (info)
+    if (info) {
         *info = nullptr;
+    }
     return DISP_E_BADINDEX;
 }
 
 STDMETHODIMP CViewAutomation::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
-    if (iid != IID_NULL)
+    if (iid != IID_NULL) {
         return DISP_E_UNKNOWNINTERFACE;
-    if (!names || !ids || count == 0)
+    }
+    if (!names || !ids || count == 0) {
         return E_INVALIDARG;
+    }
     return ComGuard([&] {
         // Only the member is named; the members here take no named arguments.
         ids[0] = m_view && names[0] ? m_view->GetAutomationId(names[0]) : DISPID_UNKNOWN;
-        for (UINT i = 1; i < count; ++i)
+        for (UINT i = 1; i < count; ++i) {
             ids[i] = DISPID_UNKNOWN;
+        }
         return ids[0] != DISPID_UNKNOWN && count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
     });
 }
 
 STDMETHODIMP CViewAutomation::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO*, UINT* argError) {
-    if (iid != IID_NULL)
+    if (iid != IID_NULL) {
         return DISP_E_UNKNOWNINTERFACE;
+    }
     return InvokeFrom(nullptr, id, flags, params, result, argError);
 }
 
@@ -44,17 +50,21 @@ STDMETHODIMP CViewAutomation::InvokeEx(DISPID id, LCID, WORD flags, DISPPARAMS* 
 
 HRESULT CViewAutomation::InvokeFrom(IServiceProvider* caller, DISPID id, WORD flags, DISPPARAMS* params,
                                     VARIANT* result, UINT* argError) {
-    if (!params)
+    if (!params) {
         return E_INVALIDARG;
-    if (!m_view)
+    }
+    if (!m_view) {
         return E_UNEXPECTED;
-    if (result)
+    }
+    if (result) {
         VariantInit(result);
+    }
     // The view may go during the call; this object stays until it returns.
     const auto hold = Hold();
     return ComGuard([&] {
-        if (!m_view->IsTrustedCaller(caller))
+        if (!m_view->IsTrustedCaller(caller)) {
             return E_ACCESSDENIED;
+        }
         return m_view ? m_view->InvokeAutomation(id, flags, params, result, argError) : E_UNEXPECTED;
     });
 }
@@ -77,19 +87,22 @@ STDMETHODIMP CViewAutomation::GetMemberProperties(DISPID, DWORD, DWORD*) {
 }
 
 STDMETHODIMP CViewAutomation::GetMemberName(DISPID, BSTR* name) {
-    if (name)
+    if (name) {
         *name = nullptr;
+    }
     return E_NOTIMPL;
 }
 
 STDMETHODIMP CViewAutomation::GetNextDispID(DWORD, DISPID, DISPID* next) {
-    if (next)
+    if (next) {
         *next = DISPID_UNKNOWN;
+    }
     return S_FALSE;
 }
 
 STDMETHODIMP CViewAutomation::GetNameSpaceParent(IUnknown** parent) {
-    if (parent)
+    if (parent) {
         *parent = nullptr;
+    }
     return E_NOTIMPL;
 }

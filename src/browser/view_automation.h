@@ -8,7 +8,9 @@
 
 class CKivHtmlView;
 
-template <> struct com_parents<IDispatchEx> { using type = com_interface_list<IDispatch>; };
+template <> struct com_parents<IDispatchEx> {
+    using type = com_interface_list<IDispatch>;
+};
 
 class CViewAutomation : public com_object<IDispatchEx> {
 public:

@@ -30,8 +30,9 @@ bool SamePath(const std::wstring& a, const std::wstring& b) {
 // The image file of a process, or empty when it cannot be asked.
 std::wstring ProcessImage(DWORD id) {
     unique_handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
-    if (!process)
+    if (!process) {
         return {};
+    }
     wchar_t path[MAX_PATH * 2];
     DWORD size = static_cast<DWORD>(std::size(path));
     return QueryFullProcessImageNameW(process.get(), 0, path, &size) ? std::wstring(path, size)
@@ -40,18 +41,22 @@ std::wstring ProcessImage(DWORD id) {
 
 // Size and SHA-256 of what the file holds now, read through handle from the start.
 bool HashFile(HANDLE handle, std::uint64_t& size, CSha256Digest& digest) {
-    if (SetFilePointer(handle, 0, nullptr, FILE_BEGIN) != 0)
+    if (SetFilePointer(handle, 0, nullptr, FILE_BEGIN) != 0) {
         return false;
+    }
     CSha256 hash;
     std::unique_ptr<BYTE[]> chunk(new (std::nothrow) BYTE[kReadChunk]);
-    if (!chunk)
+    if (!chunk) {
         return false;
+    }
     size = 0;
     for (DWORD got = 0;; size += got) {
-        if (!ReadFile(handle, chunk.get(), kReadChunk, &got, nullptr))
+        if (!ReadFile(handle, chunk.get(), kReadChunk, &got, nullptr)) {
             return false;
-        if (got == 0)
+        }
+        if (got == 0) {
             break;
+        }
         hash.Add(chunk.get(), got);
     }
     digest = hash.Finish();
@@ -73,8 +78,9 @@ bool IsProgramRunning(const std::wstring& imagePath) {
         const wchar_t* slash = std::wcsrchr(entry.szExeFile, L'\\');
         // The name first: only a namesake is worth opening.
         if (_wcsicmp(slash ? slash + 1 : entry.szExeFile, kProgramFile) == 0 &&
-            SamePath(ProcessImage(entry.th32ProcessID), imagePath))
+            SamePath(ProcessImage(entry.th32ProcessID), imagePath)) {
             return true;
+        }
     }
     return false;
 }
@@ -85,11 +91,13 @@ CUpdateDlg::CUpdateDlg(CUpdateSource source)
       m_signatureUrl(m_source.installerUrl + kSignatureSuffix) {}
 
 CUpdateDlg::~CUpdateDlg() {
-    if (m_installer)
+    if (m_installer) {
         WaitForSingleObject(m_installer.get(), INFINITE);
+    }
     m_checkedFile.reset();
-    if (!m_installerPath.empty())
+    if (!m_installerPath.empty()) {
         DeleteFileW(m_installerPath.c_str());
+    }
 }
 
 bool CUpdateDlg::OnInitDialog() {
@@ -104,8 +112,9 @@ void CUpdateDlg::SetStatus(const wchar_t* text) {
 }
 
 void CUpdateDlg::OnDownProgress(const std::wstring& url, DWORD done, DWORD total) {
-    if (m_step != Step::Downloading || url != m_source.installerUrl)
+    if (m_step != Step::Downloading || url != m_source.installerUrl) {
         return;
+    }
     wchar_t text[96];
     if (total != 0) {
         SendDlgItemMessageW(m_hWnd, IDC_UPDATE_PROGRESS, PBM_SETPOS,
@@ -119,10 +128,11 @@ void CUpdateDlg::OnDownProgress(const std::wstring& url, DWORD done, DWORD total
 }
 
 void CUpdateDlg::OnDownError(const std::wstring&) {
-    if (m_step == Step::FetchingManifest)
+    if (m_step == Step::FetchingManifest) {
         Finish(Outcome::NoManifest);
-    else if (m_step == Step::Downloading)
+    } else if (m_step == Step::Downloading) {
         Finish(Outcome::DownloadFailed);
+    }
 }
 
 void CUpdateDlg::OnDownFinished(const std::wstring& url, const BYTE* data, DWORD size) {
@@ -140,8 +150,9 @@ void CUpdateDlg::OnDownFinished(const std::wstring& url, const BYTE* data, DWORD
 }
 
 void CUpdateDlg::ManifestPartArrived() {
-    if (!m_haveManifest || !m_haveSignature)
+    if (!m_haveManifest || !m_haveSignature) {
         return;
+    }
     // Nothing of the installer is fetched before its manifest is known to be ours and newer.
     switch (CheckReleaseManifest(m_manifestText, m_signature, m_source.key, m_source.installed, m_manifest)) {
     case ReleaseVerdict::Unsigned:
@@ -171,12 +182,14 @@ void CUpdateDlg::InstallerArrived(const BYTE* data, DWORD size) {
 }
 
 CUpdateDlg::Outcome CUpdateDlg::KeepCheckedInstaller(const BYTE* data, DWORD size) {
-    if (size != m_manifest.size)
+    if (size != m_manifest.size) {
         return Outcome::Unsigned;
+    }
     wchar_t folder[MAX_PATH];
     const DWORD length = GetTempPathW(MAX_PATH, folder);
-    if (length == 0 || length >= MAX_PATH)
+    if (length == 0 || length >= MAX_PATH) {
         return Outcome::DownloadFailed;
+    }
     wchar_t name[64];
     swprintf(name, 64, L"Velmarin-update-%lu.exe", static_cast<unsigned long>(GetCurrentProcessId()));
     m_installerPath = std::wstring(folder) + name;
@@ -190,30 +203,35 @@ CUpdateDlg::Outcome CUpdateDlg::KeepCheckedInstaller(const BYTE* data, DWORD siz
     DWORD written = 0;
     const bool whole = WriteFile(writer.get(), data, size, &written, nullptr) && written == size;
     writer.reset();
-    if (!whole)
+    if (!whole) {
         return Outcome::DownloadFailed;
+    }
 
     // From here on nobody can write to the file (and an open writer makes
     // this fail); what the hash reads is what the installer process maps.
     HANDLE reader = CreateFileW(m_installerPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (reader == INVALID_HANDLE_VALUE)
+    if (reader == INVALID_HANDLE_VALUE) {
         return Outcome::DownloadFailed;
+    }
     m_checkedFile.reset(reader);
     std::uint64_t fileSize = 0;
     CSha256Digest digest{};
-    if (!HashFile(reader, fileSize, digest))
+    if (!HashFile(reader, fileSize, digest)) {
         return Outcome::DownloadFailed;
+    }
     return MatchesManifest(m_manifest, fileSize, digest) ? Outcome::Installed : Outcome::Unsigned;
 }
 
 bool CUpdateDlg::OnTimer(UINT_PTR id) {
-    if (id != kPollTimer)
+    if (id != kPollTimer) {
         return false;
+    }
     if (m_step == Step::WaitingForProgram) {
         if (!IsProgramRunning(m_source.folder + L"\\" + kProgramFile) ||
-            GetTickCount() - m_waitStarted > kProgramEndWaitMs)
+            GetTickCount() - m_waitStarted > kProgramEndWaitMs) {
             StartInstaller();
+        }
     } else if (m_step == Step::Installing && WaitForSingleObject(m_installer.get(), 0) == WAIT_OBJECT_0) {
         GetExitCodeProcess(m_installer.get(), &m_exitCode);
         m_installer.reset();
@@ -243,8 +261,9 @@ void CUpdateDlg::StartInstaller() {
 
 void CUpdateDlg::OnCancel() {
     // An installer that has started runs to its end.
-    if (m_step != Step::Installing && m_step != Step::Done)
+    if (m_step != Step::Installing && m_step != Step::Done) {
         Finish(Outcome::Cancelled);
+    }
 }
 
 void CUpdateDlg::Finish(Outcome outcome) {
@@ -254,8 +273,9 @@ void CUpdateDlg::Finish(Outcome outcome) {
     // A refused or unused installer leaves nothing behind.
     if (outcome != Outcome::Installed && outcome != Outcome::InstallFailed) {
         m_checkedFile.reset();
-        if (!m_installerPath.empty() && DeleteFileW(m_installerPath.c_str()))
+        if (!m_installerPath.empty() && DeleteFileW(m_installerPath.c_str())) {
             m_installerPath.clear();
+        }
     }
     EndDialog(static_cast<INT_PTR>(outcome));
 }

@@ -12,8 +12,8 @@
 #include "release_public_key.h"
 #include "settings/sms_setting.h"
 
-#include <windows.h>
 #include <commctrl.h>
+#include <windows.h>
 
 #include <cwchar>
 #include <string>

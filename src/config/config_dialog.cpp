@@ -45,13 +45,16 @@ void SetChecked(HWND dialog, int id, bool checked) {
 // One letter or digit; a small letter counts as its capital, which is what
 // the hot key registers.
 std::optional<char> ParseCodeKey(const std::wstring& text) {
-    if (text.size() != 1)
+    if (text.size() != 1) {
         return std::nullopt;
+    }
     wchar_t key = text.front();
-    if (key >= L'a' && key <= L'z')
+    if (key >= L'a' && key <= L'z') {
         key = static_cast<wchar_t>(key - L'a' + L'A');
-    if ((key >= L'A' && key <= L'Z') || (key >= L'0' && key <= L'9'))
+    }
+    if ((key >= L'A' && key <= L'Z') || (key >= L'0' && key <= L'9')) {
         return static_cast<char>(key);
+    }
     return std::nullopt;
 }
 
@@ -98,8 +101,9 @@ void CConfigDlg::OnOK() {
         return;
     }
     m_settings.isOpen = IsChecked(m_hWnd, IDC_CONFIG_SOUND_ON);
-    for (std::size_t i = 0; i < kSoundCount; ++i)
+    for (std::size_t i = 0; i < kSoundCount; ++i) {
         m_settings.soundPath[i] = ItemText(m_hWnd, SoundPathId(i));
+    }
     m_settings.allowHotKey = IsChecked(m_hWnd, IDC_CONFIG_HOTKEY_ON);
     m_settings.ctrlKey = IsChecked(m_hWnd, IDC_CONFIG_CTRL);
     m_settings.shiftKey = IsChecked(m_hWnd, IDC_CONFIG_SHIFT);
@@ -121,8 +125,9 @@ bool CConfigDlg::OnCommand(int id, int code, HWND control) {
 void CConfigDlg::BrowseSound(std::size_t index) {
     std::vector<wchar_t> file(kPathCapacity, L'\0');
     const std::wstring current = ItemText(m_hWnd, SoundPathId(index));
-    if (current.size() < file.size())
+    if (current.size() < file.size()) {
         current.copy(file.data(), current.size());
+    }
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = m_hWnd;
@@ -138,6 +143,7 @@ void CConfigDlg::BrowseSound(std::size_t index) {
         file.assign(kPathCapacity, L'\0');
         chosen = GetOpenFileNameW(&dialog);
     }
-    if (chosen)
+    if (chosen) {
         SetDlgItemTextW(m_hWnd, SoundPathId(index), file.data());
+    }
 }

@@ -14,14 +14,16 @@ static_assert(std::is_same_v<decltype(&ExecConfig), ExecConfigProc>,
 
 extern "C" int __cdecl ExecConfig(HWND owner, HMODULE /*resources*/, CSMSSetting* settings,
                                   const wchar_t* /*sessionId*/) {
-    if (!settings)
+    if (!settings) {
         return 0;
+    }
     // Nothing may unwind into the caller's module.
     try {
         const DLGTEMPLATE* dialogTemplate =
             FindDialogTemplate(reinterpret_cast<HMODULE>(&__ImageBase), IDD_CONFIG);
-        if (!dialogTemplate)
+        if (!dialogTemplate) {
             return 0;
+        }
         CConfigDlg dialog(dialogTemplate, *settings);
         return dialog.DoModal(owner) == IDOK ? 1 : 0;
     } catch (...) {

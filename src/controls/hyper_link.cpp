@@ -41,24 +41,28 @@ bool IsMailTarget(const std::wstring& target) {
 
 std::wstring TrimLinkTarget(const std::wstring& target) {
     size_t first = 0, last = target.size();
-    while (first < last && std::iswspace(target[first]))
+    while (first < last && std::iswspace(target[first])) {
         ++first;
-    while (last > first && std::iswspace(target[last - 1]))
+    }
+    while (last > first && std::iswspace(target[last - 1])) {
         --last;
+    }
     return target.substr(first, last - first);
 }
 
 CHyperLink::~CHyperLink() {
     DestroyToolTip();
     // A control that outlives this object must not keep the font that goes with it.
-    if (m_hWnd && m_font && reinterpret_cast<HFONT>(SendMessageW(m_hWnd, WM_GETFONT, 0, 0)) == m_font.get())
+    if (m_hWnd && m_font && reinterpret_cast<HFONT>(SendMessageW(m_hWnd, WM_GETFONT, 0, 0)) == m_font.get()) {
         SendMessageW(m_hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_ownerFont), FALSE);
+    }
 }
 
 bool CHyperLink::SetLinkTarget(const std::wstring& target) {
     std::wstring trimmed = TrimLinkTarget(target);
-    if (trimmed.empty() && (!m_hWnd || GetWindowTextLengthW(m_hWnd) == 0))
+    if (trimmed.empty() && (!m_hWnd || GetWindowTextLengthW(m_hWnd) == 0)) {
         return false;
+    }
     m_target = std::move(trimmed);
     return true;
 }
@@ -112,14 +116,16 @@ void CHyperLink::PreSubclassWindow() {
 
 void CHyperLink::DestroyToolTip() {
     // The dialog that owns the tooltip may have destroyed it already.
-    if (m_toolTip && IsWindow(m_toolTip))
+    if (m_toolTip && IsWindow(m_toolTip)) {
         DestroyWindow(m_toolTip);
+    }
     m_toolTip = nullptr;
 }
 
 bool CHyperLink::PreTranslateMessage(MSG& msg) {
-    if (m_toolTip && msg.hwnd == m_hWnd)
+    if (m_toolTip && msg.hwnd == m_hWnd) {
         SendMessageW(m_toolTip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
+    }
     return false;
 }
 
@@ -129,8 +135,9 @@ HBRUSH CHyperLink::OnReflectedCtlColor(HDC dc, UINT) {
     SetBkMode(dc, m_bkMode);
     // The control holds our last font, unless its owner has given it another since.
     const auto controlFont = reinterpret_cast<HFONT>(SendMessageW(m_hWnd, WM_GETFONT, 0, 0));
-    if (controlFont != m_font.get())
+    if (controlFont != m_font.get()) {
         m_ownerFont = controlFont;
+    }
     const HFONT base = m_ownerFont ? m_ownerFont : static_cast<HFONT>(GetCurrentObject(dc, OBJ_FONT));
     LOGFONTW font{};
     if (base && GetObjectW(base, sizeof(font), &font)) {
@@ -140,8 +147,9 @@ HBRUSH CHyperLink::OnReflectedCtlColor(HDC dc, UINT) {
             // Selected before the previous font goes, which may still be in this DC.
             SelectObject(dc, made.get());
             // Some statics select their own font after asking for colours: it is this one too.
-            if (m_ownerFont)
+            if (m_ownerFont) {
                 SendMessageW(m_hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(made.get()), FALSE);
+            }
             m_font = std::move(made);
         }
     }
@@ -149,8 +157,9 @@ HBRUSH CHyperLink::OnReflectedCtlColor(HDC dc, UINT) {
 }
 
 void CHyperLink::Repaint() const {
-    if (!m_hWnd)
+    if (!m_hWnd) {
         return;
+    }
     const HWND parent = GetParent(m_hWnd);
     if (!parent) {
         InvalidateRect(m_hWnd, nullptr, TRUE);
@@ -164,8 +173,9 @@ void CHyperLink::Repaint() const {
 }
 
 bool CHyperLink::OnSetCursor(HWND, UINT, UINT) {
-    if (m_cursor)
+    if (m_cursor) {
         SetCursor(m_cursor);
+    }
     if (!m_hovering) {
         SetTimer(m_hWnd, kHoverTimer, kHoverPollMs, nullptr);
         m_hovering = true;
@@ -177,8 +187,9 @@ bool CHyperLink::OnSetCursor(HWND, UINT, UINT) {
 }
 
 bool CHyperLink::OnTimer(UINT_PTR id) {
-    if (id != kHoverTimer)
+    if (id != kHoverTimer) {
         return false;
+    }
     POINT cursor{};
     RECT window{};
     GetCursorPos(&cursor);
@@ -203,14 +214,16 @@ bool CHyperLink::OnLButtonDown(UINT, POINT) {
 }
 
 bool CHyperLink::OnLButtonUp(UINT, POINT point) {
-    if (GetCapture() != m_hWnd)
+    if (GetCapture() != m_hWnd) {
         return true;
+    }
     ReleaseCapture();
     ClientToScreen(m_hWnd, &point);
     RECT window{};
     GetWindowRect(m_hWnd, &window);
-    if (PtInRect(&window, point))
+    if (PtInRect(&window, point)) {
         Activate();
+    }
     // Repaint skips a control that the parent's answer to the click destroyed.
     m_currentColour = RestingColour();
     Repaint();
@@ -231,9 +244,10 @@ void CHyperLink::Activate() {
 bool CHyperLink::Open(const std::wstring& target) {
     const HWND parent = m_hWnd ? GetParent(m_hWnd) : nullptr;
     if (target.empty()) {
-        if (parent)
+        if (parent) {
             SendMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(m_hWnd), BN_CLICKED),
                          reinterpret_cast<LPARAM>(m_hWnd));
+        }
         return true;
     }
     const auto result = reinterpret_cast<INT_PTR>(

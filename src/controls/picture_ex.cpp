@@ -42,9 +42,10 @@ void PlaceOnAxis(int align, int controlLength, int imageLength, LONG& start, LON
 void DrawImage(HDC dc, GpImage* image, const RECT& to, SIZE imageSize) {
     unique_gpgraphics graphics;
     GdipCreateFromHDC(dc, graphics.put());
-    if (graphics.get())
+    if (graphics.get()) {
         GdipDrawImageRectRectI(graphics.get(), image, to.left, to.top, to.right - to.left, to.bottom - to.top,
                                0, 0, imageSize.cx, imageSize.cy, UnitPixel, nullptr, nullptr, nullptr);
+    }
 }
 
 bool IsPictureTiled(int horzAlign, int vertAlign) {
@@ -71,8 +72,9 @@ CPictureEx::~CPictureEx() {
 }
 
 bool CPictureEx::Attach(HWND control) {
-    if (m_control || !control || !IsWindow(control) || !SetPropW(control, kPropertyName, this))
+    if (m_control || !control || !IsWindow(control) || !SetPropW(control, kPropertyName, this)) {
         return false;
+    }
     RECT client{};
     GetClientRect(control, &client);
     m_controlSize = {client.right, client.bottom};
@@ -88,8 +90,9 @@ bool CPictureEx::Attach(HWND control) {
 
 void CPictureEx::Detach() {
     const HWND control = m_control;
-    if (!control)
+    if (!control) {
         return;
+    }
     // The worker ends before the control is let go: it invalidates the control.
     Unload();
     RemovePropW(control, kPropertyName);
@@ -101,8 +104,9 @@ void CPictureEx::Detach() {
 bool CPictureEx::LoadFromFile(const std::wstring& path) {
     Unload();
     unique_gpimage image;
-    if (GdipLoadImageFromFileICM(path.c_str(), image.put()) != Ok || !image)
+    if (GdipLoadImageFromFileICM(path.c_str(), image.put()) != Ok || !image) {
         return false;
+    }
     m_image = std::move(image);
     Start();
     return true;
@@ -111,21 +115,24 @@ bool CPictureEx::LoadFromFile(const std::wstring& path) {
 bool CPictureEx::LoadFromResource(HMODULE module, const wchar_t* name, const wchar_t* type) {
     HRSRC resource = FindResourceW(module, name, type);
     HGLOBAL loaded = resource ? LoadResource(module, resource) : nullptr;
-    if (!loaded)
+    if (!loaded) {
         return false;
+    }
     Unload();
     const void* bytes = LockResource(loaded);
     const DWORD size = SizeofResource(module, resource);
-    if (!bytes || size == 0)
+    if (!bytes || size == 0) {
         return false;
+    }
     com_ptr<IStream> stream = StreamOnCopy(bytes, size);
     return stream && LoadFromStream(std::move(stream));
 }
 
 bool CPictureEx::LoadFromStream(com_ptr<IStream> stream) {
     unique_gpimage image;
-    if (GdipLoadImageFromStreamICM(stream.get(), image.put()) != Ok || !image)
+    if (GdipLoadImageFromStreamICM(stream.get(), image.put()) != Ok || !image) {
         return false;
+    }
     m_stream = std::move(stream);
     m_image = std::move(image);
     Start();
@@ -137,14 +144,18 @@ void CPictureEx::Start() {
     UINT count = 0;
     GdipImageGetFrameDimensionsCount(m_image.get(), &count);
     m_dimensions.assign(count, GUID{});
-    if (count == 0 || GdipImageGetFrameDimensionsList(m_image.get(), m_dimensions.data(), count) != Ok)
+    if (count == 0 || GdipImageGetFrameDimensionsList(m_image.get(), m_dimensions.data(), count) != Ok) {
         m_dimensions.clear();
+    }
     m_currentFrame = 0;
     m_frameCount = 0;
-    if (m_dimensions.empty() || GdipImageGetFrameCount(m_image.get(), &m_dimensions[0], &m_frameCount) != Ok)
+    if (m_dimensions.empty() ||
+        GdipImageGetFrameCount(m_image.get(), &m_dimensions[0], &m_frameCount) != Ok) {
         m_frameCount = 0;
-    if (m_frameCount <= 1)
+    }
+    if (m_frameCount <= 1) {
         return;
+    }
 
     UINT size = 0;
     if (GdipGetPropertyItemSize(m_image.get(), PropertyTagFrameDelay, &size) == Ok &&
@@ -159,8 +170,9 @@ void CPictureEx::Start() {
     }
     m_running = true;
     m_worker.reset(CreateThread(nullptr, 0, &CPictureEx::WorkerMain, this, 0, nullptr));
-    if (!m_worker)
+    if (!m_worker) {
         m_running = false;
+    }
 }
 
 void CPictureEx::Unload() {
@@ -192,11 +204,13 @@ void CPictureEx::Animate() {
     while (m_running) {
         const UINT frame = m_currentFrame;
         const DWORD delay = FrameDelayMs(frame < m_delays.size() ? m_delays[frame] : 0);
-        while (m_running && GetTickCount() - selected < delay)
+        while (m_running && GetTickCount() - selected < delay) {
             Sleep(kWaitStepMs);
+        }
         selected = GetTickCount();
-        if (!m_running)
+        if (!m_running) {
             break;
+        }
         const UINT next = (frame + 1) % m_frameCount;
         {
             std::lock_guard<std::mutex> lock(m_imageLock);
@@ -209,8 +223,9 @@ void CPictureEx::Animate() {
 
 void CPictureEx::Invalidate() const {
     const HWND control = m_control;
-    if (!control)
+    if (!control) {
         return;
+    }
     if (m_bkMode != kBkTransparent) {
         InvalidateRect(control, nullptr, FALSE);
         return;
@@ -250,8 +265,9 @@ void CPictureEx::SetVertAlign(int align) {
 void CPictureEx::Paint() {
     const HWND control = m_control;
     unique_hdc_paint paint(control);
-    if (!paint.get())
+    if (!paint.get()) {
         return;
+    }
     const RECT whole{0, 0, m_controlSize.cx, m_controlSize.cy};
     SIZE imageSize{};
     {
@@ -261,22 +277,25 @@ void CPictureEx::Paint() {
         GdipGetImageHeight(m_image.get(), &height);
         imageSize = {static_cast<LONG>(width), static_cast<LONG>(height)};
     }
-    if (imageSize.cx <= 0 || imageSize.cy <= 0)
+    if (imageSize.cx <= 0 || imageSize.cy <= 0) {
         return;
+    }
 
     if (IsPictureTiled(m_horzAlign, m_vertAlign)) {
         unique_hdc tileDc(CreateCompatibleDC(paint.get()));
         unique_hbitmap tile(CreateCompatibleBitmap(paint.get(), imageSize.cx, imageSize.cy));
-        if (!tileDc || !tile)
+        if (!tileDc || !tile) {
             return;
+        }
         {
             unique_select_object select(tileDc.get(), tile.get());
             std::lock_guard<std::mutex> lock(m_imageLock);
             DrawImage(tileDc.get(), m_image.get(), {0, 0, imageSize.cx, imageSize.cy}, imageSize);
         }
         unique_hbrush brush(CreatePatternBrush(tile.get()));
-        if (brush)
+        if (brush) {
             FillRect(paint.get(), &whole, brush.get());
+        }
         return;
     }
 
@@ -290,8 +309,9 @@ void CPictureEx::Paint() {
     // Off screen first, so the background never shows alone.
     unique_hdc buffer(CreateCompatibleDC(paint.get()));
     unique_hbitmap bitmap(CreateCompatibleBitmap(paint.get(), m_controlSize.cx, m_controlSize.cy));
-    if (!buffer || !bitmap)
+    if (!buffer || !bitmap) {
         return;
+    }
     unique_select_object select(buffer.get(), bitmap.get());
     const HWND parent = GetParent(control);
     if (m_bkMode == kBkParent && parent) {
@@ -309,8 +329,9 @@ void CPictureEx::Paint() {
 
 LRESULT CALLBACK CPictureEx::ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = static_cast<CPictureEx*>(GetPropW(hwnd, kPropertyName));
-    if (!self)
+    if (!self) {
         return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
     const WNDPROC previous = self->m_previousProc;
     switch (message) {
     case WM_PAINT:

@@ -9,8 +9,9 @@ constexpr COLORREF kTransparent = RGB(255, 0, 255);
 } // namespace
 
 CSkinBtn::~CSkinBtn() {
-    if (m_hWnd)
+    if (m_hWnd) {
         KillTimer(m_hWnd, kHoverTimer);
+    }
 }
 
 void CSkinBtn::SetBitmaps(HMODULE resources, WORD normal, WORD hover, WORD pressed, WORD disabled) {
@@ -19,13 +20,15 @@ void CSkinBtn::SetBitmaps(HMODULE resources, WORD normal, WORD hover, WORD press
         Image& image = m_images[i];
         image.bitmap = LoadBitmapResource(resources, ids[i]);
         BITMAP info{};
-        if (image.bitmap && GetObjectW(image.bitmap.get(), sizeof(info), &info))
+        if (image.bitmap && GetObjectW(image.bitmap.get(), sizeof(info), &info)) {
             image.size = {info.bmWidth, info.bmHeight};
-        else
+        } else {
             image.size = {};
+        }
     }
-    if (m_hWnd)
+    if (m_hWnd) {
         InvalidateRect(m_hWnd, nullptr, FALSE);
+    }
 }
 
 void CSkinBtn::PreSubclassWindow() {
@@ -39,8 +42,9 @@ bool CSkinBtn::OnReflectedDrawItem(const DRAWITEMSTRUCT& item) {
     // redraws of an unfocused one show it normal.
     m_state = kNormal;
     const bool selected = (item.itemState & ODS_SELECTED) != 0;
-    if ((item.itemState & ODS_FOCUS) && (selected || m_hovering))
+    if ((item.itemState & ODS_FOCUS) && (selected || m_hovering)) {
         m_state = selected ? kPressed : kHover;
+    }
     if (item.itemState & ODS_DISABLED) {
         m_state = kDisabled;
         m_enabled = false;
@@ -50,21 +54,25 @@ bool CSkinBtn::OnReflectedDrawItem(const DRAWITEMSTRUCT& item) {
 }
 
 void CSkinBtn::Paint() {
-    if (!m_hWnd)
+    if (!m_hWnd) {
         return;
+    }
     RECT client{};
     GetClientRect(m_hWnd, &client);
     const int width = client.right, height = client.bottom;
-    if (width <= 0 || height <= 0)
+    if (width <= 0 || height <= 0) {
         return;
+    }
     unique_hdc_window dc(m_hWnd);
-    if (!dc.get())
+    if (!dc.get()) {
         return;
+    }
     // Start from what is on screen, so the transparent pixels keep it.
     unique_hdc buffer(CreateCompatibleDC(dc.get()));
     unique_hbitmap bitmap(CreateCompatibleBitmap(dc.get(), width, height));
-    if (!buffer || !bitmap)
+    if (!buffer || !bitmap) {
         return;
+    }
     unique_select_object selectBitmap(buffer.get(), bitmap.get());
     BitBlt(buffer.get(), 0, 0, width, height, dc.get(), 0, 0, SRCCOPY);
     const Image& image = m_images[m_state];
@@ -88,8 +96,9 @@ bool CSkinBtn::CursorOutside() const {
 }
 
 bool CSkinBtn::OnMouseMove(UINT, POINT) {
-    if (m_hovering || !m_enabled)
+    if (m_hovering || !m_enabled) {
         return false;
+    }
     m_hovering = true;
     m_state = kHover;
     if (CursorOutside()) {

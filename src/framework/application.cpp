@@ -16,8 +16,9 @@ CApplication::CApplication(std::wstring name) : m_name(std::move(name)) {
 }
 
 CApplication::~CApplication() {
-    if (g_application == this)
+    if (g_application == this) {
         g_application = nullptr;
+    }
 }
 
 CApplication* AppInstance() {
@@ -25,10 +26,11 @@ CApplication* AppInstance() {
 }
 
 int CApplication::Execute() {
-    if (InitInstance())
+    if (InitInstance()) {
         RunMessageLoop();
-    else
+    } else {
         m_exitCode = kFailedStartExitCode;
+    }
     return ExitInstance();
 }
 
@@ -42,8 +44,9 @@ int CApplication::ExitInstance() {
 
 void CApplication::RunMessageLoop() {
     // Start-up may succeed without opening a window: then there is nothing to run.
-    if (!m_mainWindow || !IsWindow(m_mainWindow->GetSafeHwnd()))
+    if (!m_mainWindow || !IsWindow(m_mainWindow->GetSafeHwnd())) {
         return;
+    }
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (!CWindow::PreTranslateTree(msg)) {
@@ -55,8 +58,9 @@ void CApplication::RunMessageLoop() {
 }
 
 void CApplication::OnWindowDestroyed(CWindow* window) {
-    if (window != m_mainWindow)
+    if (window != m_mainWindow) {
         return;
+    }
     m_mainWindow = nullptr;
     PostQuitMessage(0);
 }

@@ -107,8 +107,9 @@ unique_hrgn CreateBitmapRegion(HBITMAP bitmap) {
 
 void DrawBitmapBackground(HDC dc, HBITMAP bitmap) {
     BITMAP info{};
-    if (!bitmap || !GetObjectW(bitmap, sizeof(info), &info))
+    if (!bitmap || !GetObjectW(bitmap, sizeof(info), &info)) {
         return;
+    }
     unique_hdc memory(CreateCompatibleDC(dc));
     unique_select_object select(memory.get(), bitmap);
     BitBlt(dc, 0, 0, info.bmWidth, info.bmHeight, memory.get(), 0, 0, SRCCOPY);

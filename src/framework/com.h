@@ -30,8 +30,9 @@ public:
 
     explicit operator bool() const { return m_active; }
     void reset() {
-        if (std::exchange(m_active, false))
+        if (std::exchange(m_active, false)) {
             OleUninitialize();
+        }
     }
 
 private:
@@ -53,8 +54,9 @@ public:
     template <typename U, typename = std::enable_if_t<std::is_convertible_v<U*, T*>>>
     com_ptr(com_ptr<U>&& other) noexcept : m_ptr(other.detach()) {}
     com_ptr& operator=(com_ptr&& other) noexcept {
-        if (this != &other)
+        if (this != &other) {
             attach(other.detach());
+        }
         return *this;
     }
     com_ptr(const com_ptr&) = delete;
@@ -63,8 +65,9 @@ public:
 
     // A new reference to a borrowed pointer.
     static com_ptr copy_from(T* ptr) {
-        if (ptr)
+        if (ptr) {
             ptr->AddRef();
+        }
         com_ptr result;
         result.m_ptr = ptr;
         return result;
@@ -75,14 +78,16 @@ public:
     explicit operator bool() const { return m_ptr != nullptr; }
 
     void reset() {
-        if (T* old = std::exchange(m_ptr, nullptr))
+        if (T* old = std::exchange(m_ptr, nullptr)) {
             old->Release();
+        }
     }
     // Takes over a reference the caller owns.
     void attach(T* ptr) {
         T* old = std::exchange(m_ptr, ptr);
-        if (old)
+        if (old) {
             old->Release();
+        }
     }
     // Hands the reference to the caller.
     [[nodiscard]] T* detach() { return std::exchange(m_ptr, nullptr); }
@@ -94,8 +99,9 @@ public:
     // The interface U of the same object, or null when it has none.
     template <typename U> com_ptr<U> query() const {
         com_ptr<U> result;
-        if (m_ptr)
+        if (m_ptr) {
             m_ptr->QueryInterface(__uuidof(U), reinterpret_cast<void**>(result.put()));
+        }
         return result;
     }
 
@@ -114,8 +120,12 @@ template <typename T, typename... Args> com_ptr<T> make_com(Args&&... args) {
 // The interfaces an interface derives from (IUnknown aside); an object that
 // answers I answers these through I's pointer too.
 template <typename... Is> struct com_interface_list {};
-template <typename I> struct com_parents { using type = com_interface_list<>; };
-template <> struct com_parents<IOleInPlaceSite> { using type = com_interface_list<IOleWindow>; };
+template <typename I> struct com_parents {
+    using type = com_interface_list<>;
+};
+template <> struct com_parents<IOleInPlaceSite> {
+    using type = com_interface_list<IOleWindow>;
+};
 template <> struct com_parents<IOleInPlaceFrame> {
     using type = com_interface_list<IOleInPlaceUIWindow, IOleWindow>;
 };
@@ -124,8 +134,9 @@ namespace com_detail {
 
 template <typename I, typename Object, typename... Parents>
 void* Find(Object* self, REFIID iid, com_interface_list<Parents...>) {
-    if (iid == __uuidof(I) || ((iid == __uuidof(Parents)) || ...))
+    if (iid == __uuidof(I) || ((iid == __uuidof(Parents)) || ...)) {
         return static_cast<I*>(self);
+    }
     return nullptr;
 }
 
@@ -148,20 +159,23 @@ public:
     com_object& operator=(const com_object&) = delete;
 
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-        if (!object)
+        if (!object) {
             return E_POINTER;
+        }
         *object = iid == IID_IUnknown ? static_cast<First*>(this)
                                       : com_detail::FindInterface<First, Rest...>(this, iid);
-        if (!*object)
+        if (!*object) {
             return E_NOINTERFACE;
+        }
         AddRef();
         return S_OK;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&m_refs)); }
     STDMETHODIMP_(ULONG) Release() override {
         const LONG refs = InterlockedDecrement(&m_refs);
-        if (refs == 0)
+        if (refs == 0) {
             delete this;
+        }
         return static_cast<ULONG>(refs);
     }
 
@@ -183,8 +197,9 @@ public:
     using Base::Base;
 
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-        if (!object)
+        if (!object) {
             return E_POINTER;
+        }
         if (void* found = com_detail::FindInterface<Interfaces...>(this, iid)) {
             *object = found;
             AddRef();
@@ -198,11 +213,13 @@ public:
 
 // Gives out, through out, a new reference to a borrowed pointer.
 template <typename T, typename U> HRESULT CopyComOut(T* ptr, U** out) {
-    if (!out)
+    if (!out) {
         return E_POINTER;
+    }
     *out = ptr;
-    if (ptr)
+    if (ptr) {
         ptr->AddRef();
+    }
     return ptr ? S_OK : E_NOINTERFACE;
 }
 
@@ -247,8 +264,9 @@ private:
 // memory runs out.
 inline com_ptr<IStream> StreamOnCopy(const void* bytes, size_t size) {
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
-    if (!block)
+    if (!block) {
         return {};
+    }
     void* copy = GlobalLock(block);
     if (!copy) {
         GlobalFree(block);

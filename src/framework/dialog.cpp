@@ -20,8 +20,9 @@ thread_local bool t_inDialogManager = false;
 
 LRESULT CALLBACK ModalFilterProc(int code, WPARAM wParam, LPARAM lParam) {
     if (code == MSGF_DIALOGBOX && !t_inDialogManager &&
-        CWindow::PreTranslateTree(*reinterpret_cast<MSG*>(lParam)))
+        CWindow::PreTranslateTree(*reinterpret_cast<MSG*>(lParam))) {
         return TRUE;
+    }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
@@ -29,13 +30,15 @@ LRESULT CALLBACK ModalFilterProc(int code, WPARAM wParam, LPARAM lParam) {
 class CModalFilterScope {
 public:
     CModalFilterScope() : m_outerInDialogManager(std::exchange(t_inDialogManager, false)) {
-        if (t_modalDepth++ == 0)
+        if (t_modalDepth++ == 0) {
             t_modalFilter.reset(
                 SetWindowsHookExW(WH_MSGFILTER, ModalFilterProc, nullptr, GetCurrentThreadId()));
+        }
     }
     ~CModalFilterScope() {
-        if (--t_modalDepth == 0)
+        if (--t_modalDepth == 0) {
             t_modalFilter.reset();
+        }
         t_inDialogManager = m_outerInDialogManager;
     }
     CModalFilterScope(const CModalFilterScope&) = delete;
@@ -72,8 +75,9 @@ POINT TemplatePosition(const DLGTEMPLATE* dialogTemplate) {
     const auto* words = reinterpret_cast<const WORD*>(dialogTemplate);
     // An extended template starts with version 1 and the signature 0xFFFF;
     // x and y follow help id, extended style, style and the item count.
-    if (words[0] == 1 && words[1] == 0xFFFF)
+    if (words[0] == 1 && words[1] == 0xFFFF) {
         return {static_cast<SHORT>(words[9]), static_cast<SHORT>(words[10])};
+    }
     return {static_cast<SHORT>(words[5]), static_cast<SHORT>(words[6])};
 }
 
@@ -87,8 +91,9 @@ void CentreOnOwner(HWND hwnd) {
     GetMonitorInfoW(MonitorFromWindow(owner ? owner : hwnd, MONITOR_DEFAULTTONEAREST), &monitor);
     const RECT work = monitor.rcWork;
     RECT around = work;
-    if (owner && IsWindowVisible(owner) && !IsIconic(owner))
+    if (owner && IsWindowVisible(owner) && !IsIconic(owner)) {
         GetWindowRect(owner, &around);
+    }
     const LONG width = own.right - own.left, height = own.bottom - own.top;
     LONG x = around.left + (around.right - around.left - width) / 2;
     LONG y = around.top + (around.bottom - around.top - height) / 2;
@@ -104,13 +109,15 @@ CDialog::CDialog(int templateId) : m_templateId(templateId) {}
 CDialog::CDialog(const DLGTEMPLATE* memoryTemplate) : m_memoryTemplate(memoryTemplate) {}
 
 CDialog::~CDialog() {
-    if (m_hWnd)
+    if (m_hWnd) {
         DestroyWindow(m_hWnd);
+    }
 }
 
 INT_PTR CDialog::DoModal(HWND parent) {
-    if (m_hWnd)
+    if (m_hWnd) {
         return -1;
+    }
     CModalFilterScope filter;
     HINSTANCE module = GetModuleHandleW(nullptr);
     auto self = reinterpret_cast<LPARAM>(this);
@@ -123,8 +130,9 @@ INT_PTR CDialog::DoModal(HWND parent) {
 }
 
 bool CDialog::Create(HWND parent) {
-    if (m_hWnd)
+    if (m_hWnd) {
         return false;
+    }
     HINSTANCE module = GetModuleHandleW(nullptr);
     auto self = reinterpret_cast<LPARAM>(this);
     HWND hwnd = m_memoryTemplate
@@ -134,17 +142,20 @@ bool CDialog::Create(HWND parent) {
 }
 
 void CDialog::EndDialog(INT_PTR result) {
-    if (!m_hWnd)
+    if (!m_hWnd) {
         return;
-    if (m_modal)
+    }
+    if (m_modal) {
         ::EndDialog(m_hWnd, result);
-    else
+    } else {
         DestroyWindow(m_hWnd);
+    }
 }
 
 bool CDialog::PreTranslateMessage(MSG& msg) {
-    if (m_modal || !m_hWnd || msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST)
+    if (m_modal || !m_hWnd || msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) {
         return false;
+    }
     bool outer = std::exchange(t_inDialogManager, true);
     bool consumed = IsDialogMessageW(m_hWnd, &msg);
     t_inDialogManager = outer;
@@ -152,8 +163,9 @@ bool CDialog::PreTranslateMessage(MSG& msg) {
 }
 
 bool CDialog::PassEscapeToFocus(MSG& msg) {
-    if ((msg.message != WM_KEYDOWN && msg.message != WM_KEYUP) || msg.wParam != VK_ESCAPE)
+    if ((msg.message != WM_KEYDOWN && msg.message != WM_KEYUP) || msg.wParam != VK_ESCAPE) {
         return false;
+    }
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
     return true;
@@ -170,8 +182,9 @@ void CDialog::OnCancel() {
 }
 
 bool CDialog::OnCommand(int id, int code, HWND) {
-    if (code != BN_CLICKED)
+    if (code != BN_CLICKED) {
         return false;
+    }
     if (id == IDOK) {
         OnOK();
         return true;
@@ -184,8 +197,9 @@ bool CDialog::OnCommand(int id, int code, HWND) {
 }
 
 LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message != WM_INITDIALOG)
+    if (message != WM_INITDIALOG) {
         return CWindow::WindowProc(message, wParam, lParam);
+    }
     RECT before;
     GetWindowRect(m_hWnd, &before);
     HWND hwnd = m_hWnd;
@@ -194,8 +208,9 @@ LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     // in the middle of its owner, not at the corner the template's 0,0 means.
     RECT after;
     if (IsWindow(hwnd) && !(GetWindowLongPtrW(hwnd, GWL_STYLE) & (WS_CHILD | DS_CENTER | DS_CENTERMOUSE)) &&
-        GetWindowRect(hwnd, &after) && EqualRect(&before, &after) && HasNoTemplatePosition())
+        GetWindowRect(hwnd, &after) && EqualRect(&before, &after) && HasNoTemplatePosition()) {
         CentreOnOwner(hwnd);
+    }
     return result;
 }
 
@@ -208,8 +223,9 @@ bool CDialog::HasNoTemplatePosition() const {
         HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
         dialogTemplate = loaded ? static_cast<const DLGTEMPLATE*>(LockResource(loaded)) : nullptr;
     }
-    if (!dialogTemplate)
+    if (!dialogTemplate) {
         return false;
+    }
     const POINT position = TemplatePosition(dialogTemplate);
     return position.x == 0 && position.y == 0;
 }
@@ -223,8 +239,9 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPA
     // Messages before WM_INITDIALOG (WM_SETFONT) stay with the dialog manager.
     if (message == WM_INITDIALOG) {
         auto* dialog = reinterpret_cast<CDialog*>(lParam);
-        if (!dialog->BindHandle(hwnd))
+        if (!dialog->BindHandle(hwnd)) {
             return FALSE;
+        }
         SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
     }
     auto* dialog = reinterpret_cast<CDialog*>(GetWindowLongPtrW(hwnd, DWLP_USER));
@@ -242,10 +259,12 @@ INT_PTR CDialog::Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         OnFinalMessage();
         return FALSE;
     }
-    if (leftToDialogManager)
+    if (leftToDialogManager) {
         return FALSE;
-    if (ReturnsResultDirectly(message))
+    }
+    if (ReturnsResultDirectly(message)) {
         return result;
+    }
     SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, result);
     return TRUE;
 }

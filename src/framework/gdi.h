@@ -18,8 +18,9 @@ public:
     unique_hdc_paint(const unique_hdc_paint&) = delete;
     unique_hdc_paint& operator=(const unique_hdc_paint&) = delete;
     ~unique_hdc_paint() {
-        if (m_dc)
+        if (m_dc) {
             EndPaint(m_hwnd, &m_paint);
+        }
     }
 
     HDC get() const { return m_dc; }
@@ -43,8 +44,9 @@ public:
     unique_hdc_window(const unique_hdc_window&) = delete;
     unique_hdc_window& operator=(const unique_hdc_window&) = delete;
     ~unique_hdc_window() {
-        if (m_dc)
+        if (m_dc) {
             ReleaseDC(m_hwnd, m_dc);
+        }
     }
 
     HDC get() const { return m_dc; }
@@ -62,8 +64,9 @@ class unique_select_object {
 public:
     unique_select_object() = default;
     unique_select_object(HDC dc, HGDIOBJ object) : m_dc(dc), m_previous(SelectObject(dc, object)) {
-        if (m_previous == HGDI_ERROR)
+        if (m_previous == HGDI_ERROR) {
             m_previous = nullptr;
+        }
     }
     unique_select_object(unique_select_object&& other) noexcept
         : m_dc(other.m_dc), m_previous(std::exchange(other.m_previous, nullptr)) {}
@@ -82,8 +85,9 @@ public:
     // True while an object is selected by this one.
     explicit operator bool() const { return m_previous != nullptr; }
     void reset() {
-        if (m_previous)
+        if (m_previous) {
             SelectObject(m_dc, std::exchange(m_previous, nullptr));
+        }
     }
 
 private:
@@ -94,8 +98,9 @@ private:
 // Gives hwnd the region as its shape: the system owns it from then on, and a
 // region the window did not take is freed here. A null region unshapes it.
 inline bool SetWindowRegion(HWND hwnd, unique_hrgn region, bool redraw) {
-    if (!SetWindowRgn(hwnd, region.get(), redraw ? TRUE : FALSE))
+    if (!SetWindowRgn(hwnd, region.get(), redraw ? TRUE : FALSE)) {
         return false;
+    }
     (void)region.release();
     return true;
 }

@@ -10,7 +10,8 @@ using unique_gdiplus_token = unique_any<ULONG_PTR, &Gdiplus::GdiplusShutdown>;
 [[nodiscard]] inline unique_gdiplus_token GdiplusStartupScoped() {
     Gdiplus::GdiplusStartupInput input;
     ULONG_PTR token = 0;
-    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok)
+    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) {
         return {};
+    }
     return unique_gdiplus_token(token);
 }

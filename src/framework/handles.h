@@ -12,8 +12,9 @@ public:
     explicit unique_any(T value) : m_value(value) {}
     unique_any(unique_any&& other) noexcept : m_value(other.release()) {}
     unique_any& operator=(unique_any&& other) noexcept {
-        if (this != &other)
+        if (this != &other) {
             reset(other.release());
+        }
         return *this;
     }
     unique_any(const unique_any&) = delete;
@@ -25,8 +26,9 @@ public:
     // Closes the held value and takes value.
     void reset(T value = Invalid) {
         T old = std::exchange(m_value, value);
-        if (old != Invalid)
+        if (old != Invalid) {
             Close(old);
+        }
     }
     // Gives the value up without closing it.
     [[nodiscard]] T release() { return std::exchange(m_value, Invalid); }
@@ -90,10 +92,12 @@ inline bool JoinAnsweringSentMessages(HANDLE thread, ULONGLONG deadline = kNoDea
         // thread has looked at its queue since it arrived.
         const DWORD result =
             MsgWaitForMultipleObjectsEx(1, &thread, left, QS_SENDMESSAGE, MWMO_INPUTAVAILABLE);
-        if (result == WAIT_OBJECT_0)
+        if (result == WAIT_OBJECT_0) {
             return true;
-        if (result != WAIT_OBJECT_0 + 1)
+        }
+        if (result != WAIT_OBJECT_0 + 1) {
             return false;
+        }
         MSG msg;
         PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }

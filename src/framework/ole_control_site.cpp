@@ -7,8 +7,9 @@
 COleControlSite::~COleControlSite() = default;
 
 HRESULT COleControlSite::CreateControl(REFCLSID clsid, const RECT& rect) {
-    if (!m_host || m_object)
+    if (!m_host || m_object) {
         return E_UNEXPECTED;
+    }
     m_rect = rect;
     HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
                                   reinterpret_cast<void**>(m_object.put()));
@@ -21,37 +22,46 @@ HRESULT COleControlSite::CreateControl(REFCLSID clsid, const RECT& rect) {
     DWORD misc = 0;
     m_object->GetMiscStatus(DVASPECT_CONTENT, &misc);
     const bool siteFirst = (misc & OLEMISC_SETCLIENTSITEFIRST) != 0;
-    if (siteFirst)
+    if (siteFirst) {
         hr = m_object->SetClientSite(this);
-    if (SUCCEEDED(hr))
+    }
+    if (SUCCEEDED(hr)) {
         if (auto persist = m_object.query<IPersistStreamInit>()) {
             hr = persist->InitNew();
-            if (hr == E_NOTIMPL)
+            if (hr == E_NOTIMPL) {
                 hr = S_OK;
+            }
         }
-    if (SUCCEEDED(hr) && !siteFirst)
+    }
+    if (SUCCEEDED(hr) && !siteFirst) {
         hr = m_object->SetClientSite(this);
-    if (SUCCEEDED(hr))
+    }
+    if (SUCCEEDED(hr)) {
         hr = m_object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, this, 0, m_host, &m_rect);
-    if (FAILED(hr))
+    }
+    if (FAILED(hr)) {
         DestroyControl();
+    }
     return hr;
 }
 
 void COleControlSite::MoveControl(const RECT& rect) {
     m_rect = rect;
-    if (m_inPlaceObject)
+    if (m_inPlaceObject) {
         m_inPlaceObject->SetObjectRects(&m_rect, &m_rect);
+    }
 }
 
 void COleControlSite::DestroyControl() {
-    if (!m_object)
+    if (!m_object) {
         return;
+    }
     const auto hold = Hold();
     com_ptr<IOleObject> object = std::move(m_object);
     // The control calls back OnInPlaceDeactivate, which drops the member.
-    if (auto inPlace = com_ptr<IOleInPlaceObject>::copy_from(m_inPlaceObject.get()))
+    if (auto inPlace = com_ptr<IOleInPlaceObject>::copy_from(m_inPlaceObject.get())) {
         inPlace->InPlaceDeactivate();
+    }
     m_activeObject.reset();
     m_inPlaceObject.reset();
     object->Close(OLECLOSE_NOSAVE);
@@ -66,14 +76,16 @@ void COleControlSite::Detach() {
 
 HWND COleControlSite::GetControlWindow() const {
     HWND window = nullptr;
-    if (!m_inPlaceObject || FAILED(m_inPlaceObject->GetWindow(&window)))
+    if (!m_inPlaceObject || FAILED(m_inPlaceObject->GetWindow(&window))) {
         return nullptr;
+    }
     return window;
 }
 
 bool COleControlSite::ForwardKeyMessage(MSG& msg) {
-    if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST || !m_activeObject)
+    if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST || !m_activeObject) {
         return false;
+    }
     auto active = com_ptr<IOleInPlaceActiveObject>::copy_from(m_activeObject.get());
     return active->TranslateAccelerator(&msg) == S_OK;
 }
@@ -83,14 +95,16 @@ STDMETHODIMP COleControlSite::SaveObject() {
 }
 
 STDMETHODIMP COleControlSite::GetMoniker(DWORD, DWORD, IMoniker** moniker) {
-    if (moniker)
+    if (moniker) {
         *moniker = nullptr;
+    }
     return E_NOTIMPL;
 }
 
 STDMETHODIMP COleControlSite::GetContainer(IOleContainer** container) {
-    if (!container)
+    if (!container) {
         return E_POINTER;
+    }
     *container = nullptr;
     return E_NOINTERFACE;
 }
@@ -108,8 +122,9 @@ STDMETHODIMP COleControlSite::RequestNewObjectLayout() {
 }
 
 STDMETHODIMP COleControlSite::GetWindow(HWND* window) {
-    if (!window)
+    if (!window) {
         return E_POINTER;
+    }
     *window = m_host;
     return m_host ? S_OK : E_FAIL;
 }
@@ -123,8 +138,9 @@ STDMETHODIMP COleControlSite::CanInPlaceActivate() {
 }
 
 STDMETHODIMP COleControlSite::OnInPlaceActivate() {
-    if (!m_host || !m_object)
+    if (!m_host || !m_object) {
         return E_UNEXPECTED;
+    }
     m_inPlaceObject = m_object.query<IOleInPlaceObject>();
     return m_inPlaceObject ? S_OK : E_NOINTERFACE;
 }
@@ -135,14 +151,18 @@ STDMETHODIMP COleControlSite::OnUIActivate() {
 
 STDMETHODIMP COleControlSite::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document,
                                                RECT* position, RECT* clip, OLEINPLACEFRAMEINFO* frameInfo) {
-    if (frame)
+    if (frame) {
         *frame = nullptr;
-    if (document)
+    }
+    if (document) {
         *document = nullptr;
-    if (!frame || !document || !position || !clip || !frameInfo)
+    }
+    if (!frame || !document || !position || !clip || !frameInfo) {
         return E_POINTER;
-    if (!m_host)
+    }
+    if (!m_host) {
         return E_UNEXPECTED;
+    }
     CopyComOut(static_cast<IOleInPlaceFrame*>(this), frame);
     *position = m_rect;
     *clip = m_rect;
@@ -180,15 +200,17 @@ STDMETHODIMP COleControlSite::DeactivateAndUndo() {
 }
 
 STDMETHODIMP COleControlSite::OnPosRectChange(const RECT* position) {
-    if (!position)
+    if (!position) {
         return E_POINTER;
+    }
     MoveControl(*position);
     return S_OK;
 }
 
 STDMETHODIMP COleControlSite::GetBorder(RECT* border) {
-    if (!border)
+    if (!border) {
         return E_POINTER;
+    }
     SetRectEmpty(border);
     return INPLACE_E_NOTOOLSPACE;
 }
@@ -208,9 +230,11 @@ STDMETHODIMP COleControlSite::SetActiveObject(IOleInPlaceActiveObject* active, L
 }
 
 STDMETHODIMP COleControlSite::InsertMenus(HMENU, OLEMENUGROUPWIDTHS* widths) {
-    if (widths)
-        for (LONG& width : widths->width)
+    if (widths) {
+        for (LONG& width : widths->width) {
             width = 0;
+        }
+    }
     return S_OK;
 }
 

@@ -20,20 +20,23 @@ bool RegisterHostClass() {
 } // namespace
 
 COleControlWnd::~COleControlWnd() {
-    if (m_hWnd && IsWindow(m_hWnd))
+    if (m_hWnd && IsWindow(m_hWnd)) {
         DestroyWindow(m_hWnd);
+    }
 }
 
 bool COleControlWnd::Create(REFCLSID clsid, DWORD style, const RECT& rect, HWND parent, int id) {
-    if (m_hWnd || !RegisterHostClass())
+    if (m_hWnd || !RegisterHostClass()) {
         return false;
+    }
     DWORD exStyle = 0;
     PreCreateWindow(style, exStyle);
     HWND hwnd = CreateWindowExW(
         exStyle, kHostClass, L"", style, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
         parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
-    if (!hwnd)
+    if (!hwnd) {
         return false;
+    }
     if (!Subclass(hwnd)) {
         DestroyWindow(hwnd);
         return false;
@@ -47,8 +50,9 @@ bool COleControlWnd::Create(REFCLSID clsid, DWORD style, const RECT& rect, HWND 
 }
 
 void COleControlWnd::PlaceControl() {
-    if (m_site)
+    if (m_site) {
         m_site->MoveControl(ControlRect());
+    }
 }
 
 bool COleControlWnd::PreTranslateMessage(MSG& msg) {

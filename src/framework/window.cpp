@@ -25,8 +25,9 @@ POINT MousePoint(LPARAM lParam) {
 } // namespace
 
 CWindow::~CWindow() {
-    if (m_hWnd)
+    if (m_hWnd) {
         Detach();
+    }
 }
 
 CWindow* CWindow::FromHandle(HWND hwnd) {
@@ -36,8 +37,9 @@ CWindow* CWindow::FromHandle(HWND hwnd) {
 }
 
 bool CWindow::BindHandle(HWND hwnd) {
-    if (m_hWnd || !hwnd || !IsWindow(hwnd) || !WindowMap().emplace(hwnd, this).second)
+    if (m_hWnd || !hwnd || !IsWindow(hwnd) || !WindowMap().emplace(hwnd, this).second) {
         return false;
+    }
     m_hWnd = hwnd;
     return true;
 }
@@ -50,8 +52,9 @@ void CWindow::UnbindHandle() {
 }
 
 bool CWindow::Hook(HWND hwnd, bool routeMessages) {
-    if (!BindHandle(hwnd))
+    if (!BindHandle(hwnd)) {
         return false;
+    }
     if (!SetWindowSubclass(hwnd, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this))) {
         UnbindHandle();
         return false;
@@ -77,18 +80,21 @@ bool CWindow::SubclassDlgItem(int id, HWND parent) {
 
 HWND CWindow::Detach() {
     HWND hwnd = m_hWnd;
-    if (m_subclassed)
+    if (m_subclassed) {
         RemoveWindowSubclass(hwnd, SubclassProc, kSubclassId);
+    }
     UnbindHandle();
     return hwnd;
 }
 
 void CWindow::OnFinalMessage() {
-    if (m_subclassed)
+    if (m_subclassed) {
         RemoveWindowSubclass(m_hWnd, SubclassProc, kSubclassId);
+    }
     UnbindHandle();
-    if (CApplication* app = AppInstance())
+    if (CApplication* app = AppInstance()) {
         app->OnWindowDestroyed(this);
+    }
 }
 
 void CWindow::PreSubclassWindow() {}
@@ -101,8 +107,9 @@ bool CWindow::PreTranslateTree(MSG& msg) {
     for (HWND hwnd = msg.hwnd; hwnd;
          hwnd = (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_CHILD) ? GetParent(hwnd) : nullptr) {
         CWindow* window = FromHandle(hwnd);
-        if (window && window->PreTranslateMessage(msg))
+        if (window && window->PreTranslateMessage(msg)) {
             return true;
+        }
     }
     return false;
 }
@@ -114,14 +121,16 @@ LRESULT CALLBACK CWindow::SubclassProc(HWND hwnd, UINT message, WPARAM wParam, L
         window->OnFinalMessage();
         return DefSubclassProc(hwnd, message, wParam, lParam);
     }
-    if (!window->m_routesMessages)
+    if (!window->m_routesMessages) {
         return DefSubclassProc(hwnd, message, wParam, lParam);
+    }
     return window->WindowProc(message, wParam, lParam);
 }
 
 LRESULT CWindow::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (m_subclassed)
+    if (m_subclassed) {
         return DefSubclassProc(m_hWnd, message, wParam, lParam);
+    }
     return DefWindowProcW(m_hWnd, message, wParam, lParam);
 }
 
@@ -130,10 +139,12 @@ LRESULT CWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND: {
         auto control = reinterpret_cast<HWND>(lParam);
         CWindow* child = control ? FromHandle(control) : nullptr;
-        if (child && child != this && child->OnReflectedCommand(HIWORD(wParam)))
+        if (child && child != this && child->OnReflectedCommand(HIWORD(wParam))) {
             return 0;
-        if (OnCommand(LOWORD(wParam), HIWORD(wParam), control))
+        }
+        if (OnCommand(LOWORD(wParam), HIWORD(wParam), control)) {
             return 0;
+        }
         break;
     }
     case WM_CTLCOLORMSGBOX:
@@ -146,61 +157,76 @@ LRESULT CWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         auto dc = reinterpret_cast<HDC>(wParam);
         auto control = reinterpret_cast<HWND>(lParam);
         CWindow* child = FromHandle(control);
-        if (child && child != this)
-            if (HBRUSH brush = child->OnReflectedCtlColor(dc, message))
+        if (child && child != this) {
+            if (HBRUSH brush = child->OnReflectedCtlColor(dc, message)) {
                 return reinterpret_cast<LRESULT>(brush);
-        if (HBRUSH brush = OnCtlColor(dc, control, message))
+            }
+        }
+        if (HBRUSH brush = OnCtlColor(dc, control, message)) {
             return reinterpret_cast<LRESULT>(brush);
+        }
         break;
     }
     case WM_DRAWITEM: {
         const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
         CWindow* child = item.CtlType == ODT_MENU ? nullptr : FromHandle(item.hwndItem);
-        if (child && child != this && child->OnReflectedDrawItem(item))
+        if (child && child != this && child->OnReflectedDrawItem(item)) {
             return TRUE;
-        if (OnDrawItem(static_cast<int>(wParam), item))
+        }
+        if (OnDrawItem(static_cast<int>(wParam), item)) {
             return TRUE;
+        }
         break;
     }
     case WM_PAINT:
-        if (OnPaint())
+        if (OnPaint()) {
             return 0;
+        }
         break;
     case WM_ERASEBKGND:
-        if (OnEraseBkgnd(reinterpret_cast<HDC>(wParam)))
+        if (OnEraseBkgnd(reinterpret_cast<HDC>(wParam))) {
             return TRUE;
+        }
         break;
     case WM_TIMER:
-        if (OnTimer(wParam))
+        if (OnTimer(wParam)) {
             return 0;
+        }
         break;
     case WM_SIZE:
-        if (OnSize(static_cast<UINT>(wParam), LOWORD(lParam), HIWORD(lParam)))
+        if (OnSize(static_cast<UINT>(wParam), LOWORD(lParam), HIWORD(lParam))) {
             return 0;
+        }
         break;
     case WM_MOUSEMOVE:
-        if (OnMouseMove(static_cast<UINT>(wParam), MousePoint(lParam)))
+        if (OnMouseMove(static_cast<UINT>(wParam), MousePoint(lParam))) {
             return 0;
+        }
         break;
     case WM_LBUTTONDOWN:
-        if (OnLButtonDown(static_cast<UINT>(wParam), MousePoint(lParam)))
+        if (OnLButtonDown(static_cast<UINT>(wParam), MousePoint(lParam))) {
             return 0;
+        }
         break;
     case WM_LBUTTONUP:
-        if (OnLButtonUp(static_cast<UINT>(wParam), MousePoint(lParam)))
+        if (OnLButtonUp(static_cast<UINT>(wParam), MousePoint(lParam))) {
             return 0;
+        }
         break;
     case WM_MOUSELEAVE:
-        if (OnMouseLeave())
+        if (OnMouseLeave()) {
             return 0;
+        }
         break;
     case WM_SETCURSOR:
-        if (OnSetCursor(reinterpret_cast<HWND>(wParam), LOWORD(lParam), HIWORD(lParam)))
+        if (OnSetCursor(reinterpret_cast<HWND>(wParam), LOWORD(lParam), HIWORD(lParam))) {
             return TRUE;
+        }
         break;
     case WM_CLOSE:
-        if (OnClose())
+        if (OnClose()) {
             return 0;
+        }
         break;
     case WM_DESTROY:
         OnDestroy();

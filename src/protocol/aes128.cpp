@@ -14,8 +14,9 @@ constexpr uint8_t XTime(uint8_t a) {
 constexpr uint8_t Multiply(uint8_t a, uint8_t b) {
     uint8_t product = 0;
     while (b) {
-        if (b & 1)
+        if (b & 1) {
             product ^= a;
+        }
         a = XTime(a);
         b >>= 1;
     }
@@ -57,24 +58,27 @@ constexpr SBoxes kSBoxes = MakeSBoxes();
 static_assert(kSBoxes.forward[0x00] == 0x63 && kSBoxes.forward[0x53] == 0xed);
 
 void AddRoundKey(Block state, const uint8_t* roundKey) {
-    for (size_t i = 0; i < kAesBlockSize; ++i)
+    for (size_t i = 0; i < kAesBlockSize; ++i) {
         state[i] ^= roundKey[i];
+    }
 }
 
 void SubBytes(Block state, const uint8_t (&box)[256]) {
-    for (size_t i = 0; i < kAesBlockSize; ++i)
+    for (size_t i = 0; i < kAesBlockSize; ++i) {
         state[i] = box[state[i]];
+    }
 }
 
 // The state is column-major: byte r + 4c is row r, column c.
 void ShiftRows(Block state, bool inverse) {
     Block copy;
     std::memcpy(copy, state, kAesBlockSize);
-    for (int r = 1; r < 4; ++r)
+    for (int r = 1; r < 4; ++r) {
         for (int c = 0; c < 4; ++c) {
             const int from = inverse ? (c + 4 - r) % 4 : (c + r) % 4;
             state[r + 4 * c] = copy[r + 4 * from];
         }
+    }
 }
 
 void MixColumns(Block state, bool inverse) {
@@ -107,8 +111,9 @@ CAes128::CAes128(const uint8_t (&key)[kAesKeySize]) {
             word[3] = kSBoxes.forward[first];
             roundConstant = XTime(roundConstant);
         }
-        for (int j = 0; j < 4; ++j)
+        for (int j = 0; j < 4; ++j) {
             roundKeys[i + j] = roundKeys[i + j - kAesKeySize] ^ word[j];
+        }
     }
 }
 
@@ -119,8 +124,9 @@ void CAes128::EncryptBlock(const uint8_t* in, uint8_t* out) const {
     for (int round = 1; round <= kRounds; ++round) {
         SubBytes(state, kSBoxes.forward);
         ShiftRows(state, false);
-        if (round != kRounds)
+        if (round != kRounds) {
             MixColumns(state, false);
+        }
         AddRoundKey(state, &roundKeys[round * kAesBlockSize]);
     }
     std::memcpy(out, state, kAesBlockSize);
@@ -134,8 +140,9 @@ void CAes128::DecryptBlock(const uint8_t* in, uint8_t* out) const {
         ShiftRows(state, true);
         SubBytes(state, kSBoxes.inverse);
         AddRoundKey(state, &roundKeys[round * kAesBlockSize]);
-        if (round != 0)
+        if (round != 0) {
             MixColumns(state, true);
+        }
     }
     std::memcpy(out, state, kAesBlockSize);
 }

@@ -7,16 +7,21 @@ constexpr char kPad = '=';
 constexpr int kNotInAlphabet = -1;
 
 int DecodeChar(char c) {
-    if (c >= 'A' && c <= 'Z')
+    if (c >= 'A' && c <= 'Z') {
         return c - 'A';
-    if (c >= 'a' && c <= 'z')
+    }
+    if (c >= 'a' && c <= 'z') {
         return c - 'a' + 26;
-    if (c >= '0' && c <= '9')
+    }
+    if (c >= '0' && c <= '9') {
         return c - '0' + 52;
-    if (c == '+')
+    }
+    if (c == '+') {
         return 62;
-    if (c == '/')
+    }
+    if (c == '/') {
         return 63;
+    }
     return kNotInAlphabet;
 }
 
@@ -49,11 +54,13 @@ size_t Base64Decode(std::string_view text, uint8_t* out, size_t capacity) {
     uint32_t bits = 0;
     int bitCount = 0;
     for (char c : text) {
-        if (c == kPad || written == capacity)
+        if (c == kPad || written == capacity) {
             break;
+        }
         const int value = DecodeChar(c);
-        if (value == kNotInAlphabet)
+        if (value == kNotInAlphabet) {
             continue;
+        }
         bits = (bits << 6 | static_cast<uint32_t>(value)) & 0xffffff;
         bitCount += 6;
         if (bitCount >= 8) {

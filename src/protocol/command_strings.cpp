@@ -37,14 +37,16 @@ CCommandContext::CCommandContext(std::wstring userNo, std::wstring password)
       passwordDigest(::PasswordDigest(this->password)) {}
 
 std::wstring BuildTokenRequest(const CCommandContext& context) {
-    if (!HasCredentials(context))
+    if (!HasCredentials(context)) {
         return {};
+    }
     return Command(kTokenRequestCode, context.SessionKey(), kUserNoParam + context.UserNo());
 }
 
 std::wstring BuildLoginRequest(const CCommandContext& context, const std::wstring& token) {
-    if (!HasCredentials(context))
+    if (!HasCredentials(context)) {
         return {};
+    }
     // The enciphered password goes in unescaped, "+", "/" and "=" included.
     const std::wstring parameters = kUserNoParam + context.UserNo() + kPassParam +
                                     EncryptText(context.Password(), kLoginKey) + kTokenParam + token;
@@ -64,7 +66,8 @@ std::wstring BuildVersionRequest(const CCommandContext& context) {
 }
 
 std::wstring BuildHeartbeatRequest(const std::wstring& sessionId, const CCommandContext& context) {
-    if (sessionId.empty())
+    if (sessionId.empty()) {
         return {};
+    }
     return Command(kHeartbeatCode, context.SessionKey(), kSessionIdParam + sessionId);
 }

@@ -29,14 +29,17 @@ bool ParsePort(const std::wstring& text, bool secure, unsigned short& port) {
     }
     unsigned long value = 0;
     for (wchar_t c : text) {
-        if (c < L'0' || c > L'9')
+        if (c < L'0' || c > L'9') {
             return false;
+        }
         value = value * 10 + static_cast<unsigned long>(c - L'0');
-        if (value > 65535)
+        if (value > 65535) {
             return false;
+        }
     }
-    if (value == 0)
+    if (value == 0) {
         return false;
+    }
     port = static_cast<unsigned short>(value);
     return true;
 }
@@ -46,17 +49,20 @@ bool ParseAuthority(const std::wstring& authority, CHttpUrl& url) {
     std::size_t hostEnd = 0;
     if (!authority.empty() && authority[0] == L'[') {
         std::size_t close = authority.find(L']');
-        if (close == std::wstring::npos)
+        if (close == std::wstring::npos) {
             return false;
+        }
         hostEnd = close + 1;
-        if (hostEnd < authority.size() && authority[hostEnd] != L':')
+        if (hostEnd < authority.size() && authority[hostEnd] != L':') {
             return false;
+        }
     } else {
         hostEnd = std::min(authority.find(L':'), authority.size());
     }
     url.host = authority.substr(0, hostEnd);
-    if (url.host.empty())
+    if (url.host.empty()) {
         return false;
+    }
     if (hostEnd == authority.size()) {
         url.port = DefaultPort(url.secure);
         return true;
@@ -66,8 +72,9 @@ bool ParseAuthority(const std::wstring& authority, CHttpUrl& url) {
 
 // The host name for the resolver and the certificate: an IPv6 literal without its brackets.
 std::wstring BareHost(const std::wstring& host) {
-    if (host.size() >= 2 && host.front() == L'[' && host.back() == L']')
+    if (host.size() >= 2 && host.front() == L'[' && host.back() == L']') {
         return host.substr(1, host.size() - 2);
+    }
     return host;
 }
 
@@ -91,10 +98,12 @@ bool IsUnsafeInRequestLine(wchar_t c) {
 // A Location value: an absolute URL, or a path on the same scheme, host and port.
 bool ResolveLocation(const CHttpUrl& current, const std::wstring& location, CHttpUrl& next) {
     // A header value keeps inner spaces and tabs: none may reach the request line.
-    if (std::any_of(location.begin(), location.end(), IsUnsafeInRequestLine))
+    if (std::any_of(location.begin(), location.end(), IsUnsafeInRequestLine)) {
         return false;
-    if (location.size() >= 2 && location[0] == L'/' && location[1] == L'/')
+    }
+    if (location.size() >= 2 && location[0] == L'/' && location[1] == L'/') {
         return ParseHttpUrl((current.secure ? L"https:" : L"http:") + location, next);
+    }
     if (!location.empty() && location[0] == L'/') {
         next = current;
         next.path = location.substr(0, location.find(L'#'));
@@ -134,20 +143,24 @@ std::size_t SchemeLength(const std::wstring& url, bool& secure) {
 
 bool ParseHttpUrl(const std::wstring& url, CHttpUrl& parsed) {
     // A Location comes from the server: nothing in it may break the request line.
-    if (std::any_of(url.begin(), url.end(), IsUnsafeInRequestLine))
+    if (std::any_of(url.begin(), url.end(), IsUnsafeInRequestLine)) {
         return false;
+    }
     CHttpUrl result;
     const std::size_t schemeEnd = SchemeLength(url, result.secure);
-    if (schemeEnd == 0)
+    if (schemeEnd == 0) {
         return false;
+    }
     std::wstring rest = url.substr(schemeEnd + 3);
     rest = rest.substr(0, rest.find(L'#'));
     std::size_t pathStart = std::min(rest.find_first_of(L"/?"), rest.size());
-    if (!ParseAuthority(rest.substr(0, pathStart), result))
+    if (!ParseAuthority(rest.substr(0, pathStart), result)) {
         return false;
+    }
     std::wstring path = rest.substr(pathStart);
-    if (path.empty() || path[0] != L'/')
+    if (path.empty() || path[0] != L'/') {
         path.insert(0, L"/");
+    }
     result.path = path;
     parsed = result;
     return true;
@@ -155,22 +168,26 @@ bool ParseHttpUrl(const std::wstring& url, CHttpUrl& parsed) {
 
 bool ResolveRedirect(const CHttpUrl& current, const std::wstring& location, CHttpUrl& next) {
     CHttpUrl resolved;
-    if (!ResolveLocation(current, location, resolved) || !IsSameOrigin(resolved, current))
+    if (!ResolveLocation(current, location, resolved) || !IsSameOrigin(resolved, current)) {
         return false;
+    }
     next = resolved;
     return true;
 }
 
 std::wstring BuildRequestText(const CHttpUrl& url, const CHttpRequest& request) {
     std::wstring text = request.method + L" " + url.path + L" HTTP/1.1\r\n";
-    if (!request.body.empty())
+    if (!request.body.empty()) {
         text += L"Content-Length: " + std::to_wstring(request.body.size()) + L"\r\n";
-    if (!request.contentType.empty())
+    }
+    if (!request.contentType.empty()) {
         text += L"Content-Type: " + request.contentType + L"\r\n";
+    }
     text += request.extraHeaders;
     text += L"Host: " + url.host;
-    if (url.port != DefaultPort(url.secure))
+    if (url.port != DefaultPort(url.secure)) {
         text += L":" + std::to_wstring(url.port);
+    }
     text += L"\r\nUser-Agent: ";
     text += kUserAgent;
     text += L"\r\n\r\n";
@@ -180,19 +197,23 @@ std::wstring BuildRequestText(const CHttpUrl& url, const CHttpRequest& request) 
 bool CAtlHttpClientT::Exchange(const std::wstring& url, const CHttpRequest& request) {
     reply.Reset();
     CHttpUrl target;
-    if (!ParseHttpUrl(url, target))
+    if (!ParseHttpUrl(url, target)) {
         return false;
+    }
     socket.SetDeadline(ZEvtSyncSocket::Clock::now() + std::chrono::milliseconds(request.callDeadlineMs));
     for (int redirects = 0;; ++redirects) {
-        if (!SendAndRead(target, request))
+        if (!SendAndRead(target, request)) {
             return false;
-        if (IsAccepted(reply.Status()))
+        }
+        if (IsAccepted(reply.Status())) {
             return true;
+        }
         std::wstring location;
         CHttpUrl next;
         if (!IsRedirect(reply.Status()) || redirects == kMaxRedirects ||
-            !reply.HeaderValue(L"Location", location) || !ResolveRedirect(target, location, next))
+            !reply.HeaderValue(L"Location", location) || !ResolveRedirect(target, location, next)) {
             return false;
+        }
         target = next;
     }
 }
@@ -201,16 +222,18 @@ bool CAtlHttpClientT::SendAndRead(const CHttpUrl& url, const CHttpRequest& reque
     reply.Reset();
     socket.SetTimeout(request.timeoutMs);
     std::string head = ToAnsi(BuildRequestText(url, request));
-    if (!Connect(url))
+    if (!Connect(url)) {
         return false;
+    }
     // The head goes out with the body's first block: one send fewer per call,
     // and a send costs a round trip to Wine's server. Later blocks follow alone.
     std::size_t block = std::max<std::size_t>(request.sendBlockSize, 1);
     std::size_t at = std::min(block, request.body.size());
     head.append(request.body, 0, at);
     bool sent = Send(head.data(), head.size());
-    for (; sent && at < request.body.size(); at += block)
+    for (; sent && at < request.body.size(); at += block) {
         sent = Send(request.body.data() + at, std::min(block, request.body.size() - at));
+    }
     CSocketReplySource source(socket, tls);
     // A body read up to the end of the connection also ends at a failed read;
     // when that was the deadline, the body is not whole.
@@ -218,8 +241,9 @@ bool CAtlHttpClientT::SendAndRead(const CHttpUrl& url, const CHttpRequest& reque
         Disconnect();
         return false;
     }
-    if (reply.EndsConnection())
+    if (reply.EndsConnection()) {
         Disconnect();
+    }
     return true;
 }
 
@@ -237,11 +261,13 @@ void CAtlHttpClientT::Disconnect() {
 // carries nothing before its certificate has passed.
 bool CAtlHttpClientT::Connect(const CHttpUrl& url) {
     if (socket.IsConnected() && connectedTo.secure == url.secure && connectedTo.host == url.host &&
-        connectedTo.port == url.port && socket.IsReusable() && (!url.secure || tls.IsReusable()))
+        connectedTo.port == url.port && socket.IsReusable() && (!url.secure || tls.IsReusable())) {
         return true;
+    }
     Disconnect();
-    if (!socket.Connect(ToAnsi(BareHost(url.host)), url.port))
+    if (!socket.Connect(ToAnsi(BareHost(url.host)), url.port)) {
         return false;
+    }
     if (url.secure && !tls.Open(socket, BareHost(url.host))) {
         Disconnect();
         return false;

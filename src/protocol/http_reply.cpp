@@ -29,19 +29,23 @@ bool IsDigit(char c) {
 }
 
 int HexValue(char c) {
-    if (IsDigit(c))
+    if (IsDigit(c)) {
         return c - '0';
-    if (c >= 'a' && c <= 'f')
+    }
+    if (c >= 'a' && c <= 'f') {
         return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
+    }
+    if (c >= 'A' && c <= 'F') {
         return c - 'A' + 10;
+    }
     return -1;
 }
 
 std::wstring TrimBlanks(const std::wstring& text) {
     std::size_t first = text.find_first_not_of(L" \t");
-    if (first == std::wstring::npos)
+    if (first == std::wstring::npos) {
         return {};
+    }
     return text.substr(first, text.find_last_not_of(L" \t") - first + 1);
 }
 
@@ -50,10 +54,12 @@ bool HasToken(const std::wstring& list, const std::wstring& token) {
     std::size_t start = 0;
     for (;;) {
         std::size_t comma = list.find(L',', start);
-        if (EqualsIgnoringCase(TrimBlanks(list.substr(start, comma - start)), token))
+        if (EqualsIgnoringCase(TrimBlanks(list.substr(start, comma - start)), token)) {
             return true;
-        if (comma == std::wstring::npos)
+        }
+        if (comma == std::wstring::npos) {
             return false;
+        }
         start = comma + 1;
     }
 }
@@ -78,8 +84,9 @@ void CHttpReply::Reset() {
 
 bool CHttpReply::HeaderValue(const std::wstring& name, std::wstring& value) const {
     auto found = headers.find(name);
-    if (found == headers.end())
+    if (found == headers.end()) {
         return false;
+    }
     value = found->second;
     return true;
 }
@@ -89,8 +96,9 @@ bool CHttpReply::Read(IHttpReplySource& source, std::size_t bodyReadSize) {
     std::size_t start = 0;
     for (;;) {
         std::size_t blockEnd = 0;
-        if (!ReadHeaderBlock(source, start, blockEnd))
+        if (!ReadHeaderBlock(source, start, blockEnd)) {
             return false;
+        }
         std::size_t lineEnd = received.find("\r\n", start);
         if (!ParseStatusLine(start, lineEnd)) {
             outcome = HttpReadOutcome::StatusInvalid;
@@ -109,11 +117,13 @@ bool CHttpReply::Read(IHttpReplySource& source, std::size_t bodyReadSize) {
         position = next;
         break;
     }
-    if (!ReadBody(source, std::max<std::size_t>(bodyReadSize, 1)))
+    if (!ReadBody(source, std::max<std::size_t>(bodyReadSize, 1))) {
         return false;
+    }
     std::wstring connection;
-    if (HeaderValue(L"Connection", connection) && HasToken(connection, L"close"))
+    if (HeaderValue(L"Connection", connection) && HasToken(connection, L"close")) {
         endsConnection = true;
+    }
     outcome = HttpReadOutcome::Ok;
     return true;
 }
@@ -130,8 +140,9 @@ bool CHttpReply::Append(IHttpReplySource& source, std::size_t readSize, std::siz
 
 bool CHttpReply::Fill(IHttpReplySource& source, std::size_t readSize) {
     std::size_t got = 0;
-    if (received.size() >= kMaxReplyBytes || !Append(source, readSize, got))
+    if (received.size() >= kMaxReplyBytes || !Append(source, readSize, got)) {
         return false;
+    }
     if (got > 0) {
         emptyReads = 0;
         return true;
@@ -144,8 +155,9 @@ bool CHttpReply::ReadHeaderBlock(IHttpReplySource& source, std::size_t start, st
     std::size_t searchFrom = start;
     for (;;) {
         blockEnd = received.find("\r\n\r\n", searchFrom);
-        if (blockEnd != std::string::npos)
+        if (blockEnd != std::string::npos) {
             return true;
+        }
         if (received.size() - start > kMaxHeaderBlockBytes) {
             outcome = HttpReadOutcome::HeaderParseFailed;
             return false;
@@ -160,20 +172,25 @@ bool CHttpReply::ReadHeaderBlock(IHttpReplySource& source, std::size_t start, st
 
 bool CHttpReply::ParseStatusLine(std::size_t start, std::size_t end) {
     std::size_t p = start;
-    while (p < end && !IsBlank(received[p]))
+    while (p < end && !IsBlank(received[p])) {
         ++p;
-    while (p < end && IsBlank(received[p]))
+    }
+    while (p < end && IsBlank(received[p])) {
         ++p;
-    if (p == end || !IsDigit(received[p]))
+    }
+    if (p == end || !IsDigit(received[p])) {
         return false;
+    }
     int number = 0;
     for (; p < end && IsDigit(received[p]); ++p) {
         number = number * 10 + (received[p] - '0');
-        if (number > kMaxStatus)
+        if (number > kMaxStatus) {
             return false;
+        }
     }
-    if (number < kMinStatus)
+    if (number < kMinStatus) {
         return false;
+    }
     status = number;
     return true;
 }
@@ -186,13 +203,15 @@ bool CHttpReply::ParseHeaders(std::size_t start, std::size_t end) {
     for (std::size_t p = start; p < end;) {
         std::size_t lineEnd = received.find("\r\n", p);
         if (haveLine && IsBlank(received[p])) {
-            while (p < lineEnd && IsBlank(received[p]))
+            while (p < lineEnd && IsBlank(received[p])) {
                 ++p;
+            }
             line += ' ';
             line.append(received, p, lineEnd - p);
         } else {
-            if (haveLine && !AddHeader(line))
+            if (haveLine && !AddHeader(line)) {
                 return false;
+            }
             line.assign(received, p, lineEnd - p);
             haveLine = true;
         }
@@ -203,23 +222,29 @@ bool CHttpReply::ParseHeaders(std::size_t start, std::size_t end) {
 
 bool CHttpReply::AddHeader(const std::string& line) {
     std::size_t colon = line.find(':');
-    if (colon == std::string::npos)
+    if (colon == std::string::npos) {
         return true;
-    if (colon > kMaxHeaderFieldLength)
+    }
+    if (colon > kMaxHeaderFieldLength) {
         return false;
+    }
     std::size_t first = colon + 1;
-    while (first < line.size() && IsBlank(line[first]))
+    while (first < line.size() && IsBlank(line[first])) {
         ++first;
+    }
     std::size_t last = line.size();
-    while (last > first && IsBlank(line[last - 1]))
+    while (last > first && IsBlank(line[last - 1])) {
         --last;
-    if (last - first > kMaxHeaderFieldLength)
+    }
+    if (last - first > kMaxHeaderFieldLength) {
         return false;
+    }
     std::wstring name = FromAnsi(line.substr(0, colon));
     std::wstring value = FromAnsi(line.substr(first, last - first));
     auto [slot, added] = headers.emplace(name, value);
-    if (!added)
+    if (!added) {
         slot->second.append(L",").append(value);
+    }
     return true;
 }
 
@@ -227,32 +252,38 @@ bool CHttpReply::ReadBody(IHttpReplySource& source, std::size_t bodyReadSize) {
     emptyReads = 0;
     std::wstring value;
     if (HeaderValue(L"Transfer-Encoding", value) && EqualsIgnoringCase(value, L"chunked")) {
-        if (ReadChunkedBody(source, bodyReadSize))
+        if (ReadChunkedBody(source, bodyReadSize)) {
             return true;
+        }
         outcome = HttpReadOutcome::ChunkedBodyReadFailed;
         return false;
     }
     bool ok = HeaderValue(L"Content-Length", value) ? ReadLengthBody(source, bodyReadSize, value)
                                                     : ReadToClose(source, bodyReadSize);
-    if (!ok)
+    if (!ok) {
         outcome = HttpReadOutcome::BodyReadFailed;
+    }
     return ok;
 }
 
 bool CHttpReply::ReadLengthBody(IHttpReplySource& source, std::size_t bodyReadSize,
                                 const std::wstring& length) {
-    if (length.empty())
+    if (length.empty()) {
         return false;
+    }
     std::size_t count = 0;
     for (wchar_t c : length) {
-        if (c < L'0' || c > L'9')
+        if (c < L'0' || c > L'9') {
             return false;
+        }
         count = count * 10 + static_cast<std::size_t>(c - L'0');
-        if (count > kMaxReplyBytes)
+        if (count > kMaxReplyBytes) {
             return false;
+        }
     }
-    if (!ReadBytes(source, bodyReadSize, count))
+    if (!ReadBytes(source, bodyReadSize, count)) {
         return false;
+    }
     body.assign(received, position, count);
     position += count;
     return true;
@@ -261,30 +292,37 @@ bool CHttpReply::ReadLengthBody(IHttpReplySource& source, std::size_t bodyReadSi
 bool CHttpReply::ReadChunkedBody(IHttpReplySource& source, std::size_t bodyReadSize) {
     std::string line;
     for (;;) {
-        if (!ReadLine(source, bodyReadSize, line) || line.empty() || HexValue(line[0]) < 0)
+        if (!ReadLine(source, bodyReadSize, line) || line.empty() || HexValue(line[0]) < 0) {
             return false;
+        }
         std::size_t size = 0;
         std::size_t i = 0;
         for (; i < line.size() && HexValue(line[i]) >= 0; ++i) {
             size = size * 16 + static_cast<std::size_t>(HexValue(line[i]));
-            if (size > kMaxReplyBytes)
+            if (size > kMaxReplyBytes) {
                 return false;
+            }
         }
-        while (i < line.size() && IsBlank(line[i]))
+        while (i < line.size() && IsBlank(line[i])) {
             ++i;
-        if (i < line.size() && line[i] != ';')
+        }
+        if (i < line.size() && line[i] != ';') {
             return false;
-        if (size == 0)
+        }
+        if (size == 0) {
             break;
-        if (!ReadBytes(source, bodyReadSize, size + 2) || received.compare(position + size, 2, "\r\n") != 0)
+        }
+        if (!ReadBytes(source, bodyReadSize, size + 2) || received.compare(position + size, 2, "\r\n") != 0) {
             return false;
+        }
         body.append(received, position, size);
         position += size + 2;
     }
     // Trailer fields up to the empty line; none of them is used.
     do {
-        if (!ReadLine(source, bodyReadSize, line))
+        if (!ReadLine(source, bodyReadSize, line)) {
             return false;
+        }
     } while (!line.empty());
     return true;
 }
@@ -298,18 +336,21 @@ bool CHttpReply::ReadLine(IHttpReplySource& source, std::size_t readSize, std::s
             position = end + 2;
             return true;
         }
-        if (received.size() - position > kMaxHeaderBlockBytes)
+        if (received.size() - position > kMaxHeaderBlockBytes) {
             return false;
+        }
         searchFrom = std::max(position, received.empty() ? 0 : received.size() - 1);
-        if (!Fill(source, readSize))
+        if (!Fill(source, readSize)) {
             return false;
+        }
     }
 }
 
 bool CHttpReply::ReadBytes(IHttpReplySource& source, std::size_t readSize, std::size_t count) {
     while (received.size() - position < count) {
-        if (!Fill(source, std::min(readSize, count - (received.size() - position))))
+        if (!Fill(source, std::min(readSize, count - (received.size() - position)))) {
             return false;
+        }
     }
     return true;
 }
@@ -318,11 +359,13 @@ bool CHttpReply::ReadBytes(IHttpReplySource& source, std::size_t readSize, std::
 bool CHttpReply::ReadToClose(IHttpReplySource& source, std::size_t bodyReadSize) {
     endsConnection = true;
     for (int empty = 0; empty < kEmptyReadsEndingTheBody;) {
-        if (received.size() >= kMaxReplyBytes)
+        if (received.size() >= kMaxReplyBytes) {
             return false;
+        }
         std::size_t got = 0;
-        if (!Append(source, bodyReadSize, got))
+        if (!Append(source, bodyReadSize, got)) {
             break;
+        }
         empty = got == 0 ? empty + 1 : 0;
     }
     body.assign(received, position, std::string::npos);

@@ -30,14 +30,16 @@ uint32_t LoadLittleEndian(const uint8_t* p) {
 }
 
 void StoreLittleEndian(uint32_t v, uint8_t* p) {
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i) {
         p[i] = static_cast<uint8_t>(v >> (8 * i));
+    }
 }
 
 void Transform(uint32_t state[4], const uint8_t block[kMd5BlockSize]) {
     uint32_t x[16];
-    for (int i = 0; i < 16; ++i)
+    for (int i = 0; i < 16; ++i) {
         x[i] = LoadLittleEndian(block + 4 * i);
+    }
     uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
     for (int i = 0; i < 64; ++i) {
         const int round = i / 16;
@@ -101,16 +103,18 @@ void Md5Update(MD5_CTX& ctx, const uint8_t* data, size_t size) {
 
 Md5Digest Md5Final(MD5_CTX& ctx) {
     uint8_t length[8];
-    for (int i = 0; i < 8; ++i)
+    for (int i = 0; i < 8; ++i) {
         length[i] = static_cast<uint8_t>(ctx.bitCount >> (8 * i));
+    }
     // Pad to 56 bytes mod 64, then append the bit count.
     const size_t used = static_cast<size_t>((ctx.bitCount / 8) % kMd5BlockSize);
     const size_t padSize = used < 56 ? 56 - used : 120 - used;
     Md5Update(ctx, ctx.padding, padSize);
     Md5Update(ctx, length, sizeof(length));
     Md5Digest digest;
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i) {
         StoreLittleEndian(ctx.state[i], digest.data() + 4 * i);
+    }
     Md5Init(ctx);
     return digest;
 }

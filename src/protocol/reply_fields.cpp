@@ -39,9 +39,11 @@ constexpr wchar_t kUnknownResult[] = L"未知错误";
 
 // Field names are ASCII; lower-casing only ASCII keeps both builds and every locale alike.
 std::wstring AsciiLower(std::wstring text) {
-    for (wchar_t& c : text)
-        if (c >= L'A' && c <= L'Z')
+    for (wchar_t& c : text) {
+        if (c >= L'A' && c <= L'Z') {
             c = static_cast<wchar_t>(c - L'A' + L'a');
+        }
+    }
     return text;
 }
 
@@ -51,11 +53,13 @@ uint32_t LeadingNumber(const std::wstring& text) {
     constexpr uint32_t kSaturated = 0xffffffff;
     uint64_t value = 0;
     for (wchar_t c : text) {
-        if (c < L'0' || c > L'9')
+        if (c < L'0' || c > L'9') {
             break;
+        }
         value = value * 10 + static_cast<uint64_t>(c - L'0');
-        if (value >= kSaturated)
+        if (value >= kSaturated) {
             return kSaturated;
+        }
     }
     return static_cast<uint32_t>(value);
 }
@@ -72,12 +76,14 @@ void CReplyFields::Parse(const std::wstring& text) {
         const size_t equals = piece.find(kValueSeparator);
         if (equals != std::wstring::npos) {
             const std::wstring name = AsciiLower(piece.substr(0, equals));
-            if (name == kResultField)
+            if (name == kResultField) {
                 resultCodeSeen = true;
+            }
             fields[name] = piece.substr(equals + 1);
         }
-        if (end == text.size())
+        if (end == text.size()) {
             break;
+        }
         start = end + 1;
     }
 }
@@ -94,8 +100,9 @@ std::wstring CReplyFields::ResultCode() const {
 void ReadReply(const std::wstring& reply, const std::wstring& primaryKey, const std::wstring& fallbackKey,
                CReplyFields& fields) {
     fields.Parse(DecryptText(reply, primaryKey));
-    if (!fields.ResultCodeSeen() && !fallbackKey.empty())
+    if (!fields.ResultCodeSeen() && !fallbackKey.empty()) {
         fields.Parse(DecryptText(reply, fallbackKey));
+    }
 }
 
 std::wstring ResultMessage(const std::wstring& code) {

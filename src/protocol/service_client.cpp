@@ -22,32 +22,37 @@ std::wstring sessionCookie;
 // The cookie goes into every request's Cookie line and the browser's store:
 // a control character in it could end that line or smuggle another one.
 bool StoreCookie(const std::optional<std::wstring>& setCookie) {
-    if (!setCookie)
+    if (!setCookie) {
         return true;
+    }
     std::wstring value = setCookie->substr(0, setCookie->find(L';'));
-    if (std::any_of(value.begin(), value.end(), [](wchar_t c) { return c < L' ' || c == 0x7F; }))
+    if (std::any_of(value.begin(), value.end(), [](wchar_t c) { return c < L' ' || c == 0x7F; })) {
         return false;
+    }
     sessionCookie = std::move(value);
     return true;
 }
 
 bool Call(const std::wstring& command, std::wstring& reply, std::optional<std::wstring>* setCookie) {
     std::optional<std::wstring> result;
-    if (setCookie)
+    if (setCookie) {
         setCookie->reset();
+    }
     try {
         {
             std::lock_guard lock(serviceLock);
-            if (!serviceClient || !serviceClient->Entry(command, sessionCookie, result))
+            if (!serviceClient || !serviceClient->Entry(command, sessionCookie, result)) {
                 return false;
+            }
             if (setCookie) {
                 std::wstring value;
                 *setCookie = serviceClient->SetCookieHeader(value) ? std::optional(value) : std::nullopt;
             }
         }
         // The text goes through the ANSI code page, as every reply of the service does.
-        if (result)
+        if (result) {
             reply += FromAnsi(ToAnsi(*result));
+        }
         return true;
     } catch (const std::exception&) {
         return false;
@@ -81,20 +86,24 @@ bool CallEntryWithin(const std::wstring& command, std::wstring& reply, int deadl
         std::optional<std::wstring> result;
         {
             std::unique_lock lock(serviceLock, end);
-            if (!lock || !serviceClient)
+            if (!lock || !serviceClient) {
                 return false;
+            }
             const auto left =
                 std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
-            if (left <= 0)
+            if (left <= 0) {
                 return false;
+            }
             const int leftMs = static_cast<int>(left);
             // A client of its own: the shared one keeps its patient timings.
             ClientService::CClientServiceT client(endpointUrl, {leftMs, leftMs});
-            if (!client.Entry(command, sessionCookie, result))
+            if (!client.Entry(command, sessionCookie, result)) {
                 return false;
+            }
         }
-        if (result)
+        if (result) {
             reply += FromAnsi(ToAnsi(*result));
+        }
         return true;
     } catch (const std::exception&) {
         return false;

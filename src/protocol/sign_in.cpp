@@ -19,8 +19,9 @@ CSignInResult ExchangeSignIn(const std::wstring& number, const std::wstring& pas
     CReplyFields fields;
 
     std::wstring reply;
-    if (!CallEntry(BuildTokenRequest(context), reply))
+    if (!CallEntry(BuildTokenRequest(context), reply)) {
         return result;
+    }
     ReadReply(reply, context.SessionKey(), L"", fields);
     if (fields.ResultCode() != kSuccessCode) {
         result.outcome = SignInOutcome::kTokenRefused;
@@ -28,15 +29,17 @@ CSignInResult ExchangeSignIn(const std::wstring& number, const std::wstring& pas
         // The service may explain a refusal in a field named after its code;
         // without one the user still gets the code's meaning, never a blank box.
         result.message = result.resultCode.empty() ? L"" : fields.Field(result.resultCode);
-        if (result.message.empty())
+        if (result.message.empty()) {
             result.message = ResultMessage(result.resultCode);
+        }
         return result;
     }
 
     const std::wstring token = fields.Field(kTokenField);
     reply.clear();
-    if (!CallEntry(BuildLoginRequest(context, token), reply, result.setCookie))
+    if (!CallEntry(BuildLoginRequest(context, token), reply, result.setCookie)) {
         return result;
+    }
     ReadReply(reply, context.SessionKey(), context.PasswordDigest(), fields);
     if (fields.ResultCode() != kSuccessCode) {
         result.outcome = SignInOutcome::kLoginRefused;

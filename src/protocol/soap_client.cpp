@@ -31,11 +31,13 @@ bool CClientServiceT::Entry(const std::wstring& requestData, const std::wstring&
                             std::optional<std::wstring>& result) {
     const CHttpRequest request = EntryHttpRequest(requestData, cookie, timings);
     // A 500 reply carries a SOAP fault, but no caller reads one: it fails like any other status.
-    if (!http.Exchange(url, request) || http.Status() != kStatusOk || http.Body().empty())
+    if (!http.Exchange(url, request) || http.Status() != kStatusOk || http.Body().empty()) {
         return false;
+    }
     CSoapRootHandler handler;
-    if (!handler.Parse(http.Body()))
+    if (!handler.Parse(http.Body())) {
         return false;
+    }
     result = handler.Result();
     return true;
 }

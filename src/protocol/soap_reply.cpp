@@ -23,16 +23,18 @@ struct CExpandedName {
 CExpandedName SplitName(const XML_Char* name) {
     std::string_view full(name);
     std::size_t separator = full.rfind(kNamespaceSeparator);
-    if (separator == std::string_view::npos)
+    if (separator == std::string_view::npos) {
         return {{}, full};
+    }
     return {full.substr(0, separator), full.substr(separator + 1)};
 }
 
 const XML_Char* FindAttribute(const XML_Char** attributes, std::string_view ns, std::string_view local) {
     for (; attributes[0]; attributes += 2) {
         CExpandedName name = SplitName(attributes[0]);
-        if (name.ns == ns && name.local == local)
+        if (name.ns == ns && name.local == local) {
             return attributes[1];
+        }
     }
     return nullptr;
 }
@@ -41,13 +43,16 @@ const XML_Char* FindAttribute(const XML_Char** attributes, std::string_view ns, 
 std::optional<bool> ReadBoolean(std::string_view text) {
     constexpr std::string_view kWhiteSpace = " \t\r\n";
     std::size_t first = text.find_first_not_of(kWhiteSpace);
-    if (first == std::string_view::npos)
+    if (first == std::string_view::npos) {
         return std::nullopt;
+    }
     text = text.substr(first, text.find_last_not_of(kWhiteSpace) - first + 1);
-    if (text == "true" || text == "1")
+    if (text == "true" || text == "1") {
         return true;
-    if (text == "false" || text == "0")
+    }
+    if (text == "false" || text == "0") {
         return false;
+    }
     return std::nullopt;
 }
 
@@ -115,8 +120,9 @@ public:
     void StartElement(const XML_Char* name, const XML_Char** attributes);
     void EndElement();
     void Text(const XML_Char* text, int length) {
-        if (stage == Stage::InResult && skipDepth == 0)
+        if (stage == Stage::InResult && skipDepth == 0) {
             resultText.append(text, static_cast<std::size_t>(length));
+        }
     }
     void Fail() {
         failed = true;
@@ -124,8 +130,9 @@ public:
     }
     bool Succeeded() const { return !failed && stage == Stage::Done && wrapperSeen; }
     std::optional<std::wstring> Result() const {
-        if (!resultSeen || resultNil)
+        if (!resultSeen || resultNil) {
             return std::nullopt;
+        }
         return WideFromUtf8(resultText);
     }
 
@@ -146,23 +153,25 @@ private:
 // other names of the envelope namespace are skipped.
 void CReplyRules::EnvelopeElement(const CExpandedName& name) {
     bool first = stage == Stage::BeforeEnvelope;
-    if (name.ns != kSoapEnvelopeNamespace)
+    if (name.ns != kSoapEnvelopeNamespace) {
         Fail();
-    else if (name.local == "Envelope" && first)
+    } else if (name.local == "Envelope" && first) {
         stage = Stage::InEnvelope;
-    else if (name.local == "Header" && stage == Stage::InEnvelope)
+    } else if (name.local == "Header" && stage == Stage::InEnvelope) {
         stage = Stage::InHeader;
-    else if (name.local == "Body" && !first)
+    } else if (name.local == "Body" && !first) {
         stage = Stage::InBody;
-    else if (IsEnvelopePart(name))
+    } else if (IsEnvelopePart(name)) {
         Fail();
-    else
+    } else {
         skipDepth = 1;
+    }
 }
 
 void CReplyRules::StartElement(const XML_Char* name, const XML_Char** attributes) {
-    if (failed)
+    if (failed) {
         return;
+    }
     if (skipDepth > 0) {
         ++skipDepth;
         return;
@@ -177,10 +186,11 @@ void CReplyRules::StartElement(const XML_Char* name, const XML_Char** attributes
         // The operation defines no header entries, so none may demand understanding.
         const XML_Char* mustUnderstand = FindAttribute(attributes, kSoapEnvelopeNamespace, "mustUnderstand");
         std::optional<bool> demanded = mustUnderstand ? ReadBoolean(mustUnderstand) : false;
-        if (!demanded || *demanded)
+        if (!demanded || *demanded) {
             Fail();
-        else
+        } else {
             skipDepth = 1;
+        }
         break;
     }
     case Stage::InBody:
@@ -193,18 +203,20 @@ void CReplyRules::StartElement(const XML_Char* name, const XML_Char** attributes
             break;
         }
         resultSeen = true;
-        if (const XML_Char* nil = FindAttribute(attributes, kSchemaInstanceNamespace, "nil"))
+        if (const XML_Char* nil = FindAttribute(attributes, kSchemaInstanceNamespace, "nil")) {
             resultNil = ReadBoolean(nil).value_or(false);
+        }
         stage = Stage::InResult;
         break;
     case Stage::AfterWrapper:
         skipDepth = 1;
         break;
     case Stage::AfterBody:
-        if (IsEnvelopePart(SplitName(name)))
+        if (IsEnvelopePart(SplitName(name))) {
             Fail();
-        else
+        } else {
             skipDepth = 1;
+        }
         break;
     case Stage::InResult:
     case Stage::Done:
@@ -214,8 +226,9 @@ void CReplyRules::StartElement(const XML_Char* name, const XML_Char** attributes
 }
 
 void CReplyRules::EndElement() {
-    if (failed)
+    if (failed) {
         return;
+    }
     if (skipDepth > 0) {
         --skipDepth;
         return;
@@ -267,11 +280,13 @@ struct CParserFree {
 
 bool CSoapRootHandler::Parse(const std::string& document) {
     result.reset();
-    if (document.size() > static_cast<std::size_t>(INT_MAX))
+    if (document.size() > static_cast<std::size_t>(INT_MAX)) {
         return false;
+    }
     std::unique_ptr<XML_ParserStruct, CParserFree> parser(XML_ParserCreateNS(nullptr, kNamespaceSeparator));
-    if (!parser)
+    if (!parser) {
         return false;
+    }
     CReplyRules rules(parser.get());
     XML_SetUserData(parser.get(), &rules);
     XML_SetElementHandler(parser.get(), OnStartElement, OnEndElement);
@@ -279,8 +294,9 @@ bool CSoapRootHandler::Parse(const std::string& document) {
     XML_SetStartDoctypeDeclHandler(parser.get(), OnDoctype);
     if (XML_Parse(parser.get(), document.data(), static_cast<int>(document.size()), XML_TRUE) !=
             XML_STATUS_OK ||
-        !rules.Succeeded())
+        !rules.Succeeded()) {
         return false;
+    }
     result = rules.Result();
     return true;
 }

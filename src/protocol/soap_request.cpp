@@ -38,21 +38,22 @@ std::string EscapeSoapString(const std::wstring& text) {
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         std::uint32_t c = CodeUnit(text[i]);
-        if (c == '&')
+        if (c == '&') {
             out += "&amp;";
-        else if (c == '<')
+        } else if (c == '<') {
             out += "&lt;";
-        else if (c == '>')
+        } else if (c == '>') {
             out += "&gt;";
-        else if (c >= 0x20 && c <= 0x7E)
+        } else if (c >= 0x20 && c <= 0x7E) {
             out += static_cast<char>(c);
-        else if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(CodeUnit(text[i + 1]))) {
+        } else if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(CodeUnit(text[i + 1]))) {
             std::uint32_t low = CodeUnit(text[++i]);
             AppendReference(out, "&#x%06X;", 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00));
-        } else if (c > 0xFFFF)
+        } else if (c > 0xFFFF) {
             AppendReference(out, "&#x%06X;", c); // a whole code point, as the pair above gives on Windows
-        else
+        } else {
             AppendReference(out, "&#x%04X;", c);
+        }
     }
     return out;
 }
@@ -80,8 +81,9 @@ std::string BuildEntryRequest(const std::wstring& requestData) {
 
 std::wstring BuildEntryHeaders(const std::wstring& cookie) {
     std::wstring headers;
-    if (!cookie.empty())
+    if (!cookie.empty()) {
         headers += L"Cookie: " + cookie + L"\r\n";
+    }
     headers += L"SOAPAction: \"" + Widen(kServiceNamespace) + Widen(kOperation) + L"\"\r\n";
     headers += L"Accept: text/xml\r\n";
     return headers;

@@ -57,8 +57,9 @@ private:
     // Nothing starts once the deadline has come, even with bytes ready to read.
     bool PastDeadline() {
         NoteDeadline();
-        if (deadlinePassed)
+        if (deadlinePassed) {
             lastError = kTimedOut;
+        }
         return deadlinePassed;
     }
     static const int kTimedOut; // the platform's time-out error code

@@ -26,8 +26,9 @@ bool WaitFor(int fd, short events, Clock::time_point deadline, int& lastError) {
     for (;;) {
         pollfd p{fd, events, 0};
         int n = poll(&p, 1, MillisecondsLeft(deadline));
-        if (n > 0)
+        if (n > 0) {
             return true;
+        }
         if (n == 0) {
             lastError = ETIMEDOUT;
             return false;
@@ -54,18 +55,21 @@ bool ConnectOne(int fd, const addrinfo& address, Clock::time_point end, int& las
         lastError = errno;
         return false;
     }
-    if (connect(fd, address.ai_addr, address.ai_addrlen) == 0)
+    if (connect(fd, address.ai_addr, address.ai_addrlen) == 0) {
         return true;
+    }
     if (errno != EINPROGRESS) {
         lastError = errno;
         return false;
     }
-    if (!WaitFor(fd, POLLOUT, end, lastError))
+    if (!WaitFor(fd, POLLOUT, end, lastError)) {
         return false;
+    }
     int error = 0;
     socklen_t size = sizeof(error);
-    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0)
+    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0) {
         error = errno;
+    }
     if (error != 0) {
         lastError = error;
         return false;
@@ -101,24 +105,27 @@ bool ZEvtSyncSocket::Connect(const std::vector<std::string>& hosts, unsigned sho
         }
         for (addrinfo* a = found; a && !IsConnected(); a = a->ai_next) {
             int fd = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
-            if (fd == -1)
+            if (fd == -1) {
                 lastError = errno;
-            else if (ConnectOne(fd, *a, end, lastError))
+            } else if (ConnectOne(fd, *a, end, lastError)) {
                 handle = fd;
-            else
+            } else {
                 ::close(fd);
+            }
         }
         freeaddrinfo(found);
-        if (IsConnected())
+        if (IsConnected()) {
             return true;
+        }
     }
     NoteDeadline();
     return false;
 }
 
 bool ZEvtSyncSocket::IsReusable() const {
-    if (!IsConnected())
+    if (!IsConnected()) {
         return false;
+    }
     pollfd p{static_cast<int>(handle), POLLIN, 0};
     return poll(&p, 1, 0) == 0;
 }
@@ -128,8 +135,9 @@ bool ZEvtSyncSocket::Send(const char* data, std::size_t length) {
         lastError = ENOTCONN;
         return false;
     }
-    if (PastDeadline())
+    if (PastDeadline()) {
         return false;
+    }
     const Clock::time_point end = WaitEnd();
     int fd = static_cast<int>(handle);
     while (length > 0) {
@@ -139,8 +147,9 @@ bool ZEvtSyncSocket::Send(const char* data, std::size_t length) {
         }
         ssize_t n = ::send(fd, data, length, MSG_NOSIGNAL);
         if (n < 0) {
-            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
                 continue;
+            }
             lastError = errno;
             return false;
         }
@@ -156,8 +165,9 @@ bool ZEvtSyncSocket::Receive(char* buffer, std::size_t capacity, std::size_t& re
         lastError = ENOTCONN;
         return false;
     }
-    if (PastDeadline())
+    if (PastDeadline()) {
         return false;
+    }
     const Clock::time_point end = WaitEnd();
     int fd = static_cast<int>(handle);
     for (;;) {
@@ -178,7 +188,8 @@ bool ZEvtSyncSocket::Receive(char* buffer, std::size_t capacity, std::size_t& re
 }
 
 void ZEvtSyncSocket::Close() {
-    if (IsConnected())
+    if (IsConnected()) {
         ::close(static_cast<int>(handle));
+    }
     handle = kNoSocket;
 }

@@ -41,8 +41,9 @@ bool ConnectOne(SOCKET s, const addrinfo& address, Clock::time_point end, int& l
         lastError = WSAGetLastError();
         return false;
     }
-    if (connect(s, address.ai_addr, static_cast<int>(address.ai_addrlen)) == 0)
+    if (connect(s, address.ai_addr, static_cast<int>(address.ai_addrlen)) == 0) {
         return true;
+    }
     if (WSAGetLastError() != WSAEWOULDBLOCK) {
         lastError = WSAGetLastError();
         return false;
@@ -63,12 +64,14 @@ bool ConnectOne(SOCKET s, const addrinfo& address, Clock::time_point end, int& l
         lastError = WSAGetLastError();
         return false;
     }
-    if (FD_ISSET(s, &writable) && !FD_ISSET(s, &failed))
+    if (FD_ISSET(s, &writable) && !FD_ISSET(s, &failed)) {
         return true;
+    }
     int error = 0;
     int size = sizeof(error);
-    if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) != 0)
+    if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) != 0) {
         error = WSAGetLastError();
+    }
     lastError = error != 0 ? error : WSAECONNREFUSED;
     return false;
 }
@@ -128,24 +131,27 @@ bool ZEvtSyncSocket::Connect(const std::vector<std::string>& hosts, unsigned sho
         }
         for (addrinfo* a = found; a && !IsConnected(); a = a->ai_next) {
             SOCKET s = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
-            if (s == INVALID_SOCKET)
+            if (s == INVALID_SOCKET) {
                 lastError = WSAGetLastError();
-            else if (ConnectOne(s, *a, end, lastError) && MakeBlocking(s, lastError))
+            } else if (ConnectOne(s, *a, end, lastError) && MakeBlocking(s, lastError)) {
                 handle = static_cast<std::intptr_t>(s);
-            else
+            } else {
                 closesocket(s);
+            }
         }
         freeaddrinfo(found);
-        if (IsConnected())
+        if (IsConnected()) {
             return true;
+        }
     }
     NoteDeadline();
     return false;
 }
 
 bool ZEvtSyncSocket::IsReusable() const {
-    if (!IsConnected())
+    if (!IsConnected()) {
         return false;
+    }
     WSAPOLLFD p{static_cast<SOCKET>(handle), POLLIN, 0};
     return WSAPoll(&p, 1, 0) == 0;
 }
@@ -156,10 +162,12 @@ bool ZEvtSyncSocket::ApplyTimeout() {
     const Clock::time_point end = WaitEnd();
     const int waitMs = MillisecondsLeft(end);
     appliedUpToDeadline = end == deadline;
-    if (appliedTimeoutMs == waitMs)
+    if (appliedTimeoutMs == waitMs) {
         return true;
-    if (!SetTimeouts(static_cast<SOCKET>(handle), waitMs, lastError))
+    }
+    if (!SetTimeouts(static_cast<SOCKET>(handle), waitMs, lastError)) {
         return false;
+    }
     appliedTimeoutMs = waitMs;
     return true;
 }
@@ -167,8 +175,9 @@ bool ZEvtSyncSocket::ApplyTimeout() {
 // A send or receive that timed out: when its wait ended at the deadline, the
 // deadline ended it, even if the system's timer woke a little early.
 void ZEvtSyncSocket::NoteTimeout() {
-    if (lastError == WSAETIMEDOUT && appliedUpToDeadline)
+    if (lastError == WSAETIMEDOUT && appliedUpToDeadline) {
         deadlinePassed = true;
+    }
     NoteDeadline();
 }
 
@@ -177,8 +186,9 @@ bool ZEvtSyncSocket::Send(const char* data, std::size_t length) {
         lastError = WSAENOTCONN;
         return false;
     }
-    if (PastDeadline() || !ApplyTimeout())
+    if (PastDeadline() || !ApplyTimeout()) {
         return false;
+    }
     SOCKET s = static_cast<SOCKET>(handle);
     while (length > 0) {
         int piece = length > INT_MAX ? INT_MAX : static_cast<int>(length);
@@ -200,8 +210,9 @@ bool ZEvtSyncSocket::Receive(char* buffer, std::size_t capacity, std::size_t& re
         lastError = WSAENOTCONN;
         return false;
     }
-    if (PastDeadline() || !ApplyTimeout())
+    if (PastDeadline() || !ApplyTimeout()) {
         return false;
+    }
     int piece = capacity > INT_MAX ? INT_MAX : static_cast<int>(capacity);
     int n = ::recv(static_cast<SOCKET>(handle), buffer, piece, 0);
     if (n == SOCKET_ERROR) {
@@ -214,8 +225,9 @@ bool ZEvtSyncSocket::Receive(char* buffer, std::size_t capacity, std::size_t& re
 }
 
 void ZEvtSyncSocket::Close() {
-    if (IsConnected())
+    if (IsConnected()) {
         closesocket(static_cast<SOCKET>(handle));
+    }
     handle = kNoSocket;
     appliedTimeoutMs = -1;
 }

@@ -76,8 +76,9 @@ std::wstring EncryptText(const std::wstring& plain, const std::wstring& key) {
     // An empty text still makes one block of zeros; a full last block gets no extra one.
     std::vector<uint8_t> buffer(std::max(RoundUpToBlock(bytes.size()), kAesBlockSize), 0);
     std::memcpy(buffer.data(), bytes.data(), bytes.size());
-    for (size_t i = 0; i < buffer.size(); i += kAesBlockSize)
+    for (size_t i = 0; i < buffer.size(); i += kAesBlockSize) {
         cipher.EncryptBlock(&buffer[i], &buffer[i]);
+    }
     const std::string text = Base64Encode(buffer.data(), buffer.size());
     return std::wstring(text.begin(), text.end());
 }
@@ -86,20 +87,23 @@ std::wstring DecryptText(const std::wstring& cipherText, const std::wstring& key
     const std::string text = ToAnsi(cipherText);
     const size_t length = text.size();
     size_t padding = 0;
-    if (length >= 2 && text[length - 2] == '=')
+    if (length >= 2 && text[length - 2] == '=') {
         padding = 2;
-    else if (length >= 1 && text[length - 1] == '=')
+    } else if (length >= 1 && text[length - 1] == '=') {
         padding = 1;
+    }
     // Too short a text with padding would go below zero: it deciphers to nothing.
     const size_t whole = length / 4 * 3;
     const size_t size = RoundUpToBlock(whole > padding ? whole - padding : 0);
-    if (size == 0)
+    if (size == 0) {
         return {};
+    }
     std::vector<uint8_t> buffer(size, 0);
     Base64Decode(text, buffer.data(), buffer.size());
     const CAes128 cipher = MakeCipher(key);
-    for (size_t i = 0; i < buffer.size(); i += kAesBlockSize)
+    for (size_t i = 0; i < buffer.size(); i += kAesBlockSize) {
         cipher.DecryptBlock(&buffer[i], &buffer[i]);
+    }
     const auto end = std::find(buffer.begin(), buffer.end(), uint8_t{0});
     return FromAnsi(std::string(buffer.begin(), end));
 }

@@ -33,8 +33,9 @@ struct CContextBuffer {
     CContextBuffer(const CContextBuffer&) = delete;
     CContextBuffer& operator=(const CContextBuffer&) = delete;
     ~CContextBuffer() {
-        if (buffer.pvBuffer)
+        if (buffer.pvBuffer) {
             FreeContextBuffer(buffer.pvBuffer);
+        }
     }
 };
 
@@ -45,8 +46,9 @@ template <typename T, auto Free> struct COwnedCert {
     COwnedCert(const COwnedCert&) = delete;
     COwnedCert& operator=(const COwnedCert&) = delete;
     ~COwnedCert() {
-        if (handle)
+        if (handle) {
             Free(handle);
+        }
     }
 };
 using CCertContext = COwnedCert<PCCERT_CONTEXT, CertFreeCertificateContext>;
@@ -58,8 +60,9 @@ bool CertificatePasses(const CtxtHandle& context, const std::wstring& host) {
     CCertContext certificate;
     if (QueryContextAttributesW(const_cast<CtxtHandle*>(&context), SECPKG_ATTR_REMOTE_CERT_CONTEXT,
                                 &certificate.handle) != SEC_E_OK ||
-        !certificate.handle)
+        !certificate.handle) {
         return false;
+    }
     LPSTR serverAuth[] = {const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH)};
     CERT_CHAIN_PARA chainPara{};
     chainPara.cbSize = sizeof(chainPara);
@@ -68,14 +71,16 @@ bool CertificatePasses(const CtxtHandle& context, const std::wstring& host) {
     chainPara.RequestedUsage.Usage.rgpszUsageIdentifier = serverAuth;
     CCertChain chain;
     if (!CertGetCertificateChain(nullptr, certificate.handle, nullptr, certificate.handle->hCertStore,
-                                 &chainPara, 0, nullptr, &chain.handle))
+                                 &chainPara, 0, nullptr, &chain.handle)) {
         return false;
+    }
     // The chain's own verdict too: some policy engines pass a certificate
     // signed by itself that no trusted root stands behind.
     constexpr DWORD kRevocationUnknown =
         CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION;
-    if ((chain.handle->TrustStatus.dwErrorStatus & ~kRevocationUnknown) != CERT_TRUST_NO_ERROR)
+    if ((chain.handle->TrustStatus.dwErrorStatus & ~kRevocationUnknown) != CERT_TRUST_NO_ERROR) {
         return false;
+    }
     std::wstring name = host;
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
     ssl.cbSize = sizeof(ssl);
@@ -93,8 +98,9 @@ bool CertificatePasses(const CtxtHandle& context, const std::wstring& host) {
 bool IsTls12OrNewer(const CtxtHandle& context) {
     SecPkgContext_ConnectionInfo info{};
     if (QueryContextAttributesW(const_cast<CtxtHandle*>(&context), SECPKG_ATTR_CONNECTION_INFO, &info) !=
-        SEC_E_OK)
+        SEC_E_OK) {
         return false;
+    }
     return (info.dwProtocol & (SP_PROT_TLS1_2_CLIENT | SP_PROT_TLS1_3_CLIENT)) != 0;
 }
 
@@ -118,12 +124,14 @@ struct CTlsChannel::CState {
     CState& operator=(const CState&) = delete;
     ~CState() {
         DropContext();
-        if (haveCredentials)
+        if (haveCredentials) {
             FreeCredentialsHandle(&credentials);
+        }
     }
     void DropContext() {
-        if (haveContext)
+        if (haveContext) {
             DeleteSecurityContext(&context);
+        }
         haveContext = false;
         socket = nullptr;
         incoming.clear();
@@ -134,8 +142,9 @@ struct CTlsChannel::CState {
     }
 
     bool AcquireCredentials() {
-        if (haveCredentials)
+        if (haveCredentials) {
             return true;
+        }
         // Protocol versions are the system's (0); the floor is checked after
         // the handshake. Certificates are checked by us, after the handshake.
         SCHANNEL_CRED cred{};
@@ -150,12 +159,14 @@ struct CTlsChannel::CState {
 
     // Appends what the socket has; false on a failed read or a closed peer.
     bool ReadMore(std::size_t limit) {
-        if (incoming.size() >= limit)
+        if (incoming.size() >= limit) {
             return false;
+        }
         char piece[kReadPiece];
         std::size_t received = 0;
-        if (!socket->Receive(piece, sizeof(piece), received) || received == 0)
+        if (!socket->Receive(piece, sizeof(piece), received) || received == 0) {
             return false;
+        }
         incoming.append(piece, received);
         return true;
     }
@@ -166,10 +177,11 @@ struct CTlsChannel::CState {
 
     // Keeps what the last call left unread: the extra bytes at the end of incoming.
     void KeepExtra(const SecBuffer& extra) {
-        if (extra.BufferType == SECBUFFER_EXTRA && extra.cbBuffer > 0 && extra.cbBuffer <= incoming.size())
+        if (extra.BufferType == SECBUFFER_EXTRA && extra.cbBuffer > 0 && extra.cbBuffer <= incoming.size()) {
             incoming.erase(0, incoming.size() - extra.cbBuffer);
-        else
+        } else {
             incoming.clear();
+        }
     }
 
     // Runs the handshake, or a post-handshake exchange, until the context is
@@ -179,8 +191,9 @@ struct CTlsChannel::CState {
         bool first = !haveContext;
         bool needInput = false;
         for (;;) {
-            if (needInput && !ReadMore(kMaxHandshakeBytes))
+            if (needInput && !ReadMore(kMaxHandshakeBytes)) {
                 return false;
+            }
             needInput = false;
             SecBuffer in[2] = {
                 {static_cast<unsigned long>(incoming.size()), SECBUFFER_TOKEN, incoming.data()},
@@ -193,24 +206,30 @@ struct CTlsChannel::CState {
                 &credentials, first ? nullptr : &context, target.data(), kContextRequest, 0, 0,
                 first ? nullptr : &inDesc, 0, first ? &context : nullptr, &outDesc, &attributes, nullptr);
             const bool hadInput = !first;
-            if (first && (status == SEC_E_OK || status == SEC_I_CONTINUE_NEEDED))
+            if (first && (status == SEC_E_OK || status == SEC_I_CONTINUE_NEEDED)) {
                 haveContext = true;
+            }
             first = false;
             if (status == SEC_E_INCOMPLETE_MESSAGE) {
                 needInput = true;
                 continue;
             }
             // Asked for a client certificate: we have none, and go on without.
-            if (status == SEC_I_INCOMPLETE_CREDENTIALS)
+            if (status == SEC_I_INCOMPLETE_CREDENTIALS) {
                 continue;
-            if (status != SEC_E_OK && status != SEC_I_CONTINUE_NEEDED)
+            }
+            if (status != SEC_E_OK && status != SEC_I_CONTINUE_NEEDED) {
                 return false;
-            if (!SendToken(out.buffer))
+            }
+            if (!SendToken(out.buffer)) {
                 return false;
-            if (hadInput)
+            }
+            if (hadInput) {
                 KeepExtra(in[1]);
-            if (status == SEC_E_OK)
+            }
+            if (status == SEC_E_OK) {
                 return true;
+            }
             needInput = incoming.empty();
         }
     }
@@ -238,15 +257,17 @@ struct CTlsChannel::CState {
         std::string extra;
         plain.clear();
         for (const SecBuffer& b : buffers) {
-            if (b.BufferType == SECBUFFER_DATA && b.cbBuffer > 0)
+            if (b.BufferType == SECBUFFER_DATA && b.cbBuffer > 0) {
                 plain.assign(static_cast<const char*>(b.pvBuffer), b.cbBuffer);
-            else if (b.BufferType == SECBUFFER_EXTRA && b.cbBuffer > 0)
+            } else if (b.BufferType == SECBUFFER_EXTRA && b.cbBuffer > 0) {
                 extra.assign(static_cast<const char*>(b.pvBuffer), b.cbBuffer);
+            }
         }
         plainAt = 0;
         incoming = std::move(extra);
-        if (status == SEC_I_CONTEXT_EXPIRED)
+        if (status == SEC_I_CONTEXT_EXPIRED) {
             peerEnded = true;
+        }
         // A post-handshake message (a new session ticket, a key update): the
         // context takes it before deciphering goes on.
         if (status == SEC_I_RENEGOTIATE && !Handshake()) {
@@ -267,15 +288,16 @@ bool CTlsChannel::Open(ZEvtSyncSocket& socket, const std::wstring& host) {
     CState& s = *state;
     s.socket = &socket;
     s.host = host;
-    if (!s.AcquireCredentials() || !s.Handshake())
+    if (!s.AcquireCredentials() || !s.Handshake()) {
         lastFailure = TlsFailure::Handshake;
-    else if (!IsTls12OrNewer(s.context))
+    } else if (!IsTls12OrNewer(s.context)) {
         lastFailure = TlsFailure::Protocol;
-    else if (!CertificatePasses(s.context, host))
+    } else if (!CertificatePasses(s.context, host)) {
         lastFailure = TlsFailure::Certificate;
-    else if (QueryContextAttributesW(&s.context, SECPKG_ATTR_STREAM_SIZES, &s.sizes) != SEC_E_OK ||
-             s.sizes.cbMaximumMessage == 0)
+    } else if (QueryContextAttributesW(&s.context, SECPKG_ATTR_STREAM_SIZES, &s.sizes) != SEC_E_OK ||
+               s.sizes.cbMaximumMessage == 0) {
         lastFailure = TlsFailure::Handshake;
+    }
     if (lastFailure != TlsFailure::None) {
         Close();
         return false;
@@ -293,8 +315,9 @@ bool CTlsChannel::IsReusable() const {
 }
 
 bool CTlsChannel::Send(const char* data, std::size_t length) {
-    if (!IsOpen())
+    if (!IsOpen()) {
         return false;
+    }
     CState& s = *state;
     std::string record;
     while (length > 0) {
@@ -312,8 +335,9 @@ bool CTlsChannel::Send(const char* data, std::size_t length) {
             return false;
         }
         const std::size_t total = buffers[0].cbBuffer + buffers[1].cbBuffer + buffers[2].cbBuffer;
-        if (!s.socket->Send(record.data(), total))
+        if (!s.socket->Send(record.data(), total)) {
             return false;
+        }
         data += piece;
         length -= piece;
     }
@@ -322,8 +346,9 @@ bool CTlsChannel::Send(const char* data, std::size_t length) {
 
 bool CTlsChannel::Receive(char* buffer, std::size_t capacity, std::size_t& received) {
     received = 0;
-    if (!IsOpen())
+    if (!IsOpen()) {
         return false;
+    }
     CState& s = *state;
     for (;;) {
         if (s.plainAt < s.plain.size()) {
@@ -332,17 +357,21 @@ bool CTlsChannel::Receive(char* buffer, std::size_t capacity, std::size_t& recei
             s.plainAt += received;
             return true;
         }
-        if (s.peerEnded)
+        if (s.peerEnded) {
             return true;
+        }
         bool needInput = s.incoming.empty();
-        if (!needInput && !s.DecipherRecord(needInput, lastFailure))
+        if (!needInput && !s.DecipherRecord(needInput, lastFailure)) {
             return false;
-        if (!needInput)
+        }
+        if (!needInput) {
             continue;
+        }
         char piece[kReadPiece];
         std::size_t got = 0;
-        if (!s.socket->Receive(piece, sizeof(piece), got))
+        if (!s.socket->Receive(piece, sizeof(piece), got)) {
             return false;
+        }
         if (got == 0) {
             // Closed without ending the session: the end of the data unless a
             // record was cut short.

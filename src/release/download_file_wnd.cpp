@@ -50,9 +50,11 @@ bool IsWebUrl(const std::wstring& url) {
 }
 
 bool IsRedirect(const std::wstring& status) {
-    for (const wchar_t* code : {L"301", L"302", L"303", L"307", L"308"})
-        if (status == code)
+    for (const wchar_t* code : {L"301", L"302", L"303", L"307", L"308"}) {
+        if (status == code) {
             return true;
+        }
+    }
     return false;
 }
 
@@ -63,13 +65,15 @@ struct CBuffer {
 
     // False when memory cannot hold length bytes and the tail; the size travels as a DWORD.
     bool Allocate(ULONGLONG length) {
-        if (length > MAXDWORD - kZeroTail)
+        if (length > MAXDWORD - kZeroTail) {
             return false;
+        }
         // Only the tail is cleared: the rest is either filled or thrown away,
         // and clearing a huge buffer would commit all of it at once.
         bytes.reset(new (std::nothrow) BYTE[static_cast<size_t>(length) + kZeroTail]);
-        if (!bytes)
+        if (!bytes) {
             return false;
+        }
         size = static_cast<DWORD>(length);
         ZeroMemory(bytes.get() + size, kZeroTail);
         return true;
@@ -84,16 +88,18 @@ public:
     CTempFile& operator=(const CTempFile&) = delete;
     ~CTempFile() {
         file.reset();
-        if (!name.empty())
+        if (!name.empty()) {
             DeleteFileW(name.c_str());
+        }
     }
 
     bool Create() {
         wchar_t folder[MAX_PATH + 1];
         wchar_t path[MAX_PATH];
         const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
-        if (length == 0 || length > MAX_PATH || !GetTempFileNameW(folder, kTempPrefix, 0, path))
+        if (length == 0 || length > MAX_PATH || !GetTempFileNameW(folder, kTempPrefix, 0, path)) {
             return false;
+        }
         name = path;
         HANDLE handle = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_TEMPORARY, nullptr);
@@ -109,11 +115,14 @@ public:
     // The whole file, read back from its start.
     bool ReadAll(DWORD size, CBuffer& out) {
         CBuffer buffer;
-        if (!buffer.Allocate(size) || SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) != 0)
+        if (!buffer.Allocate(size) || SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) != 0) {
             return false;
-        for (DWORD done = 0, got = 0; done < size; done += got)
-            if (!ReadFile(file.get(), buffer.bytes.get() + done, size - done, &got, nullptr) || got == 0)
+        }
+        for (DWORD done = 0, got = 0; done < size; done += got) {
+            if (!ReadFile(file.get(), buffer.bytes.get() + done, size - done, &got, nullptr) || got == 0) {
                 return false;
+            }
+        }
         out = std::move(buffer);
         return true;
     }
@@ -130,8 +139,9 @@ public:
     CComThreadScope(const CComThreadScope&) = delete;
     CComThreadScope& operator=(const CComThreadScope&) = delete;
     ~CComThreadScope() {
-        if (m_initialised)
+        if (m_initialised) {
             CoUninitialize();
+        }
     }
 
 private:
@@ -165,8 +175,9 @@ struct CDownloadSet::CJob {
     bool Keep(unique_hinternet& slot, unique_hinternet& handle) {
         AcquireSRWLockExclusive(&lock);
         const bool kept = !stop;
-        if (kept)
+        if (kept) {
             slot = std::move(handle);
+        }
         ReleaseSRWLockExclusive(&lock);
         return kept;
     }
@@ -228,8 +239,9 @@ private:
     bool Wanted() const { return !m_job.stop && IsWindow(m_window); }
 
     LRESULT Send(UINT message, const void* record) {
-        if (!Wanted())
+        if (!Wanted()) {
             return 0;
+        }
         m_job.sending = reinterpret_cast<WPARAM>(record);
         const LRESULT result = SendMessageW(m_window, message, reinterpret_cast<WPARAM>(record), 0);
         m_job.sending = 0;
@@ -240,33 +252,39 @@ private:
     bool Fetch(CBuffer& out) {
         unique_hinternet opened(InternetOpenW(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
         const HINTERNET session = opened.get(); // borrowed: the job's slot owns it
-        if (!session || !m_job.Keep(m_job.session, opened))
+        if (!session || !m_job.Keep(m_job.session, opened)) {
             return false;
+        }
         SetNumber(session, INTERNET_OPTION_CONNECT_TIMEOUT, kConnectTimeoutMs);
         SetNumber(session, INTERNET_OPTION_CONNECT_BACKOFF, kConnectBackoffMs);
         SetNumber(session, INTERNET_OPTION_CONNECT_RETRIES, kConnectRetries);
 
-        if (m_job.stop || !OpenFollowingRedirects(session))
+        if (m_job.stop || !OpenFollowingRedirects(session)) {
             return false;
+        }
 
         std::wstring status = QueryText(HTTP_QUERY_STATUS_CODE);
         if (status == L"407") {
-            if (!RetryWithProxyCredentials())
+            if (!RetryWithProxyCredentials()) {
                 return false;
+            }
             status = QueryText(HTTP_QUERY_STATUS_CODE);
         }
-        if (status != L"200")
+        if (status != L"200") {
             return false;
+        }
 
         const std::wstring time = ModificationTime();
         CDownloadCheckTime check{&m_url, &time};
         // 0 as well when the window has gone.
-        if (Send(m_ids.checkTime, &check) == 0)
+        if (Send(m_ids.checkTime, &check) == 0) {
             return false;
+        }
 
         const ULONGLONG length = ParseContentLength(QueryText(HTTP_QUERY_CONTENT_LENGTH));
-        if (length > m_maxBytes)
+        if (length > m_maxBytes) {
             return false;
+        }
         Send(m_ids.startDownload, &m_url);
         return length != 0 ? ReadKnownLength(length, out) : ReadToEnd(out);
     }
@@ -279,14 +297,17 @@ private:
         for (int redirects = 0;; ++redirects) {
             unique_hinternet opened(InternetOpenUrlW(session, url.c_str(), nullptr, 0, kOpenFlags, kContext));
             const HINTERNET request = opened.get();
-            if (!request || !m_job.Keep(m_job.request, opened))
+            if (!request || !m_job.Keep(m_job.request, opened)) {
                 return false;
+            }
             m_request = request;
-            if (!IsRedirect(QueryText(HTTP_QUERY_STATUS_CODE)))
+            if (!IsRedirect(QueryText(HTTP_QUERY_STATUS_CODE))) {
                 return true;
+            }
             const std::wstring next = Combined(url, QueryText(HTTP_QUERY_LOCATION));
-            if (redirects == kMaxRedirects || !IsWebUrl(next) || (IsHttps(url) && !IsHttps(next)))
+            if (redirects == kMaxRedirects || !IsWebUrl(next) || (IsHttps(url) && !IsHttps(next))) {
                 return false;
+            }
             m_request = nullptr;
             m_job.Close(m_job.request);
             url = next;
@@ -294,12 +315,14 @@ private:
     }
 
     static std::wstring Combined(const std::wstring& base, const std::wstring& location) {
-        if (location.empty())
+        if (location.empty()) {
             return {};
+        }
         std::vector<wchar_t> text(INTERNET_MAX_URL_LENGTH);
         DWORD size = static_cast<DWORD>(text.size());
-        if (!InternetCombineUrlW(base.c_str(), location.c_str(), text.data(), &size, ICU_NO_ENCODE))
+        if (!InternetCombineUrlW(base.c_str(), location.c_str(), text.data(), &size, ICU_NO_ENCODE)) {
             return {};
+        }
         return std::wstring(text.data(), size);
     }
 
@@ -312,10 +335,12 @@ private:
         std::vector<wchar_t> text(64);
         for (;;) {
             DWORD size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-            if (HttpQueryInfoW(m_request, info, text.data(), &size, nullptr))
+            if (HttpQueryInfoW(m_request, info, text.data(), &size, nullptr)) {
                 return std::wstring(text.data(), size / sizeof(wchar_t));
-            if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size <= text.size() * sizeof(wchar_t))
+            }
+            if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size <= text.size() * sizeof(wchar_t)) {
                 return {};
+            }
             text.resize(size / sizeof(wchar_t) + 1);
         }
     }
@@ -325,8 +350,9 @@ private:
         SYSTEMTIME time{};
         DWORD size = sizeof(time);
         if (!HttpQueryInfoW(m_request, HTTP_QUERY_LAST_MODIFIED | HTTP_QUERY_FLAG_SYSTEMTIME, &time, &size,
-                            nullptr))
+                            nullptr)) {
             return kNoModificationTime;
+        }
         return FormatModificationTime(
             {time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond});
     }
@@ -337,8 +363,9 @@ private:
         std::wstring password;
         CDownloadProxyValidate record{&m_url, &user, &password};
         Send(m_ids.proxyValidate, &record);
-        if (m_job.stop)
+        if (m_job.stop) {
             return false;
+        }
         InternetSetOptionW(m_request, INTERNET_OPTION_PROXY_USERNAME, user.data(),
                            static_cast<DWORD>(user.size() + 1));
         InternetSetOptionW(m_request, INTERNET_OPTION_PROXY_PASSWORD, password.data(),
@@ -351,9 +378,11 @@ private:
     void DrainSmallBody() {
         BYTE scrap[kChunk];
         DWORD got = 0;
-        for (DWORD drained = 0; drained < kMaxDrainBytes && !m_job.stop; drained += got)
-            if (!InternetReadFile(m_request, scrap, sizeof(scrap), &got) || got == 0)
+        for (DWORD drained = 0; drained < kMaxDrainBytes && !m_job.stop; drained += got) {
+            if (!InternetReadFile(m_request, scrap, sizeof(scrap), &got) || got == 0) {
                 return;
+            }
+        }
     }
 
     // Waits for the next bytes of the body and reads what has come, up to room. 0 at the end of
@@ -361,20 +390,23 @@ private:
     // slow body from holding the worker (and its stopping) until a whole chunk has come in.
     DWORD ReadSome(BYTE* into, DWORD room, bool& ended) {
         DWORD available = 0;
-        if (!Wanted() || !InternetQueryDataAvailable(m_request, &available, 0, 0))
+        if (!Wanted() || !InternetQueryDataAvailable(m_request, &available, 0, 0)) {
             return 0;
+        }
         ended = available == 0;
         DWORD got = 0;
         if (ended || !Wanted() ||
-            !InternetReadFile(m_request, into, std::min({available, room, kChunk}), &got))
+            !InternetReadFile(m_request, into, std::min({available, room, kChunk}), &got)) {
             return 0;
+        }
         return std::min(got, room);
     }
 
     bool ReadKnownLength(ULONGLONG length, CBuffer& out) {
         CBuffer buffer;
-        if (!buffer.Allocate(length))
+        if (!buffer.Allocate(length)) {
             return false;
+        }
         DWORD done = 0;
         bool ended = false;
         // Never more than is left: a longer body than announced stays outside the buffer.
@@ -384,8 +416,9 @@ private:
             CDownloadProgress progress{&m_url, done, buffer.size};
             Send(m_ids.progress, &progress);
         }
-        if (done < buffer.size)
+        if (done < buffer.size) {
             return false;
+        }
         out = std::move(buffer);
         return true;
     }
@@ -393,14 +426,16 @@ private:
     // No usable length: the body runs to the end of the connection, kept in a temporary file meanwhile.
     bool ReadToEnd(CBuffer& out) {
         CTempFile file;
-        if (!file.Create())
+        if (!file.Create()) {
             return false;
+        }
         BYTE chunk[kChunk];
         DWORD total = 0;
         bool ended = false;
         for (DWORD got; (got = ReadSome(chunk, kChunk, ended));) {
-            if (got > m_maxBytes - total || !file.Append(chunk, got))
+            if (got > m_maxBytes - total || !file.Append(chunk, got)) {
                 return false;
+            }
             total += got;
             CDownloadProgress progress{&m_url, total, 0};
             Send(m_ids.progress, &progress);
@@ -434,12 +469,14 @@ CDownloadSet::~CDownloadSet() {
 }
 
 void CDownloadSet::Start(HWND window, const std::wstring& url, DWORD maxBytes) {
-    if (url.empty() || !IsWindow(window))
+    if (url.empty() || !IsWindow(window)) {
         return;
+    }
     auto same = std::find_if(m_jobs.begin(), m_jobs.end(), [&](const auto& job) { return job->url == url; });
     if (same != m_jobs.end()) {
-        if ((*same)->Running())
+        if ((*same)->Running()) {
             return;
+        }
         m_jobs.erase(same);
     }
     try {
@@ -458,18 +495,21 @@ void CDownloadSet::Start(HWND window, const std::wstring& url, DWORD maxBytes) {
         SetThreadPriority(job.thread.get(), THREAD_PRIORITY_IDLE);
         ResumeThread(job.thread.get());
     } catch (const std::bad_alloc&) {
-        if (!m_jobs.empty() && !m_jobs.back()->thread)
+        if (!m_jobs.empty() && !m_jobs.back()->thread) {
             m_jobs.pop_back();
+        }
     }
 }
 
 void CDownloadSet::StopAll() {
-    for (const auto& job : m_jobs)
+    for (const auto& job : m_jobs) {
         job->Stop();
+    }
     const ULONGLONG deadline = GetTickCount64() + kStopWaitMs;
     for (const auto& job : m_jobs) {
-        if (JoinAnsweringSentMessages(job->thread.get(), deadline))
+        if (JoinAnsweringSentMessages(job->thread.get(), deadline)) {
             continue;
+        }
         // The last resort: it may leave the heap damaged, but the program does not hang.
         TerminateThread(job->thread.get(), 1);
         WaitForSingleObject(job->thread.get(), kTerminateWaitMs);

@@ -57,8 +57,9 @@ public:
 
     // Needs the window; one download per URL at a time, of at most maxBytes.
     void StartDownload(const std::wstring& url, DWORD maxBytes) {
-        if (!m_destroying)
+        if (!m_destroying) {
             m_downloads.Start(this->GetSafeHwnd(), url, maxBytes);
+        }
     }
 
 protected:
@@ -76,10 +77,12 @@ protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
         const CDownloadMessages& ids = DownloadMessages();
         if (message != ids.checkTime && message != ids.downFinished && message != ids.proxyValidate &&
-            message != ids.error && message != ids.startDownload && message != ids.progress)
+            message != ids.error && message != ids.startDownload && message != ids.progress) {
             return TBase::WindowProc(message, wParam, lParam);
-        if (m_destroying || !m_downloads.TakeSending(wParam))
+        }
+        if (m_destroying || !m_downloads.TakeSending(wParam)) {
             return 0;
+        }
         if (message == ids.checkTime) {
             const auto& record = *reinterpret_cast<const CDownloadCheckTime*>(wParam);
             return OnCheckTime(*record.url, *record.time);

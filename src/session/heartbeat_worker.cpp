@@ -26,13 +26,15 @@ public:
     }
 
     void SetOffline(bool offline) override {
-        if (!m_links.currentIcon || !m_links.setIcon)
+        if (!m_links.currentIcon || !m_links.setIcon) {
             return;
+        }
         const HICON current = m_links.currentIcon();
-        if (offline && current != m_links.offlineIcon)
+        if (offline && current != m_links.offlineIcon) {
             m_links.setIcon(m_links.offlineIcon);
-        else if (!offline && current == m_links.offlineIcon)
+        } else if (!offline && current == m_links.offlineIcon) {
             m_links.setIcon(m_links.normalIcon);
+        }
     }
 
     CUserSession Session() override { return m_links.session->Get(); }
@@ -43,15 +45,17 @@ public:
     }
 
     void CallPage(const CPageArguments& arguments) override {
-        if (StopRequested())
+        if (StopRequested()) {
             return;
+        }
         m_links.inbox->PushScriptCall({kPutMsg, CScriptArguments(arguments.begin(), arguments.end())});
         SendMessageW(m_links.mainWindow, WM_CALL_SCRIPT, 0, 0);
     }
 
     void AddNotice(int type, const std::wstring& text) override {
-        if (m_links.addNotice)
+        if (m_links.addNotice) {
             m_links.addNotice(type, text, L"");
+        }
     }
 
     void StartBlink() override { PostMessageW(m_links.mainWindow, WM_START_TRAY_BLINK, 0, 0); }
@@ -66,15 +70,17 @@ public:
         CUserSession fresh;
         const CSignInResult result =
             SignIn(current.userNumber, current.password, m_links.settings->Get().appServer, fresh);
-        if (result.outcome != SignInOutcome::kSignedIn)
+        if (result.outcome != SignInOutcome::kSignedIn) {
             return false;
+        }
         m_links.session->Set(fresh);
         return true;
     }
 
     void ShowNewSession() override {
-        if (StopRequested())
+        if (StopRequested()) {
             return;
+        }
         m_links.inbox->PushNavigation(
             IndexPageUrl(m_links.settings->Get().appServer, m_links.session->Get().sessionId));
         SendMessageW(m_links.mainWindow, WM_NAVIGATE_URL, 0, 0);
@@ -99,8 +105,9 @@ void CWorkerInbox::PushNavigation(std::wstring url) {
 
 template <typename T> std::optional<T> CWorkerInbox::TakeFront(std::deque<T>& queue) {
     std::lock_guard lock(m_lock);
-    if (queue.empty())
+    if (queue.empty()) {
         return std::nullopt;
+    }
     std::optional<T> front(std::move(queue.front()));
     queue.pop_front();
     return front;
@@ -115,25 +122,29 @@ std::optional<std::wstring> CWorkerInbox::TakeNavigation() {
 }
 
 bool CHeartbeatWorker::Start(CHeartbeatLinks links) {
-    if (m_thread || !links.session || !links.settings || !links.inbox)
+    if (m_thread || !links.session || !links.settings || !links.inbox) {
         return false;
+    }
     m_stopEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!m_stopEvent)
+    if (!m_stopEvent) {
         return false;
+    }
     m_links = std::move(links);
     m_thread.reset(CreateThread(nullptr, 0, &ThreadMain, this, 0, nullptr));
     return static_cast<bool>(m_thread);
 }
 
 void CHeartbeatWorker::RequestStop() {
-    if (m_stopEvent)
+    if (m_stopEvent) {
         SetEvent(m_stopEvent.get());
+    }
 }
 
 void CHeartbeatWorker::Stop() {
     RequestStop();
-    if (!m_thread)
+    if (!m_thread) {
         return;
+    }
     // The worker may be blocked sending this thread a message.
     JoinAnsweringSentMessages(m_thread.get());
     m_thread.reset();
@@ -145,9 +156,11 @@ DWORD WINAPI CHeartbeatWorker::ThreadMain(void* parameter) {
         CWindowsHeartbeatHost host(worker.m_links, worker.m_stopEvent.get());
         CHeartbeatCycle cycle(host);
         // Five seconds from the end of a cycle, or until the stop event.
-        while (cycle.Run() == HeartbeatOutcome::kGoOn)
-            if (WaitForSingleObject(worker.m_stopEvent.get(), kPauseMs) != WAIT_TIMEOUT)
+        while (cycle.Run() == HeartbeatOutcome::kGoOn) {
+            if (WaitForSingleObject(worker.m_stopEvent.get(), kPauseMs) != WAIT_TIMEOUT) {
                 break;
+            }
+        }
     } catch (...) {
         // Nothing crosses the thread routine; the session simply goes quiet.
     }

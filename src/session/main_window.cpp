@@ -53,8 +53,9 @@ CVelmarinDlg::CVelmarinDlg(CSMSSetting& settings, HMODULE resources, CSessionRec
 CVelmarinDlg::~CVelmarinDlg() {
     m_tray.Remove();
     m_worker.Stop();
-    if (m_tip.GetSafeHwnd())
+    if (m_tip.GetSafeHwnd()) {
         DestroyWindow(m_tip.GetSafeHwnd());
+    }
 }
 
 bool CVelmarinDlg::OnInitDialog() {
@@ -91,13 +92,15 @@ bool CVelmarinDlg::OnInitDialog() {
 
 // The view over the whole client area, and its first page: the index with the session id.
 void CVelmarinDlg::CreateView() {
-    if (m_view.GetSafeHwnd())
+    if (m_view.GetSafeHwnd()) {
         return;
+    }
     RECT client;
     GetClientRect(m_hWnd, &client);
     m_view.SetViewMode(false);
-    if (!m_view.Create(WS_CHILD | WS_VISIBLE | WS_GROUP, client, m_hWnd, IDC_MAIN_VIEW))
+    if (!m_view.Create(WS_CHILD | WS_VISIBLE | WS_GROUP, client, m_hWnd, IDC_MAIN_VIEW)) {
         return;
+    }
     m_view.SetContextMenuMode(CKivHtmlView::kMenuOwn);
     m_view.SetScriptErrorsShown(false);
     m_view.SetAppServer(m_settings.appServer);
@@ -117,8 +120,9 @@ void CVelmarinDlg::RegisterShowHotKey() {
     }
     const UINT modifiers = (m_settings.altKey ? MOD_ALT : 0) | (m_settings.ctrlKey ? MOD_CONTROL : 0) |
                            (m_settings.shiftKey ? MOD_SHIFT : 0);
-    if (modifiers == 0)
+    if (modifiers == 0) {
         return;
+    }
     const auto key = static_cast<UINT>(static_cast<unsigned char>(m_settings.codeKey));
     m_hotKeyRegistered = RegisterHotKey(m_hWnd, kHotKeyId, modifiers, key) != FALSE;
 }
@@ -137,12 +141,14 @@ LRESULT CVelmarinDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         return m_tray.OnTrayNotification(wParam, lParam);
     case WM_CALL_SCRIPT:
         // The parameters are never read: the data is in the inbox.
-        if (std::optional<CScriptCall> call = m_inbox.TakeScriptCall())
+        if (std::optional<CScriptCall> call = m_inbox.TakeScriptCall()) {
             m_view.CallScript(call->function, call->arguments);
+        }
         return 0;
     case WM_NAVIGATE_URL:
-        if (std::optional<std::wstring> url = m_inbox.TakeNavigation())
+        if (std::optional<std::wstring> url = m_inbox.TakeNavigation()) {
             m_view.Navigate(*url);
+        }
         return 0;
     case WM_START_SESSION:
         StartSession();
@@ -154,15 +160,17 @@ LRESULT CVelmarinDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         ConfirmExit();
         return 0;
     case WM_ENDSESSION:
-        if (wParam)
+        if (wParam) {
             EndSession();
+        }
         return 0;
     case WM_START_TRAY_BLINK:
         SetTimer(m_hWnd, kTrayBlinkTimer, kTrayBlinkPeriodMs, nullptr);
         return 0;
     case WM_HOTKEY:
-        if (wParam == kHotKeyId)
+        if (wParam == kHotKeyId) {
             SetForegroundWindow(m_hWnd);
+        }
         return 0;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFFF) >= kAboutCommandFirst && (wParam & 0xFFFF) <= kAboutCommandLast) {
@@ -208,8 +216,9 @@ bool CVelmarinDlg::OnClose() {
 }
 
 bool CVelmarinDlg::OnSize(UINT, int cx, int cy) {
-    if (m_view.GetSafeHwnd())
+    if (m_view.GetSafeHwnd()) {
         SetWindowPos(m_view.GetSafeHwnd(), nullptr, 0, 0, cx, cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     return false;
 }
 
@@ -236,17 +245,19 @@ void CVelmarinDlg::Blink() {
 }
 
 void CVelmarinDlg::ShowMainWindow() {
-    if (IsIconic(m_hWnd))
+    if (IsIconic(m_hWnd)) {
         ShowWindow(m_hWnd, SW_RESTORE);
-    else if (!IsWindowVisible(m_hWnd))
+    } else if (!IsWindowVisible(m_hWnd)) {
         ShowWindow(m_hWnd, SW_SHOW);
-    else
+    } else {
         SetForegroundWindow(m_hWnd);
+    }
 }
 
 void CVelmarinDlg::StartSession() {
-    if (m_sessionStarted)
+    if (m_sessionStarted) {
         return;
+    }
     PublishWorkerSettings();
     CHeartbeatLinks links;
     links.mainWindow = m_hWnd;
@@ -290,8 +301,9 @@ void CVelmarinDlg::OnPageCall(const std::wstring& command, const std::wstring& d
 }
 
 void CVelmarinDlg::ConfirmExit() {
-    if (MessageBoxW(m_hWnd, kExitQuestion, kProgramName, MB_YESNO | MB_ICONQUESTION) != IDYES)
+    if (MessageBoxW(m_hWnd, kExitQuestion, kProgramName, MB_YESNO | MB_ICONQUESTION) != IDYES) {
         return;
+    }
     // Nothing the heartbeat does may follow the logout, least of all a silent
     // sign-in (a new session it finishes now it logs out itself). It is only
     // told here: waiting for it could wait on a page call further up this
@@ -299,8 +311,9 @@ void CVelmarinDlg::ConfirmExit() {
     m_worker.RequestStop();
     std::wstring reply;
     CallEntry(BuildLogoutRequest(m_session.Get().sessionId), reply);
-    if (m_hotKeyRegistered)
+    if (m_hotKeyRegistered) {
         UnregisterHotKey(m_hWnd, kHotKeyId);
+    }
     m_hotKeyRegistered = false;
     DestroyWindow(m_hWnd);
 }
@@ -317,8 +330,9 @@ void CVelmarinDlg::EndSession() {
 void CVelmarinDlg::OpenSettingsPlugin() {
     // Loaded once and kept: the plug-in may keep state between calls.
     static HMODULE plugin = nullptr;
-    if (!plugin)
+    if (!plugin) {
         plugin = LoadLibraryW(ProgramFile(kConfigLibraryName).c_str());
+    }
     if (!plugin) {
         MessageBoxW(m_hWnd, kNoPlugin, kErrorCaption, MB_OK | MB_ICONERROR);
         return;

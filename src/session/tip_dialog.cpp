@@ -28,8 +28,9 @@ CTipDlg::CTipDlg(HMODULE resources, std::function<void()> showMainWindow, std::f
 
 CTipDlg::~CTipDlg() {
     // Before the members go: the controls still show the picture and are bound to them.
-    if (m_hWnd)
+    if (m_hWnd) {
         DestroyWindow(m_hWnd);
+    }
 }
 
 bool CTipDlg::Create() {
@@ -40,8 +41,9 @@ void CTipDlg::AddNotice(int type, const std::wstring& text, const std::wstring& 
     CNotice notice{type, text, link};
     std::lock_guard lock(m_queueLock);
     m_queue.push_back(std::move(notice));
-    if (m_queue.size() > kMaxWaiting)
+    if (m_queue.size() > kMaxWaiting) {
         m_queue.pop_front();
+    }
 }
 
 size_t CTipDlg::QueueLength() const {
@@ -66,11 +68,13 @@ bool CTipDlg::OnInitDialog() {
 void CTipDlg::ShapeAndPlace() {
     m_background = LoadBitmapResource(m_resources, kBackgroundBitmap);
     BITMAP info{};
-    if (!m_background || !GetObjectW(m_background.get(), sizeof(info), &info))
+    if (!m_background || !GetObjectW(m_background.get(), sizeof(info), &info)) {
         return;
+    }
     unique_hrgn shape = CreateBitmapRegion(m_background.get());
-    if (shape)
+    if (shape) {
         SetWindowRegion(m_hWnd, std::move(shape), true);
+    }
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     SetWindowPos(m_hWnd, HWND_TOPMOST, (work.right - work.left) - info.bmWidth,
@@ -79,8 +83,9 @@ void CTipDlg::ShapeAndPlace() {
 
 LRESULT CTipDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     const LRESULT result = CDialog::WindowProc(message, wParam, lParam);
-    if (message == WM_SHOWWINDOW)
+    if (message == WM_SHOWWINDOW) {
         OnShowWindow(wParam != FALSE);
+    }
     return result;
 }
 
@@ -99,8 +104,9 @@ void CTipDlg::OnShowWindow(bool shown) {
 }
 
 bool CTipDlg::OnEraseBkgnd(HDC dc) {
-    if (!m_background)
+    if (!m_background) {
         return false;
+    }
     DrawBitmapBackground(dc, m_background.get());
     return true;
 }
@@ -133,17 +139,20 @@ bool CTipDlg::OnTimer(UINT_PTR id) {
 }
 
 void CTipDlg::ShowNextNotice() {
-    if (!m_ready)
+    if (!m_ready) {
         return;
+    }
     {
         std::lock_guard lock(m_queueLock);
-        if (m_queue.empty())
+        if (m_queue.empty()) {
             return;
+        }
         m_current = std::move(m_queue.front());
         m_queue.pop_front();
     }
-    if (m_current.type == NOTICE_MESSAGE || m_current.type == NOTICE_UPGRADE)
+    if (m_current.type == NOTICE_MESSAGE || m_current.type == NOTICE_UPGRADE) {
         SetPicture(kNoticePicture);
+    }
     HWND text = GetDlgItem(m_hWnd, IDC_TIP_TEXT);
     SetWindowTextW(text, m_current.text.c_str());
     // Always set: an earlier notice's link must not answer a click on this one.
@@ -156,13 +165,15 @@ void CTipDlg::ShowNextNotice() {
 
 void CTipDlg::SetPicture(WORD id) {
     unique_hbitmap picture = LoadBitmapResource(m_resources, id);
-    if (!picture)
+    if (!picture) {
         return;
+    }
     const auto previous = reinterpret_cast<HBITMAP>(SendDlgItemMessageW(
         m_hWnd, IDC_TIP_PICTURE, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture.get())));
     // A control that copied an image hands back its own copy, which is ours to free.
-    if (previous && previous != m_picture.get())
+    if (previous && previous != m_picture.get()) {
         DeleteObject(previous);
+    }
     m_picture = std::move(picture);
 }
 
@@ -176,8 +187,9 @@ bool CTipDlg::OnMouseMove(UINT, POINT) {
 }
 
 bool CTipDlg::OnCommand(int id, int code, HWND control) {
-    if (code != BN_CLICKED)
+    if (code != BN_CLICKED) {
         return CDialog::OnCommand(id, code, control);
+    }
     switch (id) {
     case IDC_TIP_CLOSE:
         Hide();
@@ -191,13 +203,15 @@ bool CTipDlg::OnCommand(int id, int code, HWND control) {
 }
 
 void CTipDlg::OnTextClicked() {
-    if (m_current.type == NOTICE_MESSAGE && m_showMainWindow)
+    if (m_current.type == NOTICE_MESSAGE && m_showMainWindow) {
         m_showMainWindow();
-    else if (m_current.type == NOTICE_UPGRADE && m_confirmExit)
+    } else if (m_current.type == NOTICE_UPGRADE && m_confirmExit) {
         m_confirmExit();
+    }
     // The action may have ended the session's windows, this one included.
-    if (m_hWnd)
+    if (m_hWnd) {
         Hide();
+    }
 }
 
 void CTipDlg::Hide() {

@@ -34,8 +34,9 @@ bool CTrayIcon::Create(HWND owner, HICON icon) {
     }
     m_enabled = false;
     m_wanted = false;
-    if (!owner || !IsWindow(owner))
+    if (!owner || !IsWindow(owner)) {
         return false;
+    }
     m_data = {};
     m_data.cbSize = sizeof(m_data);
     m_data.hWnd = owner;
@@ -51,8 +52,9 @@ bool CTrayIcon::Create(HWND owner, HICON icon) {
 
 bool CTrayIcon::SetIcon(HICON icon) {
     std::lock_guard lock(m_lock);
-    if (!m_enabled)
+    if (!m_enabled) {
         return false;
+    }
     m_data.uFlags = NIF_ICON;
     m_data.hIcon = icon;
     return Shell_NotifyIconW(NIM_MODIFY, &m_data) != FALSE;
@@ -71,8 +73,9 @@ bool CTrayIcon::IsEnabled() const {
 void CTrayIcon::Remove() {
     std::lock_guard lock(m_lock);
     m_wanted = false;
-    if (!m_enabled)
+    if (!m_enabled) {
         return;
+    }
     m_data.uFlags = 0;
     Shell_NotifyIconW(NIM_DELETE, &m_data);
     m_enabled = false;
@@ -80,8 +83,9 @@ void CTrayIcon::Remove() {
 
 bool CTrayIcon::Restore() {
     std::lock_guard lock(m_lock);
-    if (!m_wanted || !IsWindow(m_data.hWnd))
+    if (!m_wanted || !IsWindow(m_data.hWnd)) {
         return false;
+    }
     m_data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     // "TaskbarCreated" also comes when the shell still has the icon.
     m_enabled =
@@ -90,8 +94,9 @@ bool CTrayIcon::Restore() {
 }
 
 LRESULT CTrayIcon::OnTrayNotification(WPARAM wParam, LPARAM lParam) {
-    if (wParam != kIconId)
+    if (wParam != kIconId) {
         return 0;
+    }
     HWND owner = nullptr;
     {
         std::lock_guard lock(m_lock);
@@ -115,8 +120,9 @@ LRESULT CTrayIcon::OnTrayNotification(WPARAM wParam, LPARAM lParam) {
 void CTrayIcon::ShowMenu(HWND owner) {
     unique_hmenu menu = LoadTrayMenu();
     HMENU popup = menu ? GetSubMenu(menu.get(), 0) : nullptr;
-    if (!popup || !owner)
+    if (!popup || !owner) {
         return;
+    }
     SetMenuDefaultItem(popup, 0, TRUE);
     POINT cursor{};
     GetCursorPos(&cursor);
@@ -130,8 +136,9 @@ void CTrayIcon::ShowMenu(HWND owner) {
 void CTrayIcon::SendShowCommand(HWND owner) {
     unique_hmenu menu = LoadTrayMenu();
     HMENU popup = menu ? GetSubMenu(menu.get(), 0) : nullptr;
-    if (!popup || !owner)
+    if (!popup || !owner) {
         return;
+    }
     SetForegroundWindow(owner);
     SendMessageW(owner, WM_COMMAND, MAKEWPARAM(GetMenuItemID(popup, 0), 0), 0);
 }

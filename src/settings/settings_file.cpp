@@ -8,8 +8,8 @@
 #include <random>
 #include <string>
 #include <system_error>
-#include <vector>
 #include <tinyxml.h>
+#include <vector>
 
 namespace {
 
@@ -38,13 +38,16 @@ bool IsTempNameOf(const std::filesystem::path& file, const std::filesystem::path
     const std::filesystem::path::string_type suffix{Char('.'), Char('t'), Char('m'), Char('p')};
     const auto& text = name.native();
     constexpr std::size_t kDigits = 8;
-    if (text.size() != prefix.size() + kDigits + suffix.size() || text.compare(0, prefix.size(), prefix) != 0 ||
-        text.compare(prefix.size() + kDigits, suffix.size(), suffix) != 0)
+    if (text.size() != prefix.size() + kDigits + suffix.size() ||
+        text.compare(0, prefix.size(), prefix) != 0 ||
+        text.compare(prefix.size() + kDigits, suffix.size(), suffix) != 0) {
         return false;
+    }
     for (std::size_t i = prefix.size(); i < prefix.size() + kDigits; ++i) {
         const Char c = text[i];
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')))
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))) {
             return false;
+        }
     }
     return true;
 }
@@ -55,14 +58,18 @@ bool IsTempNameOf(const std::filesystem::path& file, const std::filesystem::path
 void RemoveStaleTempFiles(const std::filesystem::path& path) {
     std::error_code ec;
     std::filesystem::path folder = path.parent_path();
-    if (folder.empty())
+    if (folder.empty()) {
         folder = ".";
+    }
     std::vector<std::filesystem::path> stale;
-    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        if (IsTempNameOf(path, it->path().filename()))
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (IsTempNameOf(path, it->path().filename())) {
             stale.push_back(it->path());
-    for (const std::filesystem::path& file : stale)
+        }
+    }
+    for (const std::filesystem::path& file : stale) {
         std::filesystem::remove(file, ec);
+    }
 }
 
 } // namespace
@@ -110,10 +117,11 @@ std::string CompactSettingsXml(const TiXmlDocument& doc) {
 
 std::filesystem::path WidePath(const std::wstring& text) {
     try {
-        if constexpr (sizeof(wchar_t) == sizeof(char32_t))
+        if constexpr (sizeof(wchar_t) == sizeof(char32_t)) {
             return std::filesystem::path(std::u32string(text.begin(), text.end()));
-        else
+        } else {
             return std::filesystem::path(text);
+        }
     } catch (const std::filesystem::filesystem_error&) {
         return {};
     }
@@ -121,8 +129,9 @@ std::filesystem::path WidePath(const std::wstring& text) {
 
 bool ReadFileBytes(const std::filesystem::path& path, std::size_t maxBytes, std::string& bytes) {
     std::ifstream in(path, std::ios::binary);
-    if (!in)
+    if (!in) {
         return false;
+    }
     bytes.assign(maxBytes, '\0');
     in.read(bytes.data(), static_cast<std::streamsize>(maxBytes));
     bytes.resize(static_cast<std::size_t>(in.gcount()));
@@ -138,32 +147,39 @@ bool ReplaceFileContent(const std::filesystem::path& path, const std::string& by
     int step = 0;
     auto killed = [&step] { return killPoint && !killPoint(step++); };
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
+    if (!std::filesystem::is_regular_file(path, ec)) {
         return false;
-    if (killed())
+    }
+    if (killed()) {
         return false;
+    }
     RemoveStaleTempFiles(path);
     std::filesystem::path temp = TempPathBeside(path);
-    if (killed())
+    if (killed()) {
         return false;
+    }
     {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
         for (std::size_t at = 0; out && at < bytes.size(); at += kWritePiece) {
-            if (killed())
+            if (killed()) {
                 return false;
-            out.write(bytes.data() + at, static_cast<std::streamsize>(std::min(kWritePiece, bytes.size() - at)));
+            }
+            out.write(bytes.data() + at,
+                      static_cast<std::streamsize>(std::min(kWritePiece, bytes.size() - at)));
             out.flush();
         }
-        if (killed())
+        if (killed()) {
             return false;
+        }
         out.close();
         if (!out) {
             std::filesystem::remove(temp, ec);
             return false;
         }
     }
-    if (killed())
+    if (killed()) {
         return false;
+    }
     std::filesystem::rename(temp, path, ec);
     if (ec) {
         std::filesystem::remove(temp, ec);

@@ -10,10 +10,12 @@ template <typename Step> void ForEachStep(std::string_view key, Step step) {
     std::size_t pos = key.substr(0, separator.size()) == separator ? separator.size() : 0;
     for (;;) {
         std::size_t next = key.find(separator, pos);
-        if (!step(std::string(key.substr(pos, next == std::string_view::npos ? next : next - pos))))
+        if (!step(std::string(key.substr(pos, next == std::string_view::npos ? next : next - pos)))) {
             return;
-        if (next == std::string_view::npos)
+        }
+        if (next == std::string_view::npos) {
             return;
+        }
         pos = next + separator.size();
     }
 }
@@ -42,8 +44,9 @@ TiXmlElement* FindOrMakePath(TiXmlElement* start, std::string_view key) {
             return false;
         }
         TiXmlElement* child = current->FirstChildElement(name);
-        if (!child)
+        if (!child) {
             child = current->LinkEndChild(new TiXmlElement(name))->ToElement();
+        }
         current = child;
         return true;
     });
@@ -53,8 +56,9 @@ TiXmlElement* FindOrMakePath(TiXmlElement* start, std::string_view key) {
 std::vector<TiXmlElement*> FindList(TiXmlElement* start, std::string_view parentKey, const char* item) {
     std::vector<TiXmlElement*> items;
     if (TiXmlElement* parent = FindPath(start, parentKey)) {
-        for (TiXmlElement* e = parent->FirstChildElement(item); e; e = e->NextSiblingElement(item))
+        for (TiXmlElement* e = parent->FirstChildElement(item); e; e = e->NextSiblingElement(item)) {
             items.push_back(e);
+        }
     }
     return items;
 }
@@ -69,8 +73,9 @@ std::string ElementText(const TiXmlElement* element) {
 }
 
 void SetElementText(TiXmlElement* element, const std::string& text) {
-    if (!element)
+    if (!element) {
         return;
+    }
     TiXmlNode* first = element->FirstChild();
     if (TiXmlText* node = first ? first->ToText() : nullptr) {
         if (text.empty()) {
@@ -82,9 +87,10 @@ void SetElementText(TiXmlElement* element, const std::string& text) {
         }
     } else if (!text.empty()) {
         TiXmlText node(text);
-        if (first)
+        if (first) {
             element->InsertBeforeChild(first, node);
-        else
+        } else {
             element->InsertEndChild(node);
+        }
     }
 }

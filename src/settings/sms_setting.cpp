@@ -62,14 +62,17 @@ SettingBool BoolOf(const TiXmlElement* element) {
 int32_t NumberOf(const TiXmlElement* element) {
     const std::string text = ElementText(element);
     std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) {
         ++i;
+    }
     bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
         negative = text[i++] == '-';
+    }
     int64_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
         value = std::min<int64_t>(value * 10 + (text[i] - '0'), int64_t{INT32_MAX} + 1);
+    }
     value = negative ? -value : std::min<int64_t>(value, INT32_MAX);
     return static_cast<int32_t>(value);
 }
@@ -95,15 +98,18 @@ CSMSSetting::~CSMSSetting() = default;
 
 bool CSMSSetting::Load() {
     std::string bytes;
-    if (!ReadFileBytes(WidePath(filePath), kSettingsFileMaxBytes, bytes))
+    if (!ReadFileBytes(WidePath(filePath), kSettingsFileMaxBytes, bytes)) {
         return false;
+    }
     auto doc = std::make_unique<TiXmlDocument>();
-    if (!ParseSettingsXml(ToAnsi(DecodeSettingsText(bytes)), *doc))
+    if (!ParseSettingsXml(ToAnsi(DecodeSettingsText(bytes)), *doc)) {
         return false;
+    }
     TiXmlElement* root = doc->RootElement();
     for (const char* key : kRequiredKeys) {
-        if (!FindPath(root, key))
+        if (!FindPath(root, key)) {
             return false;
+        }
     }
     document = std::move(doc);
     ReadFields(root);
@@ -123,8 +129,9 @@ void CSMSSetting::ReadFields(TiXmlElement* root) {
     userInfo.defaultUser = TextOf(FindPath(root, kUserName));
     userInfo.defaultPassword = TextOf(FindPath(root, kUserPwd));
     userInfo.userList.clear();
-    for (const TiXmlElement* user : FindList(root, kUserList, kUserItem))
+    for (const TiXmlElement* user : FindList(root, kUserList, kUserItem)) {
         userInfo.userList.push_back(AttributeOf(user, kNameAttribute));
+    }
 
     autoLogin = BoolOf(FindPath(root, kAutoLogin));
 
@@ -150,8 +157,9 @@ void CSMSSetting::ReadFields(TiXmlElement* root) {
 
 bool CSMSSetting::Save() {
     TiXmlElement* root = document ? document->RootElement() : nullptr;
-    if (!root)
+    if (!root) {
         return false;
+    }
     WriteFields(root);
 
     // Over the read limit the next start would find no settings at all:
@@ -159,24 +167,28 @@ bool CSMSSetting::Save() {
     std::vector<std::wstring> users = userInfo.userList;
     std::string bytes = EncodeSettingsText(FromAnsi(CompactSettingsXml(*document)));
     while (bytes.size() > kSettingsFileMaxBytes) {
-        if (!DropOldestUser(users))
+        if (!DropOldestUser(users)) {
             return false;
+        }
         WriteUserList(root, users);
         bytes = EncodeSettingsText(FromAnsi(CompactSettingsXml(*document)));
     }
-    if (!ReplaceFileContent(WidePath(filePath), bytes))
+    if (!ReplaceFileContent(WidePath(filePath), bytes)) {
         return false;
+    }
     userInfo.userList = std::move(users);
     return true;
 }
 
 void CSMSSetting::WriteFields(TiXmlElement* root) {
-    if (TiXmlElement* element = FindPath(root, kIsOpen); HasText(element))
+    if (TiXmlElement* element = FindPath(root, kIsOpen); HasText(element)) {
         SetElementText(element, BoolText(isOpen));
+    }
 
     const std::vector<TiXmlElement*> sounds = FindList(root, kSoundList, kFileItem);
-    for (std::size_t i = 0; i < std::min(sounds.size(), kSoundCount); ++i)
+    for (std::size_t i = 0; i < std::min(sounds.size(), kSoundCount); ++i) {
         sounds[i]->SetAttribute(kPathAttribute, ToAnsi(soundPath[i]));
+    }
 
     SetText(root, kAllowHotKey, std::to_string(allowHotKey));
     SetText(root, kCtrlKey, std::to_string(ctrlKey));
@@ -190,11 +202,13 @@ void CSMSSetting::WriteFields(TiXmlElement* root) {
     SetText(root, kAppServer, appServer);
     SetText(root, kUpdServer, updServer);
 
-    if (!userInfo.defaultUser.empty())
+    if (!userInfo.defaultUser.empty()) {
         SetText(root, kUserName, userInfo.defaultUser);
+    }
     if (autoLogin) {
-        if (userInfo.defaultPassword.empty())
+        if (userInfo.defaultPassword.empty()) {
             userInfo.defaultPassword = kPasswordPlaceholder;
+        }
         SetText(root, kUserPwd, userInfo.defaultPassword);
     }
 
@@ -205,10 +219,12 @@ void CSMSSetting::WriteFields(TiXmlElement* root) {
 
 void CSMSSetting::WriteUserList(TiXmlElement* root, const std::vector<std::wstring>& users) {
     TiXmlElement* list = users.empty() ? FindPath(root, kUserList) : FindOrMakePath(root, kUserList);
-    if (!list)
+    if (!list) {
         return;
-    for (TiXmlElement* user : FindList(root, kUserList, kUserItem))
+    }
+    for (TiXmlElement* user : FindList(root, kUserList, kUserItem)) {
         list->RemoveChild(user);
+    }
     for (const std::wstring& number : users) {
         TiXmlElement user(kUserItem);
         user.SetAttribute(kNameAttribute, ToAnsi(number));
@@ -219,8 +235,9 @@ void CSMSSetting::WriteUserList(TiXmlElement* root, const std::vector<std::wstri
 bool CSMSSetting::DropOldestUser(std::vector<std::wstring>& users) const {
     auto oldest = std::find_if(users.begin(), users.end(),
                                [&](const std::wstring& number) { return number != userInfo.defaultUser; });
-    if (oldest == users.end())
+    if (oldest == users.end()) {
         return false;
+    }
     users.erase(oldest);
     return true;
 }

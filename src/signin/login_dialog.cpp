@@ -68,8 +68,9 @@ bool WriteWholeFile(const std::wstring& path, const BYTE* data, DWORD size) {
     DWORD written = 0;
     const bool whole = WriteFile(file.get(), data, size, &written, nullptr) && written == size;
     file.reset();
-    if (!whole)
+    if (!whole) {
         DeleteFileW(path.c_str());
+    }
     return whole;
 }
 
@@ -110,16 +111,18 @@ bool CLoginDlg::OnInitDialog() {
     m_close.SetBitmaps(m_resources, kCloseNormal, kCloseHover, kClosePressed, kCloseNormal);
 
     ShapeToBackground();
-    if (m_settings.updateInfo.lastVersion != m_settings.updateInfo.version)
+    if (m_settings.updateInfo.lastVersion != m_settings.updateInfo.version) {
         ShowUpdateNotice();
+    }
 
     // A themed check box draws its text in the theme's colour, whatever
     // WM_CTLCOLORSTATIC says: the plain one keeps the grey of the labels.
     SetWindowTheme(Item(IDC_LOGIN_AUTO), L"", L"");
     InstallCtlSkin(m_hWnd, IDC_LOGIN_OK);
     InstallCtlSkin(m_hWnd, IDC_LOGIN_SETTINGS);
-    if (m_numberHasText)
+    if (m_numberHasText) {
         return true;
+    }
     // The number box would take the first focus and drop its hint before
     // anyone saw it: both hints show until the user enters a box.
     SetFocus(Item(IDC_LOGIN_OK));
@@ -128,8 +131,9 @@ bool CLoginDlg::OnInitDialog() {
 
 void CLoginDlg::FillInputs() {
     HWND number = Item(IDC_LOGIN_NUMBER);
-    for (const std::wstring& user : m_settings.userInfo.userList)
+    for (const std::wstring& user : m_settings.userInfo.userList) {
         SendMessageW(number, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(user.c_str()));
+    }
     if (!m_settings.userInfo.defaultUser.empty()) {
         SetWindowTextW(number, m_settings.userInfo.defaultUser.c_str());
         m_numberHasText = TRUE;
@@ -141,21 +145,25 @@ void CLoginDlg::FillInputs() {
 
 void CLoginDlg::ShapeToBackground() {
     m_background = LoadBitmapResource(m_resources, kBackgroundBitmap);
-    if (!m_background)
+    if (!m_background) {
         return;
+    }
     unique_hrgn shape = CreateBitmapRegion(m_background.get());
-    if (shape)
+    if (shape) {
         SetWindowRegion(m_hWnd, std::move(shape), true);
+    }
 }
 
 void CLoginDlg::MakeSettingsWindow() {
-    if (m_settingsWindow.GetSafeHwnd())
+    if (m_settingsWindow.GetSafeHwnd()) {
         return;
+    }
     // Made hidden, it still takes the focus for its first control: the user's stays.
     HWND focus = GetFocus();
     m_settingsWindow.Create(nullptr);
-    if (focus && GetFocus() != focus)
+    if (focus && GetFocus() != focus) {
         SetFocus(focus);
+    }
 }
 
 void CLoginDlg::ShowUpdateNotice() {
@@ -173,10 +181,12 @@ bool CLoginDlg::PreTranslateMessage(MSG& msg) {
 LRESULT CLoginDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kAfterFirstPaintMessage) {
         // A dialog already ended (and hidden) by a sign-in needs neither.
-        if (!IsWindowVisible(m_hWnd))
+        if (!IsWindowVisible(m_hWnd)) {
             return 0;
-        if (!m_adReplaced)
+        }
+        if (!m_adReplaced) {
             m_ad.LoadFromFile(m_programFolder + L"\\" + kAdFile);
+        }
         MakeSettingsWindow();
         return 0;
     }
@@ -186,40 +196,48 @@ LRESULT CLoginDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         PostMessageW(m_hWnd, kAfterFirstPaintMessage, 0, 0);
     }
     if (message == WM_MOVE && m_settingsWindow.GetSafeHwnd() &&
-        IsWindowVisible(m_settingsWindow.GetSafeHwnd()))
+        IsWindowVisible(m_settingsWindow.GetSafeHwnd())) {
         PlaceSettingsWindow();
+    }
     return result;
 }
 
 bool CLoginDlg::OnCommand(int id, int code, HWND control) {
     switch (id) {
     case IDC_LOGIN_MINIMIZE:
-        if (code == BN_CLICKED)
+        if (code == BN_CLICKED) {
             SendMessageW(m_hWnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        }
         return true;
     case IDC_LOGIN_CLOSE:
-        if (code == BN_CLICKED)
+        if (code == BN_CLICKED) {
             SendMessageW(m_hWnd, WM_CLOSE, 0, 0);
+        }
         return true;
     case IDC_LOGIN_SETTINGS:
-        if (code == BN_CLICKED)
+        if (code == BN_CLICKED) {
             ToggleSettings();
+        }
         return true;
     case IDC_LOGIN_OK:
-        if (code == BN_CLICKED)
+        if (code == BN_CLICKED) {
             OnLogin();
+        }
         return true;
     case IDC_LOGIN_UPDATE:
-        if (code == BN_CLICKED)
+        if (code == BN_CLICKED) {
             StartUpdater();
+        }
         return true;
     case IDC_LOGIN_NUMBER:
-        if (code == CBN_SETFOCUS)
+        if (code == CBN_SETFOCUS) {
             OnNumberFocus();
+        }
         return false;
     case IDC_LOGIN_PASSWORD:
-        if (code == EN_SETFOCUS)
+        if (code == EN_SETFOCUS) {
             OnPasswordFocus();
+        }
         return false;
     default:
         return FCDownloadFileWndBase<CDialog>::OnCommand(id, code, control);
@@ -247,8 +265,9 @@ HBRUSH CLoginDlg::OnCtlColor(HDC dc, HWND control, UINT message) {
 }
 
 bool CLoginDlg::OnEraseBkgnd(HDC dc) {
-    if (!m_background)
+    if (!m_background) {
         return false;
+    }
     DrawBitmapBackground(dc, m_background.get());
     return true;
 }
@@ -264,8 +283,9 @@ bool CLoginDlg::OnLButtonDown(UINT, POINT point) {
 }
 
 bool CLoginDlg::OnClose() {
-    if (m_settingsWindow.GetSafeHwnd())
+    if (m_settingsWindow.GetSafeHwnd()) {
         DestroyWindow(m_settingsWindow.GetSafeHwnd());
+    }
     return false;
 }
 
@@ -282,8 +302,9 @@ void CLoginDlg::ShowPasswordHint() {
 }
 
 void CLoginDlg::OnNumberFocus() {
-    if (GetWindowTextLengthW(Item(IDC_LOGIN_PASSWORD)) == 0)
+    if (GetWindowTextLengthW(Item(IDC_LOGIN_PASSWORD)) == 0) {
         ShowPasswordHint();
+    }
     HWND number = Item(IDC_LOGIN_NUMBER);
     if (WindowText(number) == kNumberHint) {
         SetWindowTextW(number, L"");
@@ -292,8 +313,9 @@ void CLoginDlg::OnNumberFocus() {
 }
 
 void CLoginDlg::OnPasswordFocus() {
-    if (GetWindowTextLengthW(Item(IDC_LOGIN_NUMBER)) == 0)
+    if (GetWindowTextLengthW(Item(IDC_LOGIN_NUMBER)) == 0) {
         ShowNumberHint();
+    }
     HWND password = Item(IDC_LOGIN_PASSWORD);
     if (WindowText(password) == kPasswordHint) {
         SendMessageW(password, EM_SETPASSWORDCHAR, kPasswordChar, 0);
@@ -309,43 +331,49 @@ void CLoginDlg::ToggleSettings() {
     if (WindowText(button) == kSettingsClosed) {
         SetWindowTextW(button, kSettingsOpen);
         PlaceSettingsWindow();
-        if (panel)
+        if (panel) {
             ShowWindow(panel, SW_SHOWNOACTIVATE);
+        }
         SetFocus(button);
     } else {
         SetWindowTextW(button, kSettingsClosed);
-        if (panel)
+        if (panel) {
             ShowWindow(panel, SW_HIDE);
+        }
     }
 }
 
 void CLoginDlg::PlaceSettingsWindow() {
     HWND panel = m_settingsWindow.GetSafeHwnd();
-    if (!panel)
+    if (!panel) {
         return;
+    }
     RECT dialog, own;
     GetWindowRect(m_hWnd, &dialog);
     GetWindowRect(panel, &own);
     // The visible bottom: the shape may end above the window's rectangle.
     RECT shape;
     if (GetWindowRgnBox(m_hWnd, &shape) != ERROR && shape.bottom > 0 &&
-        shape.bottom < dialog.bottom - dialog.top)
+        shape.bottom < dialog.bottom - dialog.top) {
         dialog.bottom = dialog.top + shape.bottom;
+    }
     SetWindowPos(panel, nullptr, dialog.left, dialog.bottom, dialog.right - dialog.left, own.bottom - own.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CLoginDlg::TakeServerChoices() {
-    if (!m_settingsWindow.GetSafeHwnd())
+    if (!m_settingsWindow.GetSafeHwnd()) {
         return;
+    }
     const std::wstring appServer = m_settingsWindow.AppServerText();
     if (!appServer.empty() && appServer != m_settings.appServer) {
         m_settings.appServer = appServer;
         SetServiceEndpoint(ServiceEndpointUrl(appServer));
     }
     const std::wstring updServer = m_settingsWindow.UpdServerText();
-    if (!updServer.empty() && updServer != m_settings.updServer)
+    if (!updServer.empty() && updServer != m_settings.updServer) {
         m_settings.updServer = updServer;
+    }
 }
 
 void CLoginDlg::OnLogin() {
@@ -359,11 +387,13 @@ void CLoginDlg::OnLogin() {
         SetFocus(Item(message.focusNumber ? IDC_LOGIN_NUMBER : IDC_LOGIN_PASSWORD));
         return;
     }
-    if (!Login(m_hWnd, number, password, m_settings.appServer, m_session))
+    if (!Login(m_hWnd, number, password, m_settings.appServer, m_session)) {
         return;
+    }
     RememberUser(m_settings, IsDlgButtonChecked(m_hWnd, IDC_LOGIN_AUTO) == BST_CHECKED, number, password);
-    if (m_settingsWindow.GetSafeHwnd())
+    if (m_settingsWindow.GetSafeHwnd()) {
         DestroyWindow(m_settingsWindow.GetSafeHwnd());
+    }
     m_ad.Detach();
     EndDialog(kLoginSignedIn);
 }
@@ -372,8 +402,9 @@ void CLoginDlg::StartUpdater() {
     // A missing updater is not reported: the program ends all the same.
     ShellExecuteW(nullptr, L"open", (m_programFolder + L"\\" + kUpdater).c_str(), kUpdaterParameter, nullptr,
                   SW_SHOWNORMAL);
-    if (m_settingsWindow.GetSafeHwnd())
+    if (m_settingsWindow.GetSafeHwnd()) {
         DestroyWindow(m_settingsWindow.GetSafeHwnd());
+    }
     EndDialog(kLoginRunUpdater);
 }
 
@@ -385,17 +416,20 @@ int CLoginDlg::OnCheckTime(const std::wstring&, const std::wstring& time) {
 
 void CLoginDlg::OnDownFinished(const std::wstring&, const BYTE* data, DWORD size) {
     // Whatever else a server sends in its place is never written.
-    if (!IsGifSignature(data, size))
+    if (!IsGifSignature(data, size)) {
         return;
+    }
     const std::wstring folder = m_programFolder + kAdFolder;
     const std::wstring dated = folder + L"loginad_" + LocalDateText() + L".gif";
-    if (!WriteWholeFile(dated, data, size))
+    if (!WriteWholeFile(dated, data, size)) {
         return;
+    }
     m_adReplaced = true;
     m_ad.LoadFromFile(dated);
     InvalidateRect(Item(IDC_LOGIN_AD), nullptr, FALSE);
     // The time is kept only once the copy read at the next start is in place,
     // or a failed copy would never be downloaded again.
-    if (CopyFileW(dated.c_str(), (folder + L"loginad.gif").c_str(), FALSE))
+    if (CopyFileW(dated.c_str(), (folder + L"loginad.gif").c_str(), FALSE)) {
         m_settings.updateInfo.adTime = m_adTimeCandidate;
+    }
 }

@@ -14,8 +14,9 @@ constexpr int kUnderlineOnHover = 1;
 
 std::wstring ItemText(HWND combo, LRESULT index) {
     const auto length = SendMessageW(combo, CB_GETLBTEXTLEN, index, 0);
-    if (index == CB_ERR || length == CB_ERR)
+    if (index == CB_ERR || length == CB_ERR) {
         return {};
+    }
     std::vector<wchar_t> text(static_cast<size_t>(length) + 1);
     SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
     return text.data();
@@ -57,10 +58,11 @@ bool CLoginSetDlg::OnInitDialog() {
 
 LRESULT CLoginSetDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     const LRESULT result = CDialog::WindowProc(message, wParam, lParam);
-    if (message == WM_SHOWWINDOW)
+    if (message == WM_SHOWWINDOW) {
         FillServerListsOnce();
-    else if (message == WM_SIZE)
+    } else if (message == WM_SIZE) {
         StretchToWidth(LOWORD(lParam));
+    }
     return result;
 }
 
@@ -68,8 +70,9 @@ void CLoginSetDlg::StretchToWidth(int width) {
     // The login dialog makes the panel as wide as itself: the group boxes and
     // server lists take the extra width instead of leaving a bare strip.
     const int delta = width - m_laidOutWidth;
-    if (m_laidOutWidth == 0 || delta == 0)
+    if (m_laidOutWidth == 0 || delta == 0) {
         return;
+    }
     m_laidOutWidth = width;
     for (HWND child = GetWindow(m_hWnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         wchar_t className[16] = {};
@@ -77,8 +80,9 @@ void CLoginSetDlg::StretchToWidth(int width) {
         const bool groupBox = lstrcmpiW(className, L"Button") == 0 &&
                               (GetWindowLongPtrW(child, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
         const int id = GetDlgCtrlID(child);
-        if (!groupBox && id != IDC_SET_APPSERVER && id != IDC_SET_UPDSERVER)
+        if (!groupBox && id != IDC_SET_APPSERVER && id != IDC_SET_UPDSERVER) {
             continue;
+        }
         RECT rect;
         GetWindowRect(child, &rect);
         SetWindowPos(child, nullptr, 0, 0, rect.right - rect.left + delta, rect.bottom - rect.top,
@@ -88,8 +92,9 @@ void CLoginSetDlg::StretchToWidth(int width) {
 }
 
 void CLoginSetDlg::FillServerListsOnce() {
-    if (m_serverListsFilled)
+    if (m_serverListsFilled) {
         return;
+    }
     FillServerList(GetDlgItem(m_hWnd, IDC_SET_APPSERVER), m_settings.appServer);
     FillServerList(GetDlgItem(m_hWnd, IDC_SET_UPDSERVER), m_settings.updServer);
     m_serverListsFilled = true;

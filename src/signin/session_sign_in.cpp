@@ -14,8 +14,9 @@ constexpr wchar_t kCookieUrlSuffix[] = L"/#";
 CSignInResult SignIn(const std::wstring& number, const std::wstring& password, const std::wstring& appServer,
                      CUserSession& session) {
     CSignInResult result = ExchangeSignIn(number, password);
-    if (result.outcome != SignInOutcome::kSignedIn)
+    if (result.outcome != SignInOutcome::kSignedIn) {
         return result;
+    }
     session = {number, password, result.sessionId, result.skey};
     CaptureSessionCookie(result.setCookie);
     // The pages the main window opens go out as this session.

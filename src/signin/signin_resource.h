@@ -28,4 +28,3 @@
 #define IDC_WAIT_ANIMATION 1010
 
 #define IDC_STATIC -1
-

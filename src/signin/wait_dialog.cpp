@@ -17,8 +17,9 @@ bool CWaitDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     m_animation.SetBkMode(kTransparent);
     m_animation.Attach(GetDlgItem(m_hWnd, IDC_WAIT_ANIMATION));
-    if (m_resources && FindResourceW(m_resources, MAKEINTRESOURCEW(kAnimationId), kAnimationType))
+    if (m_resources && FindResourceW(m_resources, MAKEINTRESOURCEW(kAnimationId), kAnimationType)) {
         m_animation.LoadFromResource(m_resources, MAKEINTRESOURCEW(kAnimationId), kAnimationType);
+    }
     SetWindowPos(m_hWnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     return true;
 }
@@ -33,8 +34,9 @@ bool CWaitDlg::OnEraseBkgnd(HDC dc) {
 }
 
 HBRUSH CWaitDlg::OnCtlColor(HDC dc, HWND, UINT message) {
-    if (message != WM_CTLCOLORSTATIC)
+    if (message != WM_CTLCOLORSTATIC) {
         return nullptr;
+    }
     SetBkMode(dc, TRANSPARENT);
     return static_cast<HBRUSH>(GetStockObject(HOLLOW_BRUSH));
 }

@@ -5,8 +5,8 @@
 #include "skin/drawing.h"
 #include "skin/theme_reader.h"
 
-#include "skin/core/menu_layout.h"
 #include "pixels/skin_colour.h"
+#include "skin/core/menu_layout.h"
 
 #include <algorithm>
 #include <iterator>

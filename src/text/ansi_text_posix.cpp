@@ -10,11 +10,13 @@ namespace {
 template <typename In, typename Out>
 Out Convert(const In& in, const char* to, const char* from, typename Out::value_type fallback) {
     Out out;
-    if (in.empty())
+    if (in.empty()) {
         return out;
+    }
     iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1))
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
         return out;
+    }
     using OutChar = typename Out::value_type;
     char* src = const_cast<char*>(reinterpret_cast<const char*>(in.data()));
     size_t srcLeft = in.size() * sizeof(typename In::value_type);

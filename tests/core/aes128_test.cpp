@@ -9,8 +9,9 @@ namespace {
 
 std::vector<uint8_t> Bytes(const std::string& hex) {
     std::vector<uint8_t> bytes;
-    for (size_t i = 0; i < hex.size(); i += 2)
+    for (size_t i = 0; i < hex.size(); i += 2) {
         bytes.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    }
     return bytes;
 }
 

@@ -43,6 +43,7 @@ TEST(Base64, DecodeSkipsStopsAndLimits) {
         {"Zg", 16, "f"}, // missing padding still decodes
         {"Z", 16, ""},   // six bits make no byte
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(Decode(c.text, c.capacity), c.expected) << c.text;
+    }
 }

@@ -52,9 +52,11 @@ TEST(CommandStrings, PreconditionsGiveEmptyCommands) {
     const CCommandContext noUser(L"", L"pw"), noPassword(L"075512345678", L""), nothing(L"", L"");
     for (const std::wstring& command :
          {BuildTokenRequest(noUser), BuildTokenRequest(noPassword), BuildLoginRequest(noUser, L"t"),
-          BuildLoginRequest(noPassword, L"t"), BuildHeartbeatRequest(L"", noPassword)})
+          BuildLoginRequest(noPassword, L"t"), BuildHeartbeatRequest(L"", noPassword)}) {
         EXPECT_EQ(command, L"");
+    }
     for (const std::wstring& command : {BuildHeartbeatRequest(L"S", nothing), BuildVersionRequest(nothing),
-                                        BuildPageCommand(nothing, L"a=b")})
+                                        BuildPageCommand(nothing, L"a=b")}) {
         EXPECT_TRUE(std::regex_match(command, kCommandFormat)) << command;
+    }
 }

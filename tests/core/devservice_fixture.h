@@ -32,9 +32,10 @@ class DevServiceTest : public ::testing::Test {
 protected:
     void SetUp() override {
         const char* address = std::getenv("VELMARIN_DEVSERVICE");
-        if (!address || !*address)
+        if (!address || !*address) {
             GTEST_SKIP()
                 << "VELMARIN_DEVSERVICE is not set (scripts/run-tests.sh starts the stand-in service)";
+        }
         base = L"http://" + std::wstring(address, address + std::strlen(address));
         ASSERT_TRUE(Control(L"reset", "{}"));
         SetServiceEndpoint(base + L"/serv/clientservice.asmx");
@@ -62,8 +63,9 @@ protected:
                 body.substr(at, next == std::string::npos ? std::string::npos : next - at);
             LoggedCommand command;
             const size_t code = entry.find("\"code\": \"");
-            if (code != std::string::npos)
+            if (code != std::string::npos) {
                 command.code = entry.substr(code + 9, 4);
+            }
             const size_t cookie = entry.find("\"cookie\": ");
             command.withCookie = cookie != std::string::npos && entry.compare(cookie + 10, 4, "null") != 0;
             log.push_back(command);
@@ -75,13 +77,15 @@ protected:
     // Downloads of the advertisement whose answer has ended, or -1.
     int AdsEnded() {
         CHttpRequest request;
-        if (!control.Exchange(base + L"/control/log", request))
+        if (!control.Exchange(base + L"/control/log", request)) {
             return -1;
+        }
         const std::string& body = control.Body();
         const std::string key = "\"ended\": ";
         int ended = 0;
-        for (size_t at = body.find(key); at != std::string::npos; at = body.find(key, at + 1))
+        for (size_t at = body.find(key); at != std::string::npos; at = body.find(key, at + 1)) {
             ended += body.compare(at + key.size(), 4, "null") != 0;
+        }
         return ended;
     }
 

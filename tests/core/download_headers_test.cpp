@@ -19,8 +19,9 @@ TEST(DownloadHeaders, ContentLengthLeadingDigitsOrUnknown) {
         {L"18446744073709551616", 18446744073709551615ull}, // saturates, never wraps to 0
         {L"99999999999999999999999999", 18446744073709551615ull},
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(ParseContentLength(c.text), c.length) << c.text;
+    }
 }
 
 // Whatever the system's date parser hands over, the text is whole.
@@ -42,9 +43,10 @@ TEST(AdvertisementSignature, OnlyGifFilesAreKept) {
         {"GIF89a\x01\x00", true},    {"GIF87a", true},  {"GIF89", false}, {"GIF88a....", false},
         {"MZ\x90\x00GIF89a", false}, {"gif89a", false}, {"", false},
     };
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
         EXPECT_EQ(IsGifSignature(reinterpret_cast<const std::uint8_t*>(c.bytes), std::strlen(c.bytes)), c.gif)
             << c.bytes;
+    }
 }
 
 } // namespace

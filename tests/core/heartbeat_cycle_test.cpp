@@ -33,12 +33,14 @@ public:
     bool Relogin() override {
         events.push_back(L"relogin");
         const CSignInResult result = ExchangeSignIn(session.userNumber, session.password);
-        if (result.outcome != SignInOutcome::kSignedIn)
+        if (result.outcome != SignInOutcome::kSignedIn) {
             return false;
+        }
         session.sessionId = result.sessionId;
         session.skey = result.skey;
-        if (exitDuringRelogin)
+        if (exitDuringRelogin) {
             stop = true;
+        }
         return true;
     }
     void ShowNewSession() override { events.push_back(L"show " + session.sessionId); }
@@ -62,8 +64,9 @@ class HeartbeatCycle : public DevServiceTest {
 protected:
     void SetUp() override {
         DevServiceTest::SetUp();
-        if (IsSkipped())
+        if (IsSkipped()) {
             return;
+        }
         const CSignInResult result = ExchangeSignIn(kUser, kPassword);
         ASSERT_EQ(result.outcome, SignInOutcome::kSignedIn);
         host.session = {kUser, kPassword, result.sessionId, result.skey};
@@ -82,19 +85,22 @@ protected:
         EXPECT_TRUE(control.Exchange(base + L"/control/log", request));
         const std::string& body = control.Body();
         const size_t entry = body.rfind("\"code\": \"" + code + "\"");
-        if (entry == std::string::npos)
+        if (entry == std::string::npos) {
             return {};
+        }
         const std::string key = "\"sessionid\": \"";
         const size_t at = body.find(key, entry);
-        if (at == std::string::npos)
+        if (at == std::string::npos) {
             return {};
+        }
         return body.substr(at + key.size(), body.find('"', at + key.size()) - at - key.size());
     }
 
     size_t Commands(const std::string& code) {
         size_t count = 0;
-        for (const LoggedCommand& command : Log())
+        for (const LoggedCommand& command : Log()) {
             count += command.code == code;
+        }
         return count;
     }
 
@@ -191,10 +197,11 @@ TEST_F(HeartbeatCycle, StopDuringTheCallActsOnNothing) {
     const char* setups[] = {"messages", "elsewhere", "drop"};
     for (const std::string setup : setups) {
         host.stop = false;
-        if (setup == "messages")
+        if (setup == "messages") {
             Queue(R"(["a", "s", "t", "x", "0"])");
-        else
+        } else {
             ASSERT_TRUE(Control(L"session", R"({"user": "05512345678", "action": ")" + setup + "\"}"));
+        }
         ASSERT_TRUE(Control(L"fault", R"({"fault": "delay", "count": 1, "seconds": 1, "code": "9999"})"));
         CHeartbeatCycle cycle(host);
         std::thread exit([this] {

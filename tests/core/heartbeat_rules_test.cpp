@@ -18,9 +18,18 @@ TEST(HeartbeatRules, KindDecidesCountAndSound) {
         std::optional<std::size_t> sound;
     };
     const Case cases[] = {
-        {L"0", true, 0},   {L"1", true, 0},          {L"2", true, 0},         {L"3", false, 2},
-        {L"4", false, {}}, {L"5", true, {}},         {L"12", true, {}},       {L"", true, 0},
-        {L"x", true, 0},   {L"3x", true, 2},         {L" 3", true, 0},        {L"03", true, 2},
+        {L"0", true, 0},
+        {L"1", true, 0},
+        {L"2", true, 0},
+        {L"3", false, 2},
+        {L"4", false, {}},
+        {L"5", true, {}},
+        {L"12", true, {}},
+        {L"", true, 0},
+        {L"x", true, 0},
+        {L"3x", true, 2},
+        {L" 3", true, 0},
+        {L"03", true, 2},
         {L"99999999999999999999", true, {}},
     };
     for (const Case& c : cases) {
@@ -35,7 +44,8 @@ TEST(HeartbeatRules, MessagesReachThePageAsFields04123InReplyOrder) {
     EXPECT_EQ(messages[0].pageArguments,
               (std::array<std::wstring, 5>{L"id1", L"0", L"13900000000", L"10:00", L"你好"}));
     EXPECT_TRUE(messages[0].countsAsNew);
-    EXPECT_EQ(messages[1].pageArguments, (std::array<std::wstring, 5>{L"id2", L"4", L"139", L"10:01", L"bye"}));
+    EXPECT_EQ(messages[1].pageArguments,
+              (std::array<std::wstring, 5>{L"id2", L"4", L"139", L"10:01", L"bye"}));
     EXPECT_FALSE(messages[1].countsAsNew);
     // Fields past the fifth travel nowhere but do not disturb the order.
     EXPECT_EQ(ReadHeartbeatMessages(L"a;b;c;d;1;extra")[0].pageArguments[1], L"1");

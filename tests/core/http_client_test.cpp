@@ -51,8 +51,9 @@ TEST(HttpUrl, ParsesWhatTheClientAccepts) {
     // Nothing that could end up as a broken or injected request line.
     for (const wchar_t* bad :
          {L"httpx://host/", L"http://", L"https://", L"host/path", L"http:///path", L"http://host:65536/",
-          L"http://host:8a/", L"http://host/a b", L"http://host/a\nX-Injected: 1"})
+          L"http://host:8a/", L"http://host/a b", L"http://host/a\nX-Injected: 1"}) {
         EXPECT_FALSE(ParseHttpUrl(bad, url)) << bad;
+    }
 }
 
 TEST(HttpRequestText, NoBodyNoPort) {
@@ -86,8 +87,9 @@ TEST(HttpUrl, RedirectsKeepTheScheme) {
         EXPECT_TRUE(next.secure) << same;
         EXPECT_EQ(next.path, L"/b") << same;
     }
-    for (const wchar_t* downgrade : {L"http://h:8443/b", L"http://h/b", L"http://h:443/b"})
+    for (const wchar_t* downgrade : {L"http://h:8443/b", L"http://h/b", L"http://h:443/b"}) {
         EXPECT_FALSE(ResolveRedirect(secure, downgrade, next)) << downgrade;
+    }
     CHttpUrl plain;
     ASSERT_TRUE(ParseHttpUrl(L"http://h:8443/a", plain));
     EXPECT_FALSE(ResolveRedirect(plain, L"https://h:8443/b", next));
@@ -98,8 +100,9 @@ TEST(HttpClient, WritesTheRequestInOrder) {
     CLoopbackServer server(AnswerEvery(kOk));
     CAtlHttpClientT client;
     std::string body;
-    for (int i = 0; i < 10000; ++i)
+    for (int i = 0; i < 10000; ++i) {
         body += static_cast<char>('a' + i / 1000);
+    }
     ASSERT_TRUE(client.Exchange(server.Url(L"/path?q=1"), Post(body)));
     EXPECT_EQ(client.Status(), 200);
     EXPECT_EQ(client.Body(), "fine");
@@ -143,8 +146,9 @@ TEST(HttpClient, ReusesTheConnectionWhileItLasts) {
         for (int i = 1; i <= 3; ++i) {
             ASSERT_TRUE(client.Exchange(server.Url(), Post("x")));
             EXPECT_EQ(client.Body(), "fine");
-            while (c.serverCloses && closed < i)
+            while (c.serverCloses && closed < i) {
                 std::this_thread::yield();
+            }
         }
         EXPECT_EQ(server.Accepted(), c.connections);
         EXPECT_EQ(server.Requests().size(), 3u);
@@ -156,14 +160,15 @@ TEST(HttpClient, FollowsRedirectsWithinTheOrigin) {
     CLoopbackServer origin([&](CConnection& c) {
         const std::string self = "127.0.0.1:" + std::to_string(origin.Port());
         for (std::string request; !(request = c.ReadRequest()).empty();) {
-            if (request.starts_with("POST /old "))
+            if (request.starts_with("POST /old ")) {
                 c.Send(Reply("HTTP/1.1 301 Moved", "Location: /mid\r\n", ""));
-            else if (request.starts_with("POST /mid "))
+            } else if (request.starts_with("POST /mid ")) {
                 c.Send(Reply("HTTP/1.1 302 Found", "Location: http://" + self + "/end\r\n", ""));
-            else if (request.starts_with("POST /end "))
+            } else if (request.starts_with("POST /end ")) {
                 c.Send(Reply("HTTP/1.1 303 See Other", "Location: //" + self + "/last\r\n", ""));
-            else
+            } else {
                 c.Send(kOk);
+            }
         }
     });
     CAtlHttpClientT client;
@@ -241,8 +246,9 @@ TEST(HttpClient, FailsAndRecovers) {
             while (!connection.ReadRequest().empty()) {
                 const bool failing = served++ < c.requests;
                 connection.Send(failing ? c.reply : kOk);
-                if (failing && c.outcome != Ok)
+                if (failing && c.outcome != Ok) {
                     return;
+                }
             }
         });
         CAtlHttpClientT client;
@@ -299,11 +305,14 @@ TEST(HttpClient, EndsEveryCallAtItsDeadline) {
         SCOPED_TRACE(c.name);
         CLoopbackServer server([&](CConnection& connection) {
             connection.ReadRequest();
-            if (!connection.Send(c.head))
+            if (!connection.Send(c.head)) {
                 return;
+            }
             for (auto start = std::chrono::steady_clock::now();
-                 std::chrono::steady_clock::now() - start < std::chrono::seconds(5) && connection.Send("X");)
+                 std::chrono::steady_clock::now() - start < std::chrono::seconds(5) &&
+                 connection.Send("X");) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
         });
         CAtlHttpClientT client;
         auto start = std::chrono::steady_clock::now();

@@ -20,12 +20,14 @@ public:
 
     bool Receive(char* buffer, std::size_t capacity, std::size_t& received) override {
         received = 0;
-        if (pieces.empty())
+        if (pieces.empty()) {
             return !failAtEnd;
+        }
         received = pieces.front().copy(buffer, capacity);
         pieces.front().erase(0, received);
-        if (pieces.front().empty())
+        if (pieces.front().empty()) {
             pieces.pop_front();
+        }
         return true;
     }
 
@@ -36,8 +38,9 @@ private:
 
 std::vector<std::string> Split(const std::string& bytes, std::size_t size) {
     std::vector<std::string> pieces;
-    for (std::size_t at = 0; at < bytes.size(); at += size)
+    for (std::size_t at = 0; at < bytes.size(); at += size) {
         pieces.push_back(bytes.substr(at, size));
+    }
     return pieces;
 }
 
@@ -115,8 +118,9 @@ TEST(HttpReply, ReadsEachReplyShapeWhateverTheReadSizes) {
             EXPECT_EQ(reply.Read(source, 4096), c.outcome == Ok);
             EXPECT_EQ(reply.Outcome(), c.outcome);
             EXPECT_EQ(reply.Status(), c.status);
-            if (c.outcome != Ok)
+            if (c.outcome != Ok) {
                 continue;
+            }
             EXPECT_EQ(reply.Body(), c.body);
             EXPECT_EQ(reply.EndsConnection(), c.endsConnection);
             if (c.header) {
@@ -155,8 +159,9 @@ TEST(HttpReply, EmptyAndFailedReads) {
 TEST(HttpReply, RefusesAnEndlessHeaderBlock) {
     std::string line = "X-Filler: " + std::string(1000, 'f') + "\r\n";
     std::vector<std::string> pieces{"HTTP/1.1 200 OK\r\n"};
-    for (std::size_t size = 0; size <= CHttpReply::kMaxHeaderBlockBytes; size += line.size())
+    for (std::size_t size = 0; size <= CHttpReply::kMaxHeaderBlockBytes; size += line.size()) {
         pieces.push_back(line);
+    }
     CPieceSource source(pieces);
     CHttpReply reply;
     EXPECT_FALSE(reply.Read(source, 4096));

@@ -64,16 +64,19 @@ public:
 
     // False once the client has gone.
     bool Send(const std::string& bytes) {
-        for (int n = 0, at = 0; at < static_cast<int>(bytes.size()); at += n)
+        for (int n = 0, at = 0; at < static_cast<int>(bytes.size()); at += n) {
             if (s == kNoSocket ||
-                (n = ::send(s, bytes.data() + at, static_cast<int>(bytes.size()) - at, kSendFlags)) <= 0)
+                (n = ::send(s, bytes.data() + at, static_cast<int>(bytes.size()) - at, kSendFlags)) <= 0) {
                 return false;
+            }
+        }
         return true;
     }
 
     void Close() {
-        if (s != kNoSocket)
+        if (s != kNoSocket) {
             CloseSocket(s);
+        }
         s = kNoSocket;
     }
 
@@ -123,15 +126,11 @@ public:
         CloseSocket(listener);
     }
 
-    unsigned short Port() const {
-        return port;
-    }
+    unsigned short Port() const { return port; }
     std::wstring Url(const std::wstring& path = L"/serv/clientservice.asmx") const {
         return L"http://127.0.0.1:" + std::to_wstring(port) + path;
     }
-    int Accepted() const {
-        return accepted;
-    }
+    int Accepted() const { return accepted; }
     std::vector<std::string> Requests() const {
         std::lock_guard<std::mutex> guard(lock);
         return requests;
@@ -152,15 +151,20 @@ private:
 
 inline std::string CConnection::ReadRequest() {
     std::size_t headEnd, length = 0;
-    while ((headEnd = pending.find("\r\n\r\n")) == std::string::npos)
-        if (!Fill())
+    while ((headEnd = pending.find("\r\n\r\n")) == std::string::npos) {
+        if (!Fill()) {
             return {};
+        }
+    }
     // Our client writes the header name in this case.
-    if (std::size_t at = pending.find("\r\nContent-Length: "); at < headEnd)
+    if (std::size_t at = pending.find("\r\nContent-Length: "); at < headEnd) {
         length = std::stoul(pending.substr(at + 18));
-    while (pending.size() < headEnd + 4 + length)
-        if (!Fill())
+    }
+    while (pending.size() < headEnd + 4 + length) {
+        if (!Fill()) {
             return {};
+        }
+    }
     std::string request = pending.substr(0, headEnd + 4 + length);
     pending.erase(0, request.size());
     std::lock_guard<std::mutex> guard(server.lock);
@@ -172,12 +176,14 @@ inline bool CConnection::Fill() {
     constexpr int kStepMs = 10;
     int ready = 0;
     for (int waited = 0; s != kNoSocket && !server.stop && ready == 0 && waited < kServerWaitMs;
-         waited += kStepMs)
+         waited += kStepMs) {
         ready = PollOne(s, kStepMs);
+    }
     char buffer[4096];
     const int n = ready > 0 ? ::recv(s, buffer, sizeof(buffer), 0) : 0;
-    if (n <= 0)
+    if (n <= 0) {
         return false;
+    }
     pending.append(buffer, static_cast<std::size_t>(n));
     return true;
 }
@@ -226,8 +232,9 @@ inline std::string Reply(const std::string& statusLine, const std::string& heade
 // Answers each request on the connection with the same reply until the client closes.
 inline CLoopbackServer::Script AnswerEvery(std::string reply) {
     return [reply](CConnection& c) {
-        while (!c.ReadRequest().empty())
+        while (!c.ReadRequest().empty()) {
             c.Send(reply);
+        }
     };
 }
 

@@ -1,5 +1,5 @@
-#include "signin/core/login_rules.h"
 #include "settings/sms_setting.h"
+#include "signin/core/login_rules.h"
 
 #include <gtest/gtest.h>
 
@@ -23,8 +23,9 @@ TEST(LoginRules, InputChecksStopAtTheFirstFaultInOrder) {
         {L"0551234abcd", L"pw", LoginInputFault::kNone},
         {L"05512345678", L"请输入密码 ", LoginInputFault::kNone},
     };
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
         EXPECT_EQ(CheckLoginInput(c.number, c.password), c.fault) << c.number << " / " << c.password;
+    }
 }
 
 TEST(LoginRules, EachFaultHasItsTextCaptionAndFocus) {

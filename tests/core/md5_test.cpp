@@ -9,8 +9,9 @@ namespace {
 
 std::string Hex(const Md5Digest& digest) {
     std::string text;
-    for (uint8_t b : digest)
+    for (uint8_t b : digest) {
         text += {"0123456789abcdef"[b >> 4], "0123456789abcdef"[b & 15]};
+    }
     return text;
 }
 
@@ -29,9 +30,10 @@ TEST(Md5, KnownDigestsWholeAndInPieces) {
     for (const auto& [message, digest] : cases) {
         SCOPED_TRACE(message.size());
         EXPECT_EQ(Hex(Md5(message)), digest);
-        for (size_t at = 0, step = 1; at < message.size(); at += step, step = step * 2 + 1)
+        for (size_t at = 0, step = 1; at < message.size(); at += step, step = step * 2 + 1) {
             Md5Update(ctx, reinterpret_cast<const uint8_t*>(message.data() + at),
                       std::min(step, message.size() - at));
+        }
         EXPECT_EQ(Hex(Md5Final(ctx)), digest);
     }
 }

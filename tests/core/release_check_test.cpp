@@ -47,8 +47,9 @@ CReleaseManifest SampleManifest() {
     CReleaseManifest manifest;
     manifest.version = {1, 0, 0, 2};
     manifest.size = 123456;
-    for (std::size_t i = 0; i < manifest.sha256.size(); ++i)
+    for (std::size_t i = 0; i < manifest.sha256.size(); ++i) {
         manifest.sha256[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    }
     return manifest;
 }
 
@@ -84,8 +85,9 @@ TEST(ReleaseManifest, TakesTheExactFormOnly) {
         replaced("sha256 ", "sha256  "),                      //
         std::string(),
     };
-    for (const std::string& text : bad)
+    for (const std::string& text : bad) {
         EXPECT_FALSE(ParseReleaseManifest(text, parsed)) << text;
+    }
 
     CReleaseManifest largest = SampleManifest();
     largest.size = kMaxInstallerBytes;

@@ -36,8 +36,9 @@ TEST(ReplyFields, ParseSplitsPieces) {
         reply.Parse(c.text); // each parse replaces the last one's fields
         EXPECT_EQ(reply.ResultCodeSeen(), c.seen) << c.text;
         EXPECT_EQ(reply.ResultCode(), reply.Field(L"retn")) << c.text;
-        for (const auto& [name, value] : c.fields)
+        for (const auto& [name, value] : c.fields) {
             EXPECT_EQ(reply.Field(name), value) << c.text << " / " << name;
+        }
     }
 }
 
@@ -92,8 +93,9 @@ TEST(ResultMessage, EveryCodeHasItsText) {
         {L"17210", L"号码状态不正常"},
         {L"17306", L"号码已被列入黑名单"},
     };
-    for (const auto& [code, text] : texts)
+    for (const auto& [code, text] : texts) {
         EXPECT_EQ(ResultMessage(code), text) << code;
+    }
 }
 
 TEST(ResultMessage, LeadingDigitsPickTheMessage) {
@@ -103,6 +105,7 @@ TEST(ResultMessage, LeadingDigitsPickTheMessage) {
     EXPECT_EQ(ResultMessage(L"11001abc"), L"已注销Velmarin业务");
     // 4294977296 is 2^32 + 10000: it must not wrap onto a known code.
     for (const wchar_t* code :
-         {L"0", L"", L"abc", L" 10000", L"-10000", L"10007", L"4294977296", L"99999999999999999999999999"})
+         {L"0", L"", L"abc", L" 10000", L"-10000", L"10007", L"4294977296", L"99999999999999999999999999"}) {
         EXPECT_EQ(ResultMessage(code), L"未知错误") << code;
+    }
 }

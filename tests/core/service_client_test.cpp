@@ -97,8 +97,9 @@ TEST_F(ServiceClient, CarriesTheCapturedSessionCookie) {
         EntryReply("", "Set-Cookie: ASP.NET_SessionId=abc123; path=/; HttpOnly\r\n"), plain,
         EntryReply("", "Set-Cookie: first=1; path=/\r\nSet-Cookie: second=2\r\n"), plain, plain};
     CLoopbackServer server([&](CConnection& c) {
-        for (std::size_t n = 0; !c.ReadRequest().empty(); ++n)
+        for (std::size_t n = 0; !c.ReadRequest().empty(); ++n) {
             c.Send(replies[std::min(n, std::size(replies) - 1)]);
+        }
     });
     SetServiceEndpoint(server.Url());
     std::wstring reply;
@@ -201,11 +202,13 @@ TEST_F(ServiceClient, WaitsTenSecondsEachAndOneMinuteInAll) {
         SCOPED_TRACE(c.name);
         CLoopbackServer server([&](CConnection& connection) {
             connection.ReadRequest();
-            if (!c.trickles)
+            if (!c.trickles) {
                 connection.ReadRequest(); // returns when the client gives up
-            else if (connection.Send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n"))
-                for (int i = 0; i < 100 && connection.Send("<"); ++i)
+            } else if (connection.Send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n")) {
+                for (int i = 0; i < 100 && connection.Send("<"); ++i) {
                     std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                }
+            }
         });
         ClientService::CClientServiceT client(server.Url(), CEntryTimings{200, 800});
         std::optional<std::wstring> result;

@@ -50,13 +50,15 @@ TEST_F(ServiceIntegration, WholeSessionCarriesTheCookie) {
 
     const std::vector<LoggedCommand> log = Log();
     std::vector<std::string> codes;
-    for (const LoggedCommand& c : log)
+    for (const LoggedCommand& c : log) {
         codes.push_back(c.code);
+    }
     EXPECT_EQ(codes, (std::vector<std::string>{"1000", "1002", "9999", "9999", "1005", "1004"}));
     ASSERT_EQ(log.size(), 6u);
     EXPECT_FALSE(log[0].withCookie) << "the first request of a fresh client has no cookie";
-    for (size_t i = 2; i < log.size(); ++i)
+    for (size_t i = 2; i < log.size(); ++i) {
         EXPECT_TRUE(log[i].withCookie) << "command " << log[i].code << " came without the session cookie";
+    }
 }
 
 TEST_F(ServiceIntegration, WrongPasswordIsRefusedByTheService) {
@@ -70,7 +72,7 @@ TEST_F(ServiceIntegration, TwoThreadsShareTheClient) {
     constexpr int kCalls = 20;
     int succeeded[2] = {0, 0};
     std::vector<std::thread> threads;
-    for (int t = 0; t < 2; ++t)
+    for (int t = 0; t < 2; ++t) {
         threads.emplace_back([&, t] {
             CCommandContext context(L"05512345678", L"abc123");
             for (int i = 0; i < kCalls; ++i) {
@@ -82,8 +84,10 @@ TEST_F(ServiceIntegration, TwoThreadsShareTheClient) {
                 }
             }
         });
-    for (std::thread& t : threads)
+    }
+    for (std::thread& t : threads) {
         t.join();
+    }
     EXPECT_EQ(succeeded[0], kCalls);
     EXPECT_EQ(succeeded[1], kCalls);
 }

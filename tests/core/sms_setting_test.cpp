@@ -1,16 +1,16 @@
+#include "protocol/text_cipher.h"
 #include "settings/settings_file.h"
 #include "settings/settings_paths.h"
 #include "settings/sms_setting.h"
-#include "protocol/text_cipher.h"
 #include "text/ansi_text.h"
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <gtest/gtest.h>
-#include <cstdio>
+#include <iterator>
 #include <random>
 #include <tinyxml.h>
 
@@ -39,23 +39,26 @@ const std::wstring kBaseXml =
 std::wstring Replace(std::wstring text, const std::wstring& from, const std::wstring& to) {
     std::size_t pos = text.find(from);
     EXPECT_NE(pos, std::wstring::npos) << "fixture text not found";
-    if (pos != std::wstring::npos)
+    if (pos != std::wstring::npos) {
         text.replace(pos, from.size(), to);
+    }
     return text;
 }
 
 // The file format, written out here: the Base64 cipher text as UTF-16LE.
 std::string Encoded(const std::wstring& xml) {
     std::string bytes;
-    for (wchar_t c : EncryptText(xml, kSettingsKey))
+    for (wchar_t c : EncryptText(xml, kSettingsKey)) {
         bytes += {static_cast<char>(c), '\0'};
+    }
     return bytes;
 }
 
 std::wstring Decoded(const std::string& bytes) {
     std::wstring cipher;
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
         cipher += static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) | bytes[i + 1] << 8);
+    }
     return DecryptText(cipher, kSettingsKey);
 }
 
@@ -120,10 +123,11 @@ TEST(SettingsPaths, LookupTakesFirstElementChildByExactName) {
     };
     for (const auto& c : cases) {
         TiXmlElement* found = FindPath(doc.RootElement(), c.key);
-        if (!c.text)
+        if (!c.text) {
             EXPECT_EQ(found, nullptr) << c.key;
-        else
+        } else {
             EXPECT_EQ(ElementText(found), c.text) << c.key;
+        }
     }
     EXPECT_EQ(FindList(doc.RootElement(), "//userinfo", "a").size(), 2u);
     EXPECT_TRUE(FindList(doc.RootElement(), "//missing", "a").empty());
@@ -179,13 +183,15 @@ TEST_F(SettingsFileTest, LoadReadsEveryFieldAndSaveKeepsTheDocument) {
 
 TEST_F(SettingsFileTest, BooleansNumbersAndKeyCharacter) {
     // Only "true" exactly is true.
-    for (const std::wstring text : {L"True", L" true", L"<!--c-->true", L""})
+    for (const std::wstring text : {L"True", L" true", L"<!--c-->true", L""}) {
         EXPECT_EQ(LoadedWith(L"<isopen>true<", L"<isopen>" + text + L"<")->isOpen, 0) << ToAnsi(text);
+    }
     // Numbers are the leading decimal number, held within 32 bits.
     const std::pair<std::wstring, int32_t> numbers[] = {
         {L"12abc", 12}, {L" -3", -3}, {L"99999999999", INT32_MAX}, {L"-99999999999", INT32_MIN}};
-    for (const auto& [text, number] : numbers)
+    for (const auto& [text, number] : numbers) {
         EXPECT_EQ(LoadedWith(L"<ctrlkey>1<", L"<ctrlkey>" + text + L"<")->ctrlKey, number) << ToAnsi(text);
+    }
     EXPECT_EQ(LoadedWith(L"<codekey>Q<", L"<codekey>Ctrl<")->codeKey, 'C');
 
     // An empty key stays empty through a save rather than writing a zero byte.
@@ -206,8 +212,9 @@ TEST_F(SettingsFileTest, UnreadableFilesLoadLikeAMissingOne) {
     EXPECT_FALSE(fs::exists(path));
 
     std::string garbage;
-    for (int i = 0; i < 3000; ++i)
+    for (int i = 0; i < 3000; ++i) {
         garbage += static_cast<char>(i * 7919 % 251);
+    }
     const std::string cases[] = {
         "",
         garbage,
@@ -233,8 +240,9 @@ TEST_F(SettingsFileTest, OptionalKeysMayBeMissing) {
     std::wstring xml = kBaseXml;
     for (const wchar_t* part : {L"<soundset><isopen>true</isopen><soundlist>", L"</soundlist></soundset>",
                                 L"<loginset><autologin>false</autologin></loginset>",
-                                L"<allowhotkey>1</allowhotkey>", L"<filelist>", L"</filelist>"})
+                                L"<allowhotkey>1</allowhotkey>", L"<filelist>", L"</filelist>"}) {
         xml = Replace(xml, part, L"");
+    }
     auto s = Loaded(xml);
     EXPECT_EQ(s->isOpen, 0);
     EXPECT_TRUE(s->soundPath[0].empty());
@@ -331,8 +339,9 @@ TEST_F(SettingsFileTest, SaveReplacesTheWholeFileAndNeverCreatesOne) {
 TEST_F(SettingsFileTest, LongUserListDropsOldestNumbersToFit) {
     auto s = Loaded(kBaseXml);
     std::vector<std::wstring> users;
-    for (int i = 0; i < 200; ++i)
+    for (int i = 0; i < 200; ++i) {
         users.push_back(L"0571" + std::to_wstring(1000000 + i));
+    }
     s->userInfo.userList = users;
     s->userInfo.defaultUser = users[1];
     ASSERT_TRUE(s->Save());
@@ -362,14 +371,18 @@ TEST_F(SettingsFileTest, StaleTemporaryFilesGoAtTheNextSave) {
     const std::vector<std::string> stale = {"velmarin.dat.0badf00d.tmp", "velmarin.dat.ABCDEF12.tmp"};
     const std::vector<std::string> kept = {"velmarin.dat.tmp", "velmarin.dat.0badf00d.tmp.bak",
                                            "velmarin.dat.0badf00g.tmp", "other.dat.0badf00d.tmp"};
-    for (const auto& names : {stale, kept})
-        for (const std::string& name : names)
+    for (const auto& names : {stale, kept}) {
+        for (const std::string& name : names) {
             std::ofstream(dir / name) << "x";
+        }
+    }
     ASSERT_TRUE(s->Save());
-    for (const std::string& name : stale)
+    for (const std::string& name : stale) {
         EXPECT_FALSE(fs::exists(dir / name)) << name;
-    for (const std::string& name : kept)
+    }
+    for (const std::string& name : kept) {
         EXPECT_TRUE(fs::exists(dir / name)) << name;
+    }
 }
 
 namespace {
@@ -410,8 +423,9 @@ TEST_F(SettingsFileTest, KilledSavesLeaveOneWholeFile) {
         ASSERT_TRUE(after == files[last] || after == files[next]) << "kill " << kill << " at step " << killAt;
         CSMSSetting again(widePath);
         ASSERT_TRUE(again.Load()) << "kill " << kill;
-        if (next != last)
+        if (next != last) {
             ++(after == files[last] ? kept : written);
+        }
         last = after == files[0] ? 0 : 1;
         tempsLeft += FilesInDir() > 1 ? 1 : 0;
     }

@@ -30,8 +30,9 @@ TEST(SoapRequest, EscapesToPureAscii) {
         {pair.substr(0, 1) + L"A", "&#xD83D;A"}, {pair.substr(1) + pair.substr(0, 1), "&#xDE00;&#xD83D;"},
         {L"\U0001F600", "&#x01F600;"}, // one code point natively, a pair on Windows
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(EscapeSoapString(c.text), c.escaped) << c.escaped;
+    }
 }
 
 } // namespace

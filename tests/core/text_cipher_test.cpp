@@ -54,9 +54,11 @@ TEST(TextCipher, BlockCountFollowsByteLength) {
 
 TEST(TextCipher, RoundTripsAnyKey) {
     // Keys are cut or zero-filled to 16 bytes; neither may fault.
-    for (const std::wstring& key : {MakeSessionKey(), std::wstring(), std::wstring(40, L'\u4E2D')})
-        for (const std::wstring& text : {std::wstring(L"a"), std::wstring(300, L'\u6D88') + L"z"})
+    for (const std::wstring& key : {MakeSessionKey(), std::wstring(), std::wstring(40, L'\u4E2D')}) {
+        for (const std::wstring& text : {std::wstring(L"a"), std::wstring(300, L'\u6D88') + L"z"}) {
             EXPECT_EQ(DecryptText(EncryptText(text, key), key), text) << text.size();
+        }
+    }
     EXPECT_EQ(EncryptText(L"abc", kKeyA + L"tail"), EncryptText(L"abc", kKeyA));
 }
 
@@ -87,8 +89,9 @@ TEST(PasswordDigest, MiddleEightBytesOfMd5InUpperHex) {
 TEST(MakeSessionKey, TwoThreads) {
     std::vector<std::wstring> first, second;
     auto run = [](std::vector<std::wstring>& out) {
-        for (int i = 0; i < 500; ++i)
+        for (int i = 0; i < 500; ++i) {
             out.push_back(MakeSessionKey());
+        }
     };
     std::thread a(run, std::ref(first)), b(run, std::ref(second));
     a.join();
@@ -96,6 +99,7 @@ TEST(MakeSessionKey, TwoThreads) {
     std::set<std::wstring> all(first.begin(), first.end());
     all.insert(second.begin(), second.end());
     EXPECT_EQ(all.size(), 1000u);
-    for (const std::wstring& key : all)
+    for (const std::wstring& key : all) {
         EXPECT_TRUE(std::regex_match(key, std::wregex(L"[0-9A-Za-z]{16}"))) << key;
+    }
 }

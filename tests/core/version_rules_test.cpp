@@ -26,8 +26,9 @@ TEST(VersionRules, FirstDifferingNumberDecides) {
         {L"1.0.0.99999999999", L"1.0.0.2147483647", false}, // saturates, never wraps
         {L"1.0.0.99999999999", L"1.0.0.1", true},
     };
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
         EXPECT_EQ(IsNewerVersion(c.candidate, c.reference), c.newer) << c.candidate << " vs " << c.reference;
+    }
 }
 
 } // namespace

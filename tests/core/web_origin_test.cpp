@@ -1,5 +1,5 @@
-#include "protocol/web_origin.h"
 #include "protocol/index_page.h"
+#include "protocol/web_origin.h"
 
 #include <gtest/gtest.h>
 
@@ -84,8 +84,9 @@ TEST(WebOrigin, SameOriginNeedsSchemeHostAndPortAlike) {
         {L"about:blank", false},
         {L"", false},
     };
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
         EXPECT_EQ(IsSameOrigin(c.url, app), c.same) << c.url;
+    }
     // Nothing is of an origin that was never set.
     EXPECT_FALSE(IsSameOrigin(L"http://app.example.com/", CWebOrigin{}));
 }
@@ -108,8 +109,9 @@ TEST(IndexPage, MatchesByOriginAndPathNotBySubstring) {
         {L"http://evil.com/?u=http://127.0.0.1:8080/chat/clientindex.aspx", false},
         {L"https://127.0.0.1:8080/chat/clientindex.aspx", false},
     };
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
         EXPECT_EQ(IsIndexPageUrl(c.url, server), c.index) << c.url;
+    }
     // A server below a path keeps its path; an unusable server has no index page.
     EXPECT_TRUE(IsIndexPageUrl(L"http://h/sms/chat/clientindex.aspx?k=1", L"http://h/sms"));
     EXPECT_FALSE(IsIndexPageUrl(L"http://h/chat/clientindex.aspx?k=1", L"http://h/sms"));

@@ -14,8 +14,9 @@ bool FreeForAnotherThread(HANDLE mutex) {
     DWORD result = WAIT_FAILED;
     std::thread other([&] {
         result = WaitForSingleObject(mutex, 0);
-        if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED)
+        if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED) {
             ReleaseMutex(mutex);
+        }
     });
     other.join();
     return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;

@@ -63,13 +63,15 @@ protected:
         return true;
     }
     bool PreTranslateMessage(MSG& msg) override {
-        if (m_keepEscape && msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE)
+        if (m_keepEscape && msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
             return true;
+        }
         return CDialog::PreTranslateMessage(msg);
     }
     void OnCancel() override {
-        if (m_askOnCancel)
+        if (m_askOnCancel) {
             askResult = CKeysDialog(true, false).DoModal(m_hWnd);
+        }
         CDialog::OnCancel();
     }
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
@@ -114,8 +116,9 @@ TEST(Application, LoopRoutesModelessDialogKeysAndEndsWithTheMainWindow) {
         CKeysDialog mainDialog(c.keepEscape, c.askOnCancel);
         CTestApp app([&](CTestApp& a) {
             EXPECT_EQ(AppInstance(), &a);
-            if (c.start != Start::OpensMainWindow)
+            if (c.start != Start::OpensMainWindow) {
                 return c.start == Start::WithoutWindow;
+            }
             a.SetMainWindow(&mainDialog);
             return mainDialog.Create();
         });
@@ -135,8 +138,9 @@ bool g_boxHasText = false;
 
 void CALLBACK CloseMessageBox(HWND, UINT, UINT_PTR, DWORD) {
     HWND box = FindWindowW(L"#32770", kAppName);
-    if (!box || !IsWindowVisible(box))
+    if (!box || !IsWindowVisible(box)) {
         return;
+    }
     g_boxOwner = GetWindow(box, GW_OWNER);
     g_boxHasText = FindWindowExW(box, nullptr, L"Static", kBoxText) != nullptr;
     PostMessageW(box, WM_COMMAND, IDOK, 0);

@@ -35,14 +35,16 @@ public:
     }
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID locale, WORD invokeFlags, DISPPARAMS* params, VARIANT* result,
                         EXCEPINFO* exception, UINT*) override {
-        if (id != kPutMsgId)
+        if (id != kPutMsgId) {
             return DISP_E_MEMBERNOTFOUND;
+        }
         flags = invokeFlags;
         invokeLocale = locale;
         namedArgs = params->cNamedArgs;
         std::vector<std::wstring> args;
-        for (UINT i = params->cArgs; i-- > 0;)
+        for (UINT i = params->cArgs; i-- > 0;) {
             args.push_back(params->rgvarg[i].vt == VT_BSTR ? FromBstr(params->rgvarg[i].bstrVal) : L"?");
+        }
         calls.push_back(args);
         if (FAILED(invokeAnswer)) {
             exception->bstrDescription = SysAllocString(L"the page failed");
@@ -61,8 +63,9 @@ HRESULT Call(IDispatch* object, DISPID id, std::vector<VARIANT> args, WORD flags
     VARIANT result;
     VariantInit(&result);
     const HRESULT hr = object->Invoke(id, IID_NULL, 0, flags, &params, &result, nullptr, nullptr);
-    for (VARIANT& arg : args)
+    for (VARIANT& arg : args) {
         VariantClear(&arg);
+    }
     VariantClear(&result);
     return hr;
 }
@@ -72,8 +75,9 @@ DISPID IdOf(IDispatch* object, const wchar_t* name, HRESULT* answer = nullptr) {
     LPOLESTR names[] = {copy.data()};
     DISPID id = 12345;
     const HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_SYSTEM_DEFAULT, &id);
-    if (answer)
+    if (answer) {
         *answer = hr;
+    }
     return id;
 }
 
@@ -268,8 +272,9 @@ TEST_F(BrowserHostBridge, TheIndexPageEndsTheWaitWindowAndTellsTheParentOnce) {
     for (const wchar_t* url : {L"http://h:8080/chat/inbox.aspx?kptsessionid=S1",
                                L"http://evil.example/chat/clientindex.aspx?kptsessionid=S1",
                                L"http://h:8080/chat/inbox.aspx?back=/chat/clientindex.aspx",
-                               L"http://evil.example/?u=http://h:8080/chat/clientindex.aspx"})
+                               L"http://evil.example/?u=http://h:8080/chat/clientindex.aspx"}) {
         view.OnDocumentComplete(url);
+    }
     EXPECT_TRUE(parent->seen.empty());
     EXPECT_TRUE(IsWindow(wait.hwnd()));
 

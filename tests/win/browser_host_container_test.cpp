@@ -39,8 +39,9 @@ public:
     STDMETHODIMP SetClientSite(IOleClientSite* site) override {
         m_record.calls.push_back(site ? "SetClientSite(site)" : "SetClientSite(null)");
         m_site = com_ptr<IOleClientSite>::copy_from(site);
-        if (site && m_record.holdSite)
+        if (site && m_record.holdSite) {
             m_record.heldSite = com_ptr<IOleClientSite>::copy_from(site);
+        }
         return S_OK;
     }
     STDMETHODIMP DoVerb(LONG verb, MSG*, IOleClientSite* site, LONG, HWND parent, LPCRECT rect) override {
@@ -48,18 +49,22 @@ public:
         m_record.verb = verb;
         m_record.verbParent = parent;
         m_record.verbRect = *rect;
-        if (m_record.failDoVerb)
+        if (m_record.failDoVerb) {
             return E_FAIL;
+        }
         com_ptr<IOleInPlaceSite> inPlace;
         site->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(inPlace.put()));
-        if (!inPlace || inPlace->CanInPlaceActivate() != S_OK || FAILED(inPlace->OnInPlaceActivate()))
+        if (!inPlace || inPlace->CanInPlaceActivate() != S_OK || FAILED(inPlace->OnInPlaceActivate())) {
             return E_FAIL;
+        }
         com_ptr<IOleInPlaceFrame> frame;
         com_ptr<IOleInPlaceUIWindow> document;
         RECT position{}, clip{};
         OLEINPLACEFRAMEINFO info{sizeof(info), FALSE, nullptr, nullptr, 0};
-        if (FAILED(inPlace->GetWindowContext(frame.put(), document.put(), &position, &clip, &info)) || !frame)
+        if (FAILED(inPlace->GetWindowContext(frame.put(), document.put(), &position, &clip, &info)) ||
+            !frame) {
             return E_FAIL;
+        }
         m_record.frameWindow = info.hwndFrame;
         m_inPlaceSite = std::move(inPlace);
         return S_OK;
@@ -76,8 +81,9 @@ public:
 
     STDMETHODIMP InPlaceDeactivate() override {
         m_record.calls.push_back("InPlaceDeactivate");
-        if (m_inPlaceSite)
+        if (m_inPlaceSite) {
             m_inPlaceSite->OnInPlaceDeactivate();
+        }
         m_inPlaceSite.reset();
         return S_OK;
     }
@@ -123,8 +129,9 @@ public:
 
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
         *object = nullptr;
-        if (outer)
+        if (outer) {
             return CLASS_E_NOAGGREGATION;
+        }
         auto* control = new CFakeControl(*record);
         const HRESULT hr = control->QueryInterface(iid, object);
         control->Release();

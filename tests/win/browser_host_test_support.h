@@ -25,8 +25,9 @@ public:
                                  400, 300, parent, nullptr, nullptr, nullptr));
     }
     ~CRecorderWnd() override {
-        if (m_hWnd)
+        if (m_hWnd) {
             DestroyWindow(m_hWnd);
+        }
     }
     HWND hwnd() const { return m_hWnd; }
 
@@ -70,8 +71,9 @@ protected:
     void ShellOpen(const std::wstring& url) override { opened.push_back(url); }
     UINT TrackPageMenu(HMENU popup, POINT point, HWND owner) override {
         CTrackedMenu menu{{}, point, owner};
-        for (UINT id : {ID_PAGE_CUT, ID_PAGE_COPY, ID_PAGE_PASTE})
+        for (UINT id : {ID_PAGE_CUT, ID_PAGE_COPY, ID_PAGE_PASTE}) {
             menu.grayed.push_back((GetMenuState(popup, id, MF_BYCOMMAND) & MF_GRAYED) != 0);
+        }
         tracked.push_back(menu);
         return realTracking ? SMSHtmlView::TrackPageMenu(popup, point, owner) : choice;
     }
@@ -112,21 +114,25 @@ public:
 
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
         *object = nullptr;
-        if (iid == IID_IUnknown || iid == __uuidof(First))
+        if (iid == IID_IUnknown || iid == __uuidof(First)) {
             *object = static_cast<First*>(this);
+        }
         ((!*object && iid == __uuidof(Rest) ? * object = static_cast<Rest*>(this) : nullptr), ...);
-        if (!*object)
+        if (!*object) {
             *object = Extra(iid);
-        if (!*object)
+        }
+        if (!*object) {
             return E_NOINTERFACE;
+        }
         AddRef();
         return S_OK;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
     STDMETHODIMP_(ULONG) Release() override {
         const ULONG left = --refs;
-        if (left == 0)
+        if (left == 0) {
             delete this;
+        }
         return left;
     }
 
@@ -152,14 +158,16 @@ public:
 class CFakeFrames : public CFakeDispatch<IDispatch> {
 public:
     explicit CFakeFrames(long count, const std::vector<com_ptr<IDispatch>>& windows = {}) : m_count(count) {
-        for (const com_ptr<IDispatch>& window : windows)
+        for (const com_ptr<IDispatch>& window : windows) {
             m_windows.push_back(com_ptr<IDispatch>::copy_from(window.get()));
+        }
     }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
                         UINT*) override {
-        if (!result)
+        if (!result) {
             return E_POINTER;
+        }
         if (id == DISPID_IHTMLFRAMESCOLLECTION2_LENGTH && (flags & DISPATCH_PROPERTYGET)) {
             result->vt = VT_I4;
             result->lVal = m_count;
@@ -188,8 +196,9 @@ public:
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
                         UINT*) override {
-        if (id != DISPID_IHTMLWINDOW2_DOCUMENT || !(flags & DISPATCH_PROPERTYGET) || !result)
+        if (id != DISPID_IHTMLWINDOW2_DOCUMENT || !(flags & DISPATCH_PROPERTYGET) || !result) {
             return DISP_E_MEMBERNOTFOUND;
+        }
         result->vt = VT_DISPATCH;
         result->pdispVal = com_ptr<IDispatch>::copy_from(m_document.get()).detach();
         return S_OK;
@@ -215,10 +224,12 @@ public:
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
                         UINT*) override {
-        if (denied)
+        if (denied) {
             return E_ACCESSDENIED;
-        if (!(flags & DISPATCH_PROPERTYGET) || !result)
+        }
+        if (!(flags & DISPATCH_PROPERTYGET) || !result) {
             return DISP_E_MEMBERNOTFOUND;
+        }
         if (id == DISPID_IHTMLDOCUMENT2_URL) {
             result->vt = VT_BSTR;
             result->bstrVal = SysAllocStringLen(url.data(), static_cast<UINT>(url.size()));

@@ -24,8 +24,9 @@ public:
     explicit CFakeCaller(IDispatch* window) : m_window(com_ptr<IDispatch>::copy_from(window)) {}
     STDMETHODIMP QueryService(REFGUID service, REFIID iid, void** object) override {
         *object = nullptr;
-        if (service != SID_SHTMLWindow || !m_window)
+        if (service != SID_SHTMLWindow || !m_window) {
             return E_NOINTERFACE;
+        }
         return m_window->QueryInterface(iid, object);
     }
 
@@ -84,8 +85,9 @@ protected:
             caller ? externalEx->InvokeEx(invokeId, 0, DISPATCH_METHOD, &params, &result, nullptr, caller)
                    : externalEx->Invoke(invokeId, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr,
                                         nullptr);
-        for (VARIANT& arg : args)
+        for (VARIANT& arg : args) {
             VariantClear(&arg);
+        }
         VariantClear(&result);
         return hr;
     }
@@ -207,8 +209,9 @@ TEST_F(BrowserHostTrust, ACallNamingNoCallerNeedsEveryFrameToBeTheServers) {
     }
     // Frames nested deeper than any real page are refused, not walked.
     com_ptr<IDispatch> deep = frame(L"http://h:8080/leaf");
-    for (int i = 0; i < 6; ++i)
+    for (int i = 0; i < 6; ++i) {
         deep = frame(L"http://h:8080/level", Frames(std::move(deep)));
+    }
     showWithFrames(Frames(std::move(deep)));
     EXPECT_EQ(CallBridge(nullptr), E_ACCESSDENIED);
 }
@@ -279,8 +282,9 @@ TEST_F(BrowserHostTrust, TheEventSinkCancelsWhatItsHandlersRefuse) {
         VARIANT url = text(target);
         VARIANT_BOOL cancel = VARIANT_FALSE;
         VARIANT args[7];
-        for (VARIANT& arg : args)
+        for (VARIANT& arg : args) {
             VariantInit(&arg);
+        }
         args[6].vt = VT_DISPATCH;
         args[5].vt = VT_BYREF | VT_VARIANT;
         args[5].pvarVal = &url;
@@ -301,8 +305,9 @@ TEST_F(BrowserHostTrust, TheEventSinkCancelsWhatItsHandlersRefuse) {
     // NewWindow3(ppDisp, Cancel, dwFlags, bstrUrlContext, bstrUrl), last first.
     VARIANT_BOOL cancel = VARIANT_FALSE;
     VARIANT args[5];
-    for (VARIANT& arg : args)
+    for (VARIANT& arg : args) {
         VariantInit(&arg);
+    }
     args[3].vt = VT_BYREF | VT_BOOL;
     args[3].pboolVal = &cancel;
     args[0] = text(kForeignPage);

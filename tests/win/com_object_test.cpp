@@ -7,7 +7,9 @@
 #include <functional>
 #include <ocidl.h>
 
-template <> struct com_parents<IPersistStream> { using type = com_interface_list<IPersist>; };
+template <> struct com_parents<IPersistStream> {
+    using type = com_interface_list<IPersist>;
+};
 
 namespace {
 

@@ -39,9 +39,11 @@ HWND WaitForDialog(const wchar_t* title, HWND owner) {
     const ULONGLONG end = GetTickCount64() + kWaitMs;
     do {
         for (HWND w = FindWindowExW(nullptr, nullptr, kDialogClass, title); w;
-             w = FindWindowExW(nullptr, w, kDialogClass, title))
-            if (GetWindow(w, GW_OWNER) == owner && IsWindowVisible(w))
+             w = FindWindowExW(nullptr, w, kDialogClass, title)) {
+            if (GetWindow(w, GW_OWNER) == owner && IsWindowVisible(w)) {
                 return w;
+            }
+        }
         Sleep(20);
     } while (GetTickCount64() < end);
     return nullptr;
@@ -49,8 +51,9 @@ HWND WaitForDialog(const wchar_t* title, HWND owner) {
 
 bool WaitGone(HWND window) {
     const ULONGLONG end = GetTickCount64() + kWaitMs;
-    while (IsWindow(window) && GetTickCount64() < end)
+    while (IsWindow(window) && GetTickCount64() < end) {
         Sleep(20);
+    }
     return !IsWindow(window);
 }
 
@@ -117,8 +120,9 @@ struct CRun {
 CRun RunDialog(CSMSSetting& settings, const std::function<void(HWND owner, HWND dialog)>& drive) {
     CRun run;
     ExecConfigProc exec = ExecConfigEntry();
-    if (!exec)
+    if (!exec) {
         return run;
+    }
     HWND owner = CreateWindowExW(0, L"STATIC", L"config owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                  nullptr, nullptr);
     const DWORD uiThread = GetCurrentThreadId();
@@ -246,11 +250,13 @@ TEST(ConfigPlugin, RejectsAnyOtherKeyWithAMessageAndStaysOpen) {
             SetDlgItemTextW(dialog, IDC_CONFIG_CODEKEY, key.c_str());
             Click(dialog, IDOK);
             HWND box = WaitForDialog(kInputCaption, dialog);
-            if (!box)
+            if (!box) {
                 return;
+            }
             PostMessageW(box, WM_COMMAND, IDOK, 0);
-            if (WaitGone(box) && IsWindowVisible(dialog))
+            if (WaitGone(box) && IsWindowVisible(dialog)) {
                 refused.push_back(key);
+            }
         }
         Click(dialog, IDCANCEL);
     });

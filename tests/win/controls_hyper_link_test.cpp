@@ -28,8 +28,9 @@ TEST(HyperLinkTarget, MailPrefixIgnoresCaseAndNeedsTheColon) {
         {L"http://example.com", false},
         {L"", false},
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(IsMailTarget(c.target), c.mail) << testing::PrintToString(std::wstring(c.target));
+    }
 }
 
 LRESULT CALLBACK CountRelays(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
@@ -183,10 +184,12 @@ LRESULT CALLBACK CatchMessageBox(int code, WPARAM wParam, LPARAM lParam) {
         std::wstring(text) == L"#32770") {
         GetWindowTextW(box, text, 256);
         std::wstring seen = text + std::wstring(L"|");
-        for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
             if (GetClassNameW(child, text, 256) && _wcsicmp(text, L"Static") == 0 &&
-                GetWindowTextW(child, text, 256))
+                GetWindowTextW(child, text, 256)) {
                 seen += text;
+            }
+        }
         g_boxes.push_back(seen);
         PostMessageW(box, WM_COMMAND, IDOK, 0);
     }

@@ -22,9 +22,11 @@ constexpr WORD kGifId = 123, kJunkId = 124, kMissingId = 125;
 // Red on the left half, blue on the right.
 std::string HalvesGif() {
     std::vector<uint8_t> indices;
-    for (int y = 0; y < kImageHeight; ++y)
-        for (int x = 0; x < kImageWidth; ++x)
+    for (int y = 0; y < kImageHeight; ++y) {
+        for (int x = 0; x < kImageWidth; ++x) {
             indices.push_back(x < kImageWidth / 2 ? 0 : 1);
+        }
+    }
     return Gif(kImageWidth, kImageHeight, kPalette, {{0, indices}});
 }
 
@@ -40,8 +42,10 @@ int ThreadCount() {
     THREADENTRY32 entry{};
     entry.dwSize = sizeof(entry);
     int count = 0;
-    for (BOOL more = Thread32First(snapshot.get(), &entry); more; more = Thread32Next(snapshot.get(), &entry))
+    for (BOOL more = Thread32First(snapshot.get(), &entry); more;
+         more = Thread32Next(snapshot.get(), &entry)) {
         count += entry.th32OwnerProcessID == GetCurrentProcessId();
+    }
     return count;
 }
 
@@ -149,8 +153,9 @@ TEST_F(CPictureExTest, AnimatesEachFrameForItsOwnDelay) {
         [&] {
             const UINT now = picture.GetCurrentFrame();
             if (now != frame) {
-                if (!firstRun)
+                if (!firstRun) {
                     shown[frame].push_back(GetTickCount() - since);
+                }
                 firstRun = false;
                 frame = now;
                 since = GetTickCount();
@@ -160,8 +165,9 @@ TEST_F(CPictureExTest, AnimatesEachFrameForItsOwnDelay) {
         4000);
     ASSERT_GE(shown[0].size(), 5u);
     ASSERT_GE(shown[1].size(), 5u);
-    for (auto& runs : shown)
+    for (auto& runs : shown) {
         std::sort(runs.begin(), runs.end());
+    }
     // Middle runs: this thread sees a frame start late now and then when the machine is busy.
     EXPECT_GE(shown[0][2], 40u);
     EXPECT_GE(shown[1][2], 85u) << "a delay of 0 stands for 100 ms";

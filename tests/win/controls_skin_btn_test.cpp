@@ -18,9 +18,10 @@ constexpr POINT kInside{40, 30}, kOutside{700, 500};
 class CSkinBtnTest : public CDialogSuite<CSkinBtnTest> {
 protected:
     void SetUp() override {
-        for (int state = 0; state < 4; ++state) // the left 5 columns in the key colour
+        for (int state = 0; state < 4; ++state) { // the left 5 columns in the key colour
             resources.AddBitmap(static_cast<WORD>(kNormalId + state), kImageWidth, kImageHeight,
                                 [state](int x, int) { return x < 5 ? kKey : kFaces[state]; });
+        }
         module = resources.Load();
         ASSERT_TRUE(module);
         SetCursorPos(kOutside.x, kOutside.y);
@@ -85,8 +86,9 @@ TEST_F(CSkinBtnTest, DrawItemPicksTheImageByFocusSelectionHoverAndDisabling) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        if (c.hovering != button.IsHovering())
+        if (c.hovering != button.IsHovering()) {
             c.hovering ? Enter() : (void)Leave();
+        }
         ASSERT_EQ(button.IsHovering(), c.hovering);
         Draw(c.itemState);
         EXPECT_EQ(button.State(), c.state);

@@ -48,8 +48,9 @@ public:
     static constexpr int kControlId = 100;
 
     CTestDialog() : CDialog(dialogTemplate.get()) {
-        if (Create())
+        if (Create()) {
             SetWindowPos(m_hWnd, HWND_TOP, 0, 0, 300, 200, SWP_SHOWWINDOW);
+        }
     }
 
     // A fresh control in place of the previous one, the dialog repainted.
@@ -114,14 +115,17 @@ public:
         std::error_code error;
         std::filesystem::copy_file(folder / L"res.dll", path, error);
         HANDLE update = error ? nullptr : BeginUpdateResourceW(path.c_str(), TRUE);
-        if (!update)
+        if (!update) {
             return nullptr;
-        for (auto& item : m_items)
+        }
+        for (auto& item : m_items) {
             UpdateResourceW(update, item.type, MAKEINTRESOURCEW(item.id),
                             MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), item.bytes.data(),
                             static_cast<DWORD>(item.bytes.size()));
-        if (!EndUpdateResourceW(update, FALSE))
+        }
+        if (!EndUpdateResourceW(update, FALSE)) {
             return nullptr;
+        }
         m_module.reset(LoadLibraryW(path.c_str()));
         return m_module.get();
     }
@@ -164,25 +168,29 @@ inline std::string Gif(int width, int height, const std::vector<COLORREF>& palet
         out += {static_cast<char>(GetRValue(c)), static_cast<char>(GetGValue(c)),
                 static_cast<char>(GetBValue(c))};
     }
-    if (frames.size() > 1)
+    if (frames.size() > 1) {
         out += std::string("\x21\xFF\x0BNETSCAPE2.0\x03\x01\0\0\0", 19); // loop for ever
+    }
     for (const GifFrame& frame : frames) {
         out += std::string("\x21\xF9\x04\0", 4); // graphic control extension: the delay
         u16(static_cast<int>(frame.delay));
         out += std::string("\0\0\x2C", 3); // image descriptor: whole area, no local table
-        for (int v : {0, 0, width, height})
+        for (int v : {0, 0, width, height}) {
             u16(v);
+        }
         out += '\0';
         // Minimum code size 7: every code is one byte as long as a clear code
         // (0x80) comes before the table grows to 256 entries; 0x81 ends.
         std::string codes(1, '\x80');
-        for (size_t i = 0; i < frame.indices.size(); ++i)
+        for (size_t i = 0; i < frame.indices.size(); ++i) {
             codes += (i > 0 && i % 100 == 0 ? std::string("\x80") : "") +
                      static_cast<char>(frame.indices[i] & 0x7F);
+        }
         codes += '\x81';
         out += '\x07';
-        for (size_t at = 0; at < codes.size(); at += 255)
+        for (size_t at = 0; at < codes.size(); at += 255) {
             out += static_cast<char>(std::min<size_t>(255, codes.size() - at)) + codes.substr(at, 255);
+        }
         out += '\0';
     }
     return out + '\x3B';

@@ -18,8 +18,9 @@ public:
     }
 
     CDialogTemplate& Add(WORD classAtom, int id, DWORD style, const std::wstring& text, short y) {
-        if (m_words.size() % 2)
+        if (m_words.size() % 2) {
             m_words.push_back(0); // items start on a DWORD boundary
+        }
         const DWORD shown = style | WS_CHILD | WS_VISIBLE;
         // style, extended style, x, y, cx, cy, id, class atom
         m_words.insert(m_words.end(), {LOWORD(shown), HIWORD(shown), 0, 0, 10, static_cast<WORD>(y), 120, 14,

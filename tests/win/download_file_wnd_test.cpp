@@ -2,16 +2,16 @@
 // and against a scripted loopback server for lengths the stand-in never announces.
 #include "../core/http_test_server.h"
 #include "dialog_template.h"
-#include "pump_until.h"
 #include "framework/dialog.h"
 #include "protocol/http_client.h"
+#include "pump_until.h"
 #include "release/download_file_wnd.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -33,8 +33,9 @@ struct CSeen {
     std::vector<BYTE> data; // with the 8 bytes behind
 
     void Call(const char* name) {
-        if (calls.empty() || calls.back() != name)
+        if (calls.empty() || calls.back() != name) {
             calls.push_back(name);
+        }
     }
     bool Ended() const { return !calls.empty() && (calls.back() == "finished" || calls.back() == "error"); }
 };
@@ -83,11 +84,13 @@ int TempFileCount() {
     GetTempPathW(MAX_PATH + 1, folder);
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW((std::wstring(folder) + L"foo*.tmp").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
+    if (search == INVALID_HANDLE_VALUE) {
         return 0;
+    }
     int count = 1;
-    while (FindNextFileW(search, &found))
+    while (FindNextFileW(search, &found)) {
         ++count;
+    }
     FindClose(search);
     return count;
 }
@@ -96,8 +99,9 @@ class DownloadService : public ::testing::Test {
 protected:
     void SetUp() override {
         const char* address = std::getenv("VELMARIN_DEVSERVICE");
-        if (!address || !*address)
+        if (!address || !*address) {
             GTEST_SKIP() << "VELMARIN_DEVSERVICE is not set";
+        }
         base = L"http://" + std::wstring(address, address + std::strlen(address));
     }
 
@@ -122,8 +126,9 @@ protected:
             const std::string& body = control.Body();
             ads.clear();
             for (size_t at = body.find("{\"time\": ", body.find("\"ads\": ")), next; at != std::string::npos;
-                 at = next)
+                 at = next) {
                 ads.push_back(body.substr(at, (next = body.find("{\"time\": ", at + 1)) - at));
+            }
             return body.find("\"ended\": null") == std::string::npos;
         });
         return ads;
@@ -193,11 +198,12 @@ TEST_F(DownloadService, RefusedDownloadsEndInErrorWithoutStarting) {
         ASSERT_FALSE(ads.empty());
         EXPECT_EQ(Complete(ads.back()), c.wholeBodySent) << ads.back();
         // The platform may answer a proxy challenge again itself, but with what the window gave.
-        if (c.calls.front() == "proxy")
+        if (c.calls.front() == "proxy") {
             EXPECT_NE(ads.back().find(R"(["Proxy-Authorization", "Basic dXNlcjpzZWNyZXQ="])"),
                       std::string::npos);
-        else
+        } else {
             EXPECT_EQ(ads.size(), 1u);
+        }
     }
 }
 
@@ -205,8 +211,9 @@ TEST_F(DownloadService, RefusedDownloadsEndInErrorWithoutStarting) {
 // leads the download to plain http.
 TEST_F(DownloadService, HttpsChecksTheCertificateAndNeverFallsBackToHttp) {
     const char* tls = std::getenv("VELMARIN_DEVSERVICE_TLS");
-    if (!tls || !*tls)
+    if (!tls || !*tls) {
         GTEST_SKIP() << "VELMARIN_DEVSERVICE_TLS is not set";
+    }
     const std::wstring secure = L"https://" + std::wstring(tls, tls + std::strlen(tls)) + L"/ad/loginad.gif";
     const std::string tlsOnly = "\"tls\": \"TLS";
     struct Case {
@@ -239,8 +246,9 @@ TEST_F(DownloadService, HttpsChecksTheCertificateAndNeverFallsBackToHttp) {
         EXPECT_EQ(seen.calls, c.calls);
         const std::vector<std::string> ads = Ads();
         EXPECT_EQ(ads.size(), c.requests);
-        for (const std::string& ad : ads)
+        for (const std::string& ad : ads) {
             EXPECT_NE(ad.find(tlsOnly), std::string::npos) << ad;
+        }
     }
 }
 
@@ -325,12 +333,14 @@ TEST(DownloadLimits, NothingBeyondTheCapIsKept) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::string reply = "HTTP/1.1 200 OK\r\n";
-        if (!c.length.empty())
+        if (!c.length.empty()) {
             reply += "Content-Length: " + c.length + "\r\n";
+        }
         reply += "Connection: close\r\n\r\nGIF89a" + std::string(c.body - 6, 'x');
         testserver::CLoopbackServer server([&](testserver::CConnection& connection) {
-            if (!connection.ReadRequest().empty())
+            if (!connection.ReadRequest().empty()) {
                 connection.Send(reply);
+            }
         });
         const int tempFiles = TempFileCount();
         CSeen seen;
@@ -401,16 +411,18 @@ TEST_F(DownloadService, MessagesFromElsewhereReachNoHandler) {
     EXPECT_EQ(window.progressAfterReplay, window.progressBeforeReplay) << "a replayed record was taken twice";
     EXPECT_EQ(window.forgedAnswers, 0);
     EXPECT_EQ(seen.calls, (Calls{"check", "start", "progress", "finished"}));
-    for (const auto& step : seen.progress)
+    for (const auto& step : seen.progress) {
         EXPECT_NE(step.second, 888888u);
+    }
     EXPECT_EQ(std::string(seen.data.begin(), seen.data.begin() + 6), "GIF89a");
 
     // And with no download running, from this thread: nothing either.
     seen = {};
     const CDownloadMessages& ids = DownloadMessages();
     for (UINT message :
-         {ids.checkTime, ids.downFinished, ids.proxyValidate, ids.error, ids.startDownload, ids.progress})
+         {ids.checkTime, ids.downFinished, ids.proxyValidate, ids.error, ids.startDownload, ids.progress}) {
         EXPECT_EQ(SendMessageW(window.GetSafeHwnd(), message, 0x1234, 0), 0);
+    }
     EXPECT_TRUE(seen.calls.empty());
 }
 

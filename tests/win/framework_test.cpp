@@ -72,13 +72,15 @@ protected:
         // Skin.dll reads the handle from the object's memory, right after the vtable pointer.
         handleAfterVtable = reinterpret_cast<HWND*>(this)[1];
         m_script(*this);
-        if (m_endAtOnce)
+        if (m_endAtOnce) {
             EndDialog(IDOK);
+        }
         return CDialog::OnInitDialog();
     }
     bool PreTranslateMessage(MSG& msg) override {
-        if (keepEscape && msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE)
+        if (keepEscape && msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
             return true;
+        }
         return CDialog::PreTranslateMessage(msg);
     }
     bool OnCommand(int id, int code, HWND control) override {
@@ -143,8 +145,9 @@ TEST(Dialog, ModalRunEndsAsTheDialogManagerAndHooksDecide) {
 TEST(Dialog, HandlerResultsReachTheSenderThroughNestedSends) {
     std::vector<LRESULT> results;
     CScriptDialog dialog([&](CScriptDialog& d) {
-        for (UINT message : {kDouble, kOuter, kUnhandled})
+        for (UINT message : {kDouble, kOuter, kUnhandled}) {
             results.push_back(SendMessageW(d.GetSafeHwnd(), message, 21, 0));
+        }
     });
     EXPECT_EQ(dialog.DoModal(), IDOK);
     EXPECT_EQ(results, (std::vector<LRESULT>{42, 55, 0}));

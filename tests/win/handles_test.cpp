@@ -22,8 +22,9 @@ public:
     ULONG refs = 1;
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         *out = iid == IID_IUnknown ? this : nullptr;
-        if (*out)
+        if (*out) {
             AddRef();
+        }
         return *out ? S_OK : E_NOINTERFACE;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }

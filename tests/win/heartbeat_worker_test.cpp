@@ -1,8 +1,8 @@
 // The heartbeat worker's thread against the stand-in service, with a window
 // of this thread standing in for the main window.
 #include "../core/devservice_fixture.h"
-#include "pump_until.h"
 #include "protocol/sign_in.h"
+#include "pump_until.h"
 #include "session/heartbeat_worker.h"
 
 #include <gtest/gtest.h>
@@ -41,8 +41,9 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         }
         return 0;
     case WM_NAVIGATE_URL:
-        if (auto url = record->inbox.TakeNavigation())
+        if (auto url = record->inbox.TakeNavigation()) {
             record->urls.push_back(*url);
+        }
         return 0;
     case WM_START_TRAY_BLINK:
         ++record->blinks;
@@ -61,8 +62,9 @@ class HeartbeatWorker : public DevServiceTest {
 protected:
     void SetUp() override {
         DevServiceTest::SetUp();
-        if (IsSkipped())
+        if (IsSkipped()) {
             return;
+        }
         const CSignInResult result = ExchangeSignIn(kUser, kPassword);
         ASSERT_EQ(result.outcome, SignInOutcome::kSignedIn);
         session.Set({kUser, kPassword, result.sessionId, result.skey});
@@ -80,8 +82,9 @@ protected:
     }
     void TearDown() override {
         worker.Stop();
-        if (window)
+        if (window) {
             DestroyWindow(window);
+        }
         DevServiceTest::TearDown();
     }
 
@@ -145,8 +148,9 @@ TEST_F(HeartbeatWorker, StopAnswersTheWorkerBlockedSendingToThisThread) {
     ASSERT_TRUE(worker.Start(Links()));
     AwaitHeartbeat();
     const ULONGLONG end = GetTickCount64() + 5000;
-    while (!(HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) && GetTickCount64() < end)
+    while (!(HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) && GetTickCount64() < end) {
         Sleep(10);
+    }
     ASSERT_TRUE(HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) << "the worker never sent";
     EXPECT_LT(MillisecondsOf([&] { worker.Stop(); }), 1000u);
     // The call it was blocked in was answered; the second message is not sent after the stop.

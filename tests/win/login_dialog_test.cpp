@@ -15,9 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -41,8 +41,9 @@ HWND FindPanel(HWND login) {
         GetCurrentThreadId(),
         [](HWND hwnd, LPARAM lParam) {
             auto& s = *reinterpret_cast<Search*>(lParam);
-            if (hwnd != s.login && GetDlgItem(hwnd, IDC_SET_PASSWORD_LINK))
+            if (hwnd != s.login && GetDlgItem(hwnd, IDC_SET_PASSWORD_LINK)) {
                 s.found = hwnd;
+            }
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&search));
@@ -86,8 +87,9 @@ void PressKey(WORD key) {
 int g_moves = 0;
 
 LRESULT CALLBACK CountMoves(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HC_ACTION && reinterpret_cast<CWPSTRUCT*>(lParam)->message == WM_ENTERSIZEMOVE)
+    if (code == HC_ACTION && reinterpret_cast<CWPSTRUCT*>(lParam)->message == WM_ENTERSIZEMOVE) {
         ++g_moves;
+    }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
@@ -112,12 +114,13 @@ int Darkest(HWND dialog, HWND control, int skipLeft = 0) {
     ReleaseDC(nullptr, screen);
     unique_select_object select(memory.get(), bitmap.get());
     int darkest = 255;
-    for (int y = 0; y < height; ++y)
+    for (int y = 0; y < height; ++y) {
         for (int x = skipLeft; x < width; ++x) {
             const COLORREF c = GetPixel(memory.get(), x, y);
             darkest =
                 std::min(darkest, static_cast<int>(std::max({GetRValue(c), GetGValue(c), GetBValue(c)})));
         }
+    }
     return darkest;
 }
 
@@ -137,14 +140,17 @@ public:
         context.lpSource = program.c_str();
         context.lpResourceName = MAKEINTRESOURCEW(1);
         m_context = CreateActCtxW(&context);
-        if (m_context != INVALID_HANDLE_VALUE && !ActivateActCtx(m_context, &m_cookie))
+        if (m_context != INVALID_HANDLE_VALUE && !ActivateActCtx(m_context, &m_cookie)) {
             m_cookie = 0;
+        }
     }
     ~CProgramManifest() {
-        if (m_cookie)
+        if (m_cookie) {
             DeactivateActCtx(0, m_cookie);
-        if (m_context != INVALID_HANDLE_VALUE)
+        }
+        if (m_context != INVALID_HANDLE_VALUE) {
             ReleaseActCtx(m_context);
+        }
     }
     CProgramManifest(const CProgramManifest&) = delete;
     CProgramManifest& operator=(const CProgramManifest&) = delete;
@@ -159,8 +165,9 @@ class LoginDialog : public DevServiceTest {
 protected:
     void SetUp() override {
         DevServiceTest::SetUp();
-        if (IsSkipped())
+        if (IsSkipped()) {
             return;
+        }
         gdiplus = GdiplusStartupScoped();
         resources.reset(LoadLibraryW(L"res.dll"));
         ASSERT_TRUE(resources);
@@ -296,8 +303,9 @@ TEST_F(LoginDialog, AdvertisementIsRefreshedOnlyWhenItsTimeChanged) {
         EXPECT_EQ(dated, 1) << "one dated copy, loginad_YYYYMMDD.gif";
     }
     std::error_code ignored;
-    for (const auto& entry : fs::directory_iterator(folder / L"ad"))
+    for (const auto& entry : fs::directory_iterator(folder / L"ad")) {
         fs::remove(entry.path(), ignored);
+    }
 
     // The same Last-Modified again: the download is refused and nothing is written.
     {
@@ -326,16 +334,18 @@ TEST_F(LoginDialog, EveryControlLiesInsideTheShape) {
         RECT rect;
         GetWindowRect(child, &rect);
         MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&rect), 2);
-        if (GetDlgCtrlID(child) == IDC_LOGIN_NUMBER) // the drop-down list's height is not on show
+        if (GetDlgCtrlID(child) == IDC_LOGIN_NUMBER) { // the drop-down list's height is not on show
             rect.bottom = rect.top + 12 * units.bottom / 8;
+        }
         for (const int unitHeight : {static_cast<int>(units.bottom), 12}) {
             const auto y = [&](LONG pixels) { return MulDiv(pixels, unitHeight, units.bottom); };
             for (const POINT corner :
                  {POINT{rect.left, y(rect.top)}, POINT{rect.right - 1, y(rect.top)},
-                  POINT{rect.left, y(rect.bottom) - 1}, POINT{rect.right - 1, y(rect.bottom) - 1}})
+                  POINT{rect.left, y(rect.bottom) - 1}, POINT{rect.right - 1, y(rect.bottom) - 1}}) {
                 EXPECT_TRUE(PtInRegion(shape.get(), corner.x, corner.y))
                     << "control " << GetDlgCtrlID(child) << " at " << corner.x << "," << corner.y << " with "
                     << unitHeight << "-pixel units";
+            }
         }
     }
 }
@@ -472,8 +482,9 @@ TEST_F(LoginDialog, ReplacesTheAdvertisementOnShowAndSurvivesFailedRefreshes) {
     }
     const std::wstring firstTime = settings.updateInfo.adTime;
     fs::rename(current, folder / L"old.gif");
-    for (const auto& entry : fs::directory_iterator(ad))
+    for (const auto& entry : fs::directory_iterator(ad)) {
         fs::remove(entry.path(), ignored);
+    }
     fs::copy_file(folder / L"old.gif", current);
     ASSERT_TRUE(Control(L"ad", R"({"touch": true})"));
     {
@@ -504,8 +515,9 @@ TEST_F(LoginDialog, ReplacesTheAdvertisementOnShowAndSurvivesFailedRefreshes) {
         PumpFor(300);
         EXPECT_EQ(settings.updateInfo.adTime, L"");
         int dated = 0;
-        for (const auto& entry : fs::directory_iterator(ad))
+        for (const auto& entry : fs::directory_iterator(ad)) {
             dated += entry.path().filename().wstring().rfind(L"loginad_", 0) == 0;
+        }
         EXPECT_EQ(dated, 1) << "the dated copy was written";
     }
 }

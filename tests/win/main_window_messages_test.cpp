@@ -35,8 +35,9 @@ TEST(MainWindowMessages, ForgedPointersInTheHeartbeatsMessagesAreNeverRead) {
     PumpUntil([&] { return done.load(); }, INFINITE);
     sender.join();
     // The same from this thread, and the window lives on.
-    for (LPARAM value : forged)
+    for (LPARAM value : forged) {
         EXPECT_EQ(SendMessageW(hwnd, WM_CALL_SCRIPT, static_cast<WPARAM>(value), value), 0);
+    }
     EXPECT_TRUE(IsWindow(hwnd));
     DestroyWindow(hwnd);
 }

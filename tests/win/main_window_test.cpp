@@ -70,8 +70,9 @@ struct CViewDocument : CKivHtmlView {
 // True when another registration of the combination fails: the window holds it.
 bool HotKeyTaken(UINT modifiers, UINT key) {
     constexpr int kProbeId = 77;
-    if (!RegisterHotKey(nullptr, kProbeId, modifiers, key))
+    if (!RegisterHotKey(nullptr, kProbeId, modifiers, key)) {
         return true;
+    }
     UnregisterHotKey(nullptr, kProbeId);
     return false;
 }
@@ -80,8 +81,9 @@ class MainWindow : public DevServiceTest {
 protected:
     void SetUp() override {
         DevServiceTest::SetUp();
-        if (IsSkipped())
+        if (IsSkipped()) {
             return;
+        }
         resources.reset(LoadLibraryW(L"res.dll"));
         ASSERT_TRUE(resources);
         // The view's page (which no engine here loads) is not the stand-in's:
@@ -132,8 +134,9 @@ protected:
         EXPECT_EQ(external->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
                   S_OK);
         g_boxes.inPageCall = false;
-        for (VARIANT& arg : args)
+        for (VARIANT& arg : args) {
             VariantClear(&arg);
+        }
     }
 
     int Logged(const char* code) {
@@ -225,11 +228,13 @@ TEST_F(MainWindow, HotKeyOnlyWithAModifierAndAgainAfterThePlugIn) {
     std::thread driver([&] {
         // Visible once its initialisation has filled it from the settings.
         HWND dialog = nullptr;
-        for (int i = 0; i < 250 && !(dialog && IsWindowVisible(dialog)); ++i, Sleep(20))
+        for (int i = 0; i < 250 && !(dialog && IsWindowVisible(dialog)); ++i, Sleep(20)) {
             dialog = FindWindowW(L"#32770", L"设置");
+        }
         found = dialog != nullptr && IsWindowVisible(dialog);
-        if (!dialog)
+        if (!dialog) {
             return;
+        }
         SendDlgItemMessageW(dialog, IDC_CONFIG_HOTKEY_ON, BM_SETCHECK, BST_CHECKED, 0);
         SendDlgItemMessageW(dialog, IDC_CONFIG_CTRL, BM_SETCHECK, BST_CHECKED, 0);
         SendDlgItemMessageW(dialog, IDC_CONFIG_SHIFT, BM_SETCHECK, BST_CHECKED, 0);
@@ -270,8 +275,9 @@ TEST_F(MainWindow, TheTrayIconBlinksUntilTheWindowIsActive) {
     EXPECT_EQ(shown[3], shown[1]);
 
     // Once the window is active, the next tick stops the blink on the normal icon.
-    if (shown[3] == normal)
+    if (shown[3] == normal) {
         SendMessageW(hwnd, WM_TIMER, kBlinkTimer, 0);
+    }
     ASSERT_NE(window->TrayIconShown(), normal);
     SetActiveWindow(hwnd);
     SendMessageW(hwnd, WM_TIMER, kBlinkTimer, 0);
@@ -291,15 +297,17 @@ CAboutSeen g_about;
 
 void CALLBACK ReadAndCloseAbout(HWND, UINT, UINT_PTR timer, DWORD) {
     HWND box = FindWindowW(L"#32770", L"关于 Velmarin");
-    if (box == nullptr || GetWindow(box, GW_OWNER) != g_about.owner)
+    if (box == nullptr || GetWindow(box, GW_OWNER) != g_about.owner) {
         return;
+    }
     KillTimer(nullptr, timer);
     g_about.found = true;
     // The dialog's own ICON control: empty unless the program carries icon 132.
     HWND iconControl = FindWindowExW(box, nullptr, L"Static", nullptr);
     for (; iconControl; iconControl = FindWindowExW(box, iconControl, L"Static", nullptr)) {
-        if ((GetWindowLongW(iconControl, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+        if ((GetWindowLongW(iconControl, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
             break;
+        }
     }
     g_about.programIcon = iconControl && SendMessageW(iconControl, STM_GETICON, 0, 0) != 0 &&
                           SendMessageW(box, WM_GETICON, ICON_SMALL, 0) != 0;
@@ -312,9 +320,9 @@ void CALLBACK ReadAndCloseAbout(HWND, UINT, UINT_PTR timer, DWORD) {
 TEST_F(MainWindow, AboutBoxFromTheSystemMenuIsSkinnedCentredAndShowsTheProgramIcon) {
     skintest::CTempFolder folder;
     skintest::CFrameTheme theme{folder};
-    const std::string themePath = theme.Write(
-        skintest::CFrameTheme::kButtonCount,
-        skintest::CFrameTheme::CaptionButtons() + "[Buttons]\r\nBitmap=button.bmp\r\nTopHeight=2\r\n");
+    const std::string themePath = theme.Write(skintest::CFrameTheme::kButtonCount,
+                                              skintest::CFrameTheme::CaptionButtons() +
+                                                  "[Buttons]\r\nBitmap=button.bmp\r\nTopHeight=2\r\n");
     ASSERT_EQ(InitSkin(themePath.c_str()), 1);
     HWND hwnd = Open();
     SetWindowPos(hwnd, nullptr, 200, 150, 600, 420, SWP_NOZORDER);

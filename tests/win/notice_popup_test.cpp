@@ -32,8 +32,9 @@ protected:
     void SetUp() override {
         hwnd = popup->GetSafeHwnd();
         ASSERT_TRUE(resources && hwnd) << "res.dll beside the test program";
-        while (popup->QueueLength() > 0)
+        while (popup->QueueLength() > 0) {
             TakeNext();
+        }
         ShowWindow(hwnd, SW_HIDE);
         shown = exits = 0;
     }
@@ -63,8 +64,9 @@ protected:
 
 TEST_F(NoticePopup, ShowsQueuedNoticesOneAtATimeOldestFirst) {
     const std::wstring texts[] = {L"您的Velmarin有(1)条新消息！", L"您已经掉线，正在重新登录！", L"第三条"};
-    for (const auto& text : texts)
+    for (const auto& text : texts) {
         popup->AddNotice(NOTICE_MESSAGE, text, L"");
+    }
     EXPECT_FALSE(Visible()) << "queuing leaves the window alone";
 
     Send(WM_TIMER, kNextNoticeTimer);
@@ -189,20 +191,22 @@ TEST_F(NoticePopup, SitsAtTheWorkAreasLowerRightInTheBackgroundsShape) {
     unique_select_object selectCanvas(painted.get(), canvas.get());
     EXPECT_TRUE(SendMessageW(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(painted.get()), 0));
     int magenta = 0, wrong = 0;
-    for (int y = 0; y < info.bmHeight; ++y)
+    for (int y = 0; y < info.bmHeight; ++y) {
         for (int x = 0; x < info.bmWidth; ++x) {
             const COLORREF colour = GetPixel(source.get(), x, y);
             const bool inside = PtInRegion(shape.get(), x, y) != FALSE;
             magenta += colour == RGB(255, 0, 255);
             wrong += colour == RGB(255, 0, 255) ? inside : !inside || GetPixel(painted.get(), x, y) != colour;
         }
+    }
     EXPECT_GT(magenta, 0) << "the background has see-through corners";
     EXPECT_EQ(wrong, 0);
 }
 
 TEST_F(NoticePopup, KeepsTheNewestWhenTheQueueIsFull) {
-    for (size_t i = 0; i < CTipDlg::kMaxWaiting + 50; ++i)
+    for (size_t i = 0; i < CTipDlg::kMaxWaiting + 50; ++i) {
         popup->AddNotice(NOTICE_MESSAGE, std::to_wstring(i), L"");
+    }
     EXPECT_EQ(popup->QueueLength(), CTipDlg::kMaxWaiting);
     TakeNext();
     EXPECT_EQ(popup->CurrentNotice().text, L"50") << "the oldest went first";
@@ -214,15 +218,17 @@ TEST_F(NoticePopup, NoticesFromOtherThreadsArriveInOrder) {
     constexpr int kProducers = 2, kCount = 750;
     std::atomic<int> running{kProducers};
     std::vector<std::thread> producers;
-    for (int p = 0; p < kProducers; ++p)
+    for (int p = 0; p < kProducers; ++p) {
         producers.emplace_back([&, p] {
             for (int i = 0; i < kCount; ++i) {
-                while (popup->QueueLength() >= CTipDlg::kMaxWaiting / 2)
+                while (popup->QueueLength() >= CTipDlg::kMaxWaiting / 2) {
                     Sleep(1);
+                }
                 popup->AddNotice(NOTICE_MESSAGE, std::to_wstring(p * kCount + i), L"");
             }
             --running;
         });
+    }
     std::vector<int> seen[kProducers];
     for (bool last = false; !last;) {
         last = running == 0;
@@ -232,12 +238,14 @@ TEST_F(NoticePopup, NoticesFromOtherThreadsArriveInOrder) {
             seen[n / kCount].push_back(n % kCount);
         }
     }
-    for (auto& producer : producers)
+    for (auto& producer : producers) {
         producer.join();
+    }
     for (const auto& one : seen) {
         ASSERT_EQ(one.size(), static_cast<size_t>(kCount));
-        for (int i = 0; i < kCount; ++i)
+        for (int i = 0; i < kCount; ++i) {
             ASSERT_EQ(one[i], i);
+        }
     }
 }
 

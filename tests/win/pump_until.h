@@ -10,15 +10,18 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 8000)
     const ULONGLONG end = GetTickCount64() + timeoutMs;
     for (;;) {
         for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) {
-            if (CWindow::PreTranslateTree(msg))
+            if (CWindow::PreTranslateTree(msg)) {
                 continue;
+            }
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
-        if (done())
+        if (done()) {
             return true;
-        if (GetTickCount64() >= end)
+        }
+        if (GetTickCount64() >= end) {
             return false;
+        }
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
 }

@@ -28,12 +28,14 @@ struct Image {
 Image ReadImage(HBITMAP bitmap) {
     Image image;
     BITMAP& info = image.info;
-    if (!GetObjectW(bitmap, sizeof(info), &info) || !info.bmBits || info.bmBitsPixel != 24)
+    if (!GetObjectW(bitmap, sizeof(info), &info) || !info.bmBits || info.bmBitsPixel != 24) {
         return image;
+    }
     for (int y = info.bmHeight - 1; y >= 0; --y) {
         const auto* row = static_cast<const BYTE*>(info.bmBits) + y * info.bmWidthBytes;
-        for (int x = 0; x < info.bmWidth; ++x)
+        for (int x = 0; x < info.bmWidth; ++x) {
             image.pixels.push_back(RGB(row[3 * x + 2], row[3 * x + 1], row[3 * x]));
+        }
     }
     return image;
 }
@@ -53,8 +55,9 @@ protected:
         unique_hicon icon(static_cast<HICON>(
             LoadImageW(library.get(), MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
         ICONINFO parts{};
-        if (!icon || !GetIconInfo(icon.get(), &parts))
+        if (!icon || !GetIconInfo(icon.get(), &parts)) {
             return {};
+        }
         unique_hbitmap colour(parts.hbmColor);
         unique_hbitmap mask(parts.hbmMask);
         return ReadImage(colour.get());
@@ -80,8 +83,9 @@ protected:
         EXPECT_GT(frames, 1u);
         EXPECT_EQ(image.GetWidth(), width);
         EXPECT_EQ(image.GetHeight(), height);
-        for (UINT i = 0; i < frames; ++i)
+        for (UINT i = 0; i < frames; ++i) {
             EXPECT_EQ(image.SelectActiveFrame(&Gdiplus::FrameDimensionTime, i), Gdiplus::Ok) << "frame " << i;
+        }
     }
 
     unique_hmodule library = LoadResourceLibrary();
@@ -152,14 +156,18 @@ TEST_F(ResourceLibraryTest, BackgroundsAreCutOutWithCleanMagentaOnly) {
         const int h = image.info.bmHeight;
         ASSERT_EQ(image.pixels.size(), static_cast<size_t>(w * h));
         // Rounded corners cut out, the middle and the middle of each edge kept.
-        for (int index : {0, w - 1, (h - 1) * w, h * w - 1})
+        for (int index : {0, w - 1, (h - 1) * w, h * w - 1}) {
             EXPECT_EQ(image.pixels[index], kKeyColour) << "corner " << index;
-        for (int index : {(h / 2) * w + w / 2, w / 2, (h - 1) * w + w / 2, (h / 2) * w, (h / 2) * w + w - 1})
+        }
+        for (int index :
+             {(h / 2) * w + w / 2, w / 2, (h - 1) * w + w / 2, (h / 2) * w, (h / 2) * w + w - 1}) {
             EXPECT_NE(image.pixels[index], kKeyColour) << "pixel " << index;
+        }
         // A pixel close to the key colour but not equal to it would stay visible as a pink fringe.
         int fringe = 0;
-        for (COLORREF p : image.pixels)
+        for (COLORREF p : image.pixels) {
             fringe += p != kKeyColour && GetRValue(p) > 200 && GetBValue(p) > 200 && GetGValue(p) < 80;
+        }
         EXPECT_EQ(fringe, 0);
     }
 }

@@ -317,8 +317,7 @@ TEST_F(SkinFrameLooks, PressedButtonLetGoWhereverTheMouseIsReleased) {
         const char* name;
         std::function<void()> release;
     } cases[] = {
-        {"released over the client area",
-         [&] { SendMessageW(hwnd(), WM_LBUTTONUP, 0, Client(100, 100)); }},
+        {"released over the client area", [&] { SendMessageW(hwnd(), WM_LBUTTONUP, 0, Client(100, 100)); }},
         {"moved into the client area", [&] { SendMessageW(hwnd(), WM_MOUSEMOVE, 0, Client(100, 100)); }},
         {"capture taken away", [] { ReleaseCapture(); }},
     };

@@ -127,7 +127,9 @@ TEST_F(SkinMenu, DrawingLooks) {
     PrepareMenu(menu, owner.hwnd());
     // One row of kH pixels each: plain, selected, separator, checked.
     constexpr int kW = 200, kH = 20;
-    const struct { UINT id, state; } items[] = {{1, 0}, {1, ODS_SELECTED}, {0, 0}, {2, 0}};
+    const struct {
+        UINT id, state;
+    } items[] = {{1, 0}, {1, ODS_SELECTED}, {0, 0}, {2, 0}};
     unique_hbitmap bitmap(skintest::ScreenBitmap(kW, 4 * kH));
     unique_hdc dc(CreateCompatibleDC(nullptr));
     unique_select_object select(dc.get(), bitmap.get());
@@ -165,8 +167,8 @@ TEST_F(SkinMenu, MarksGreyBoldAcceleratorsAndEightBitText) {
     // GBK text in the test's ANSI code page (936): 打开文件.
     const std::wstring wide = L"\u6253\u5F00\u6587\u4EF6";
     std::string gbk(32, '\0');
-    gbk.resize(static_cast<std::size_t>(WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, gbk.data(), 32,
-                                                             nullptr, nullptr) - 1));
+    gbk.resize(static_cast<std::size_t>(
+        WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, gbk.data(), 32, nullptr, nullptr) - 1));
     ASSERT_EQ(gbk.size(), 8u) << "two bytes a character";
     Add(1, "Bold");
     Add(2, "Bold");
@@ -212,7 +214,8 @@ TEST_F(SkinMenu, MarksGreyBoldAcceleratorsAndEightBitText) {
                 ++ink.count;
                 ink.left = std::min(ink.left, x);
                 ink.right = std::max(ink.right, x);
-                ink.darkest = std::min({ink.darkest, int{GetRValue(c)}, int{GetGValue(c)}, int{GetBValue(c)}});
+                ink.darkest =
+                    std::min({ink.darkest, int{GetRValue(c)}, int{GetGValue(c)}, int{GetBValue(c)}});
             }
         }
         return ink;

@@ -105,7 +105,8 @@ struct CFrameTheme {
 
     explicit CFrameTheme(const CTempFolder& folder) : folder_(folder) {
         const auto halves = [](const CBandColours& band, bool acrossIsY, int thickness) {
-            return [=](int x, int y) { return (acrossIsY ? y : x) < thickness ? band.active : band.inactive; };
+            return
+                [=](int x, int y) { return (acrossIsY ? y : x) < thickness ? band.active : band.inactive; };
         };
         const auto top = halves(kTop, true, kBandTop);
         WriteBmp(folder.File("top.bmp"), 40, 2 * kBandTop,
@@ -117,7 +118,8 @@ struct CFrameTheme {
         WriteBmp(folder.File("bottom.bmp"), 40, 2 * kBandBottom, halves(kBottom, true, kBandBottom));
         const char* names[] = {"close.bmp", "max.bmp", "restore.bmp", "min.bmp"};
         for (int image = 0; image < 4; ++image) {
-            WriteBmp(folder.File(names[image]), 40, 8, [=](int x, int) { return CaptionColour(image, x / 10); });
+            WriteBmp(folder.File(names[image]), 40, 8,
+                     [=](int x, int) { return CaptionColour(image, x / 10); });
         }
         WriteBmp(folder.File("tile.bmp"), kTileWidth, kTileHeight,
                  [](int x, int y) { return x == 0 && y == 0 ? kTileCorner : kTile; });
@@ -136,7 +138,8 @@ struct CFrameTheme {
             "[Personality]\r\n" + personality +
             "\r\nDialogBmp=tile.bmp\r\nTop=top.bmp\r\nLeft=pic\\left.bmp\r\nRight=right.bmp\r\n"
             "Bottom=bottom.bmp\r\nTopTopHeight=5\r\nTopBotHeight=5\r\nLeftTopHeight=10\r\nLeftBotHeight=4\r\n"
-            "RightTopHeight=10\r\nRightBotHeight=4\r\nBottomTopHeight=4\r\nBottomBotHeight=4\r\nTextShift=30\r\n" +
+            "RightTopHeight=10\r\nRightBotHeight=4\r\nBottomTopHeight=4\r\nBottomBotHeight=4\r\nTextShift="
+            "30\r\n" +
             sections + "\r\n[Colours]\r\n" + colours +
             "\r\nTitleText=255 255 0\r\nInactiveTitleText=0 255 255\r\nWindowText=230 90 160\r\n";
         // A new name every time: the platform may cache a profile it has read.

@@ -22,23 +22,24 @@ using skintest::CTempFolder;
 constexpr int kThemes = 150;
 constexpr int kButtonId = 11;
 
-const std::vector<std::string> kNumbers = {"0",    "1",          "2",           "4",          "-1",
-                                           "40",   "-2147483648", "2147483647", "65536",      "99999999999",
-                                           "abc",  "",           "12 abc",      " 7",         "0x10"};
+const std::vector<std::string> kNumbers = {"0",           "1",          "2",     "4",           "-1",  "40",
+                                           "-2147483648", "2147483647", "65536", "99999999999", "abc", "",
+                                           "12 abc",      " 7",         "0x10"};
 const std::vector<std::string> kColours = {"255 0 255", "1 2",   "999 -5 7", "  ",          "a b c",
                                            "1\t2\t3",   "0 0 0", "",         "256 256 256", "-1 -1 -1"};
-const std::vector<std::string> kImages = {"top.bmp",     "left.bmp",  "button.bmp", "close.bmp", "nothing.bmp",
-                                          "garbage.bmp", "tiny.bmp",  "empty.bmp",  "wide.bmp",  "tall.bmp",
-                                          "cut.bmp",     "",          "c:\\x\\top.bmp"};
+const std::vector<std::string> kImages = {"top.bmp",       "left.bmp",    "button.bmp", "close.bmp",
+                                          "nothing.bmp",   "garbage.bmp", "tiny.bmp",   "empty.bmp",
+                                          "wide.bmp",      "tall.bmp",    "cut.bmp",    "",
+                                          "c:\\x\\top.bmp"};
 
 const char* const kPersonalityNumbers[] = {
-    "TopTopHeight",  "TopBotHeight",   "LeftTopHeight",   "LeftBotHeight", "RightTopHeight",
-    "RightBotHeight", "BottomTopHeight", "BottomBotHeight", "ButtonCount",  "ButtonImgCount",
-    "TextShift",     "TextShiftVert",  "UsesTran"};
+    "TopTopHeight",   "TopBotHeight",    "LeftTopHeight",   "LeftBotHeight", "RightTopHeight",
+    "RightBotHeight", "BottomTopHeight", "BottomBotHeight", "ButtonCount",   "ButtonImgCount",
+    "TextShift",      "TextShiftVert",   "UsesTran"};
 const char* const kPersonalityImages[] = {"DialogBmp", "Top", "Left", "Right", "Bottom"};
 const char* const kColourKeys[] = {"TitleText", "InactiveTitleText", "TransColor", "WindowText"};
-const char* const kMenuColours[] = {"BKColor",      "HorzBarColor",     "SeparatorColor", "HilightBorder",
-                                    "BorderColor",  "TextColor",        "HilightTextColor", "HilightBKColor"};
+const char* const kMenuColours[] = {"BKColor",     "HorzBarColor", "SeparatorColor",   "HilightBorder",
+                                    "BorderColor", "TextColor",    "HilightTextColor", "HilightBKColor"};
 const char* const kButtonsNumbers[] = {"TopHeight", "BottomHeight", "LeftWidth", "RightWidth", "Trans"};
 const char* const kCaptionNumbers[] = {"Action", "XCoord", "YCoord"};
 
@@ -46,45 +47,56 @@ class CRandomTheme {
 public:
     explicit CRandomTheme(unsigned seed) : random(seed) {}
 
-    template <typename Pool>
-    const std::string& Pick(const Pool& pool) {
+    template <typename Pool> const std::string& Pick(const Pool& pool) {
         return pool[random() % pool.size()];
     }
     // A usual value most of the time, so that loading gets far enough to paint.
     std::string Number() { return random() % 3 ? std::to_string(random() % 12) : Pick(kNumbers); }
-    std::string Line(const char* key, const std::string& value) { return std::string(key) + "=" + value + "\r\n"; }
+    std::string Line(const char* key, const std::string& value) {
+        return std::string(key) + "=" + value + "\r\n";
+    }
     std::string Noise() {
         std::string text(random() % 40, '\0');
-        for (char& c : text)
+        for (char& c : text) {
             c = static_cast<char>(random() % 255 + 1);
+        }
         return text;
     }
 
     std::string Text() {
         std::string ini = "[Personality]\r\n";
-        for (const char* key : kPersonalityImages)
-            ini += Line(key, random() % 4 ? std::string(key == std::string("DialogBmp") ? "top" : key) + ".bmp"
-                                          : Pick(kImages));
-        for (const char* key : kPersonalityNumbers)
-            if (random() % 5)
+        for (const char* key : kPersonalityImages) {
+            ini +=
+                Line(key, random() % 4 ? std::string(key == std::string("DialogBmp") ? "top" : key) + ".bmp"
+                                       : Pick(kImages));
+        }
+        for (const char* key : kPersonalityNumbers) {
+            if (random() % 5) {
                 ini += Line(key, Number());
+            }
+        }
         for (int i = 0; i < 6; ++i) {
             ini += "[Button" + std::to_string(i) + "]\r\n";
-            for (const char* key : kCaptionNumbers)
+            for (const char* key : kCaptionNumbers) {
                 ini += Line(key, Number());
+            }
             ini += Line("ButtonImage", random() % 3 ? "close.bmp" : Pick(kImages));
         }
         ini += "[Colours]\r\n";
-        for (const char* key : kColourKeys)
+        for (const char* key : kColourKeys) {
             ini += Line(key, Pick(kColours));
+        }
         ini += "[Buttons]\r\n" + Line("Bitmap", random() % 3 ? "button.bmp" : Pick(kImages));
-        for (const char* key : kButtonsNumbers)
+        for (const char* key : kButtonsNumbers) {
             ini += Line(key, Number());
+        }
         ini += "[Menu]\r\n";
-        for (const char* key : kMenuColours)
+        for (const char* key : kMenuColours) {
             ini += Line(key, Pick(kColours));
-        if (random() % 4 == 0)
+        }
+        if (random() % 4 == 0) {
             ini.insert(random() % ini.size(), Noise());
+        }
         return ini;
     }
 
@@ -136,11 +148,14 @@ TEST(SkinThemeRandom, AnyThemeFileLoadsPaintsAndReleases) {
         InstallCtlSkin(window.hwnd(), kButtonId);
         static const SIZE sizes[] = {{0, 0}, {1, 1}, {50, 30}, {640, 480}};
         const SIZE size = sizes[theme.random() % std::size(sizes)];
-        SetWindowPos(window.hwnd(), nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        RedrawWindow(window.hwnd(), nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        SetWindowPos(window.hwnd(), nullptr, 0, 0, size.cx, size.cy,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        RedrawWindow(window.hwnd(), nullptr, nullptr,
+                     RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
         SendMessageW(window.hwnd(), WM_NCACTIVATE, FALSE, 0);
-        for (POINT p : {POINT{101, 101}, POINT{150, 105}, POINT{100 + size.cx - 2, 100 + size.cy - 2}})
+        for (POINT p : {POINT{101, 101}, POINT{150, 105}, POINT{100 + size.cx - 2, 100 + size.cy - 2}}) {
             SendMessageW(window.hwnd(), WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y));
+        }
         SendMessageW(GetDlgItem(window.hwnd(), kButtonId), BM_SETSTATE, TRUE, 0);
         skintest::Pump();
         ReleaseSkin();
@@ -148,7 +163,8 @@ TEST(SkinThemeRandom, AnyThemeFileLoadsPaintsAndReleases) {
     }
     const auto seconds =
         std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start).count();
-    std::printf("%d random themes (%d loaded whole) in %lld s\n", kThemes, loaded, static_cast<long long>(seconds));
+    std::printf("%d random themes (%d loaded whole) in %lld s\n", kThemes, loaded,
+                static_cast<long long>(seconds));
     // Enough of them must load whole to reach the painting.
     EXPECT_GT(loaded, kThemes / 10);
 }

@@ -30,8 +30,9 @@ struct CHandshake {
 std::string JsonText(const std::string& object, const std::string& key) {
     const std::string marker = "\"" + key + "\": \"";
     const size_t at = object.find(marker);
-    if (at == std::string::npos)
+    if (at == std::string::npos) {
         return "";
+    }
     const size_t start = at + marker.size();
     return object.substr(start, object.find('"', start) - start);
 }
@@ -40,12 +41,14 @@ class ServiceOverTls : public DevServiceTest {
 protected:
     void SetUp() override {
         DevServiceTest::SetUp();
-        if (IsSkipped())
+        if (IsSkipped()) {
             return;
+        }
         const char* address = std::getenv("VELMARIN_DEVSERVICE_TLS");
-        if (!address || !*address)
+        if (!address || !*address) {
             GTEST_SKIP()
                 << "VELMARIN_DEVSERVICE_TLS is not set (the stand-in serves HTTPS with the tests' CA)";
+        }
         port = std::strchr(address, ':') + 1;
         secureBase = L"https://127.0.0.1:" + std::wstring(port.begin(), port.end());
         SetServiceEndpoint(secureBase + L"/serv/clientservice.asmx");
@@ -80,10 +83,12 @@ protected:
         for (int i = 0; i < 100; ++i) {
             found = Handshakes();
             int counted = 0;
-            for (const CHandshake& h : found)
+            for (const CHandshake& h : found) {
                 counted += h.requests;
-            if (counted >= requests)
+            }
+            if (counted >= requests) {
                 break;
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         return found;
@@ -116,8 +121,9 @@ TEST_F(ServiceOverTls, WholeSessionOnOneKeptOpenConnection) {
 
     const std::vector<LoggedCommand> log = Log();
     std::vector<std::string> codes;
-    for (const LoggedCommand& c : log)
+    for (const LoggedCommand& c : log) {
         codes.push_back(c.code);
+    }
     EXPECT_EQ(codes, (std::vector<std::string>{"1000", "1002", "9999", "1003", "1004"}));
     const std::vector<CHandshake> handshakes = HandshakesOnceCounted(5);
     ASSERT_EQ(handshakes.size(), 1u);
@@ -153,15 +159,17 @@ TEST_F(ServiceOverTls, ConnectsAfreshAfterTheServerClosed) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1200));
             ZEvtSyncSocket probe;
             for (int i = 0;
-                 i < 100 && !probe.Connect("127.0.0.1", static_cast<unsigned short>(std::stoi(port))); ++i)
+                 i < 100 && !probe.Connect("127.0.0.1", static_cast<unsigned short>(std::stoi(port))); ++i) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
         }
         EXPECT_EQ(CallEntry(BuildTokenRequest(context), reply), c.callThrough);
         EXPECT_TRUE(CallEntry(BuildTokenRequest(context), reply));
         // One new connection, after the close (the probe's is no handshake).
         int made = 0;
-        for (const CHandshake& h : Handshakes())
+        for (const CHandshake& h : Handshakes()) {
             made += !h.failed;
+        }
         EXPECT_EQ(made, 1);
     }
 }

@@ -12,10 +12,11 @@ namespace {
 
 int TrayIcons() {
     int count = 0;
-    if (HWND tray = FindWindowW(nullptr, L"Wine System Tray"))
+    if (HWND tray = FindWindowW(nullptr, L"Wine System Tray")) {
         EnumChildWindows(
             tray, [](HWND, LPARAM counter) { return ++*reinterpret_cast<int*>(counter), TRUE; },
             reinterpret_cast<LPARAM>(&count));
+    }
     return count;
 }
 
@@ -26,8 +27,9 @@ public:
         resources = LoadLibraryW(L"res.dll");
         WNDCLASSW windowClass{};
         windowClass.lpfnWndProc = [](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
-            if (message == WM_COMMAND)
+            if (message == WM_COMMAND) {
                 commands.push_back(LOWORD(wParam));
+            }
             return DefWindowProcW(hwnd, message, wParam, lParam);
         };
         windowClass.lpszClassName = L"TrayIconTestOwner";
@@ -89,8 +91,9 @@ TEST_F(TrayIcon, IconChangesFromTwoThreadsStayConsistent) {
         for (int i = 0; i < 300; ++i) {
             const bool changed = tray.SetIcon(icon);
             const HICON now = tray.CurrentIcon();
-            if (!changed || (now != offline && now != newMessage))
+            if (!changed || (now != offline && now != newMessage)) {
                 return false;
+            }
         }
         return true;
     };
@@ -109,11 +112,13 @@ struct MenuProbe {
     static inline int ticks = 0;
 
     static void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) {
-        if (++ticks > 50)
+        if (++ticks > 50) {
             EndMenu(); // never leave the test hanging in the menu
+        }
         HWND menuWindow = FindWindowW(L"#32768", nullptr);
-        if (!menuWindow || !IsWindowVisible(menuWindow) || defaultItem)
+        if (!menuWindow || !IsWindowVisible(menuWindow) || defaultItem) {
             return;
+        }
         auto menu = reinterpret_cast<HMENU>(SendMessageW(menuWindow, MN_GETHMENU, 0, 0));
         defaultItem = GetMenuDefaultItem(menu, FALSE, 0);
         foreground = GetForegroundWindow();
@@ -134,8 +139,9 @@ TEST_F(TrayIcon, MouseNotificationsReachTheOwner) {
     const UINT_PTR timer = SetTimer(nullptr, 0, 50, MenuProbe::OnTick);
     EXPECT_EQ(tray.OnTrayNotification(CTrayIcon::kIconId, WM_RBUTTONUP), 1);
     KillTimer(nullptr, timer);
-    for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);)
+    for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) {
         DispatchMessageW(&msg);
+    }
     EXPECT_EQ(MenuProbe::defaultItem, static_cast<UINT>(ID_TRAY_SHOW)) << "shown in bold";
     EXPECT_EQ(MenuProbe::foreground, owner);
     EXPECT_EQ(commands, std::vector<WORD>{ID_TRAY_EXIT}) << "the chosen item";

@@ -20,8 +20,9 @@ std::wstring Value(std::vector<BYTE>& block, const wchar_t* name) {
     void* text = nullptr;
     UINT length = 0;
     const std::wstring path = std::wstring(L"\\StringFileInfo\\080404b0\\") + name;
-    if (!VerQueryValueW(block.data(), path.c_str(), &text, &length) || length == 0)
+    if (!VerQueryValueW(block.data(), path.c_str(), &text, &length) || length == 0) {
         return {};
+    }
     return std::wstring(static_cast<const wchar_t*>(text), length - 1);
 }
 
@@ -30,12 +31,14 @@ CVersionInfo ReadVersion(const std::wstring& file) {
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeW(file.c_str(), &ignored);
     std::vector<BYTE> block(size);
-    if (size == 0 || !GetFileVersionInfoW(file.c_str(), 0, size, block.data()))
+    if (size == 0 || !GetFileVersionInfoW(file.c_str(), 0, size, block.data())) {
         return info;
+    }
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
-    if (!VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) || !fixed)
+    if (!VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) || !fixed) {
         return info;
+    }
     info.found = true;
     info.fileMs = fixed->dwFileVersionMS;
     info.fileLs = fixed->dwFileVersionLS;

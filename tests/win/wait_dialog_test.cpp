@@ -50,11 +50,13 @@ TEST(WaitDialog, IsFoundByItsTitleAndAnimatesOnItsOwnColour) {
         MapWindowPoints(animation, nullptr, reinterpret_cast<POINT*>(&onScreen), 2);
         HDC screen = GetDC(nullptr);
         unsigned long sum = 0;
-        for (int x = onScreen.left; x < onScreen.right; x += 3)
+        for (int x = onScreen.left; x < onScreen.right; x += 3) {
             sum += GetPixel(screen, x, (onScreen.top + onScreen.bottom) / 2);
+        }
         ReleaseDC(nullptr, screen);
-        if (seen.empty() || seen.back() != sum)
+        if (seen.empty() || seen.back() != sum) {
             seen.push_back(sum);
+        }
         PumpFor(120);
     }
     EXPECT_GE(seen.size(), 2u) << "the wait animation never moved";

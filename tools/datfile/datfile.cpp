@@ -24,8 +24,9 @@ const char kUtf8Bom[] = "\xEF\xBB\xBF";
 
 bool ReadWhole(const std::filesystem::path& path, std::string& bytes) {
     std::ifstream in(path, std::ios::binary);
-    if (!in)
+    if (!in) {
         return false;
+    }
     bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return !in.bad();
 }
@@ -49,17 +50,20 @@ bool Utf8ToWide(const std::string& in, std::wstring& out) {
                     : (lead >> 4) == 0xE  ? 2
                     : (lead >> 3) == 0x1E ? 3
                                           : -1;
-        if (extra < 0 || in.size() - i <= static_cast<std::size_t>(extra))
+        if (extra < 0 || in.size() - i <= static_cast<std::size_t>(extra)) {
             return false;
+        }
         char32_t cp = extra == 0 ? lead : lead & (0x3F >> extra);
         for (int k = 1; k <= extra; ++k) {
             unsigned char next = static_cast<unsigned char>(in[i + k]);
-            if ((next & 0xC0) != 0x80)
+            if ((next & 0xC0) != 0x80) {
                 return false;
+            }
             cp = (cp << 6) | (next & 0x3F);
         }
-        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
             return false;
+        }
         AppendCodePoint(out, cp);
         i += extra + 1;
     }
@@ -107,48 +111,58 @@ std::string Shown(const std::filesystem::path& path) {
 
 int Encode(const std::filesystem::path& inPath, const std::filesystem::path& outPath) {
     std::string utf8;
-    if (!ReadWhole(inPath, utf8))
+    if (!ReadWhole(inPath, utf8)) {
         return Fail("cannot read " + Shown(inPath));
-    if (utf8.compare(0, 3, kUtf8Bom) == 0)
+    }
+    if (utf8.compare(0, 3, kUtf8Bom) == 0) {
         utf8.erase(0, 3);
+    }
     std::wstring text;
-    if (!Utf8ToWide(utf8, text))
+    if (!Utf8ToWide(utf8, text)) {
         return Fail(Shown(inPath) + " is not UTF-8 text");
+    }
     const std::string ansi = ToAnsi(text);
-    if (FromAnsi(ansi) != text)
+    if (FromAnsi(ansi) != text) {
         return Fail(Shown(inPath) + " holds characters outside code page 936");
+    }
 
     // The program writes the compact form, so the file starts out as it would.
     TiXmlDocument doc;
-    if (!ParseSettingsXml(ansi, doc))
+    if (!ParseSettingsXml(ansi, doc)) {
         return Fail(Shown(inPath) + " is not an XML document with a root element");
+    }
     // The enciphered text is 8-bit, whatever a declaration says.
     for (TiXmlNode* node = doc.FirstChild(); node;) {
         TiXmlNode* next = node->NextSibling();
-        if (node->ToDeclaration())
+        if (node->ToDeclaration()) {
             doc.RemoveChild(node);
+        }
         node = next;
     }
     const std::string bytes = EncodeSettingsText(FromAnsi(CompactSettingsXml(doc)));
-    if (bytes.size() > kSettingsFileMaxBytes)
+    if (bytes.size() > kSettingsFileMaxBytes) {
         return Fail("the enciphered document has " + std::to_string(bytes.size()) +
                     " bytes; the program reads " + std::to_string(kSettingsFileMaxBytes));
+    }
 
     std::ofstream out(outPath, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.close();
-    if (!out)
+    if (!out) {
         return Fail("cannot write " + Shown(outPath));
+    }
     return 0;
 }
 
 int Decode(const std::filesystem::path& inPath) {
     std::string bytes;
-    if (!ReadWhole(inPath, bytes))
+    if (!ReadWhole(inPath, bytes)) {
         return Fail("cannot read " + Shown(inPath));
-    if (bytes.size() > kSettingsFileMaxBytes)
+    }
+    if (bytes.size() > kSettingsFileMaxBytes) {
         std::cerr << "datfile: " << Shown(inPath) << " is longer than the " << kSettingsFileMaxBytes
                   << " bytes the program reads\n";
+    }
     std::cout << WideToUtf8(DecodeSettingsText(bytes)) << "\n";
     return std::cout ? 0 : 1;
 }
@@ -158,36 +172,45 @@ int Decode(const std::filesystem::path& inPath) {
 // document is left alone.
 int SetVersion(const std::filesystem::path& datPath, const std::wstring& version) {
     std::string bytes;
-    if (!ReadFileBytes(datPath, kSettingsFileMaxBytes, bytes))
+    if (!ReadFileBytes(datPath, kSettingsFileMaxBytes, bytes)) {
         return Fail("cannot read " + Shown(datPath));
+    }
     TiXmlDocument doc;
-    if (!ParseSettingsXml(ToAnsi(DecodeSettingsText(bytes)), doc))
+    if (!ParseSettingsXml(ToAnsi(DecodeSettingsText(bytes)), doc)) {
         return Fail(Shown(datPath) + " is not a settings file; left as it is");
+    }
     TiXmlElement* root = doc.RootElement();
     TiXmlElement* update = root->FirstChildElement("updateinfo");
-    if (!update)
+    if (!update) {
         update = root->InsertEndChild(TiXmlElement("updateinfo"))->ToElement();
+    }
     TiXmlElement* element = update->FirstChildElement("version");
-    if (!element)
+    if (!element) {
         element = update->InsertEndChild(TiXmlElement("version"))->ToElement();
+    }
     element->Clear();
     element->InsertEndChild(TiXmlText(ToAnsi(version)));
     const std::string updated = EncodeSettingsText(FromAnsi(CompactSettingsXml(doc)));
-    if (updated.size() > kSettingsFileMaxBytes)
+    if (updated.size() > kSettingsFileMaxBytes) {
         return Fail(Shown(datPath) + " would grow past what the program reads; left as it is");
-    if (!ReplaceFileContent(datPath, updated))
+    }
+    if (!ReplaceFileContent(datPath, updated)) {
         return Fail("cannot write " + Shown(datPath));
+    }
     return 0;
 }
 
 int Run(const std::vector<std::wstring>& args) {
     const std::wstring command = args.size() > 1 ? args[1] : L"";
-    if (command == L"encode" && args.size() == 4)
+    if (command == L"encode" && args.size() == 4) {
         return Encode(WidePath(args[2]), WidePath(args[3]));
-    if (command == L"decode" && args.size() == 3)
+    }
+    if (command == L"decode" && args.size() == 3) {
         return Decode(WidePath(args[2]));
-    if (command == L"set-version" && args.size() == 4)
+    }
+    if (command == L"set-version" && args.size() == 4) {
         return SetVersion(WidePath(args[2]), args[3]);
+    }
     std::cerr << kUsage;
     return 2;
 }
@@ -204,8 +227,9 @@ int main(int argc, char** argv) {
     std::vector<std::wstring> args;
     for (int i = 0; i < argc; ++i) {
         std::wstring arg;
-        if (!Utf8ToWide(argv[i], arg))
+        if (!Utf8ToWide(argv[i], arg)) {
             return Fail(std::string("argument ") + std::to_string(i) + " is not UTF-8");
+        }
         args.push_back(arg);
     }
     return Run(args);

@@ -11,8 +11,9 @@ namespace {
 
 bool ReadWhole(const wchar_t* path, std::vector<BYTE>& bytes) {
     HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    if (file == INVALID_HANDLE_VALUE) {
         return false;
+    }
     LARGE_INTEGER size{};
     bool ok = GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart < (1 << 20);
     DWORD read = 0;
@@ -41,8 +42,9 @@ int wmain(int argc, wchar_t** argv) {
     const bool added =
         CertAddEncodedCertificateToStore(root, X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()),
                                          CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
-    if (!added)
+    if (!added) {
         std::fprintf(stderr, "trustca: cannot add the certificate (%lu)\n", GetLastError());
+    }
     CertCloseStore(root, 0);
     return added ? 0 : 1;
 }

@@ -25,8 +25,9 @@ public:
 
     bool Start() {
         HANDLE thread = CreateThread(nullptr, 0, &LineReader::Main, this, 0, nullptr);
-        if (!thread)
+        if (!thread) {
             return false;
+        }
         CloseHandle(thread);
         return true;
     }
@@ -42,11 +43,13 @@ public:
                     lines_.pop_front();
                     return Got::Line;
                 }
-                if (ended_)
+                if (ended_) {
                     return Got::End;
+                }
             }
-            if (WaitForSingleObject(ready_, timeoutMs) == WAIT_TIMEOUT)
+            if (WaitForSingleObject(ready_, timeoutMs) == WAIT_TIMEOUT) {
                 return Got::Quiet;
+            }
         }
     }
 
@@ -68,14 +71,16 @@ private:
         while (ReadFile(input, buffer, sizeof buffer, &got, nullptr) && got > 0) {
             for (DWORD i = 0; i < got; ++i) {
                 if (buffer[i] != '\n') {
-                    if (pending.size() < kMaxLine)
+                    if (pending.size() < kMaxLine) {
                         pending += buffer[i];
-                    else
+                    } else {
                         dropping = true;
+                    }
                     continue;
                 }
-                if (!dropping)
+                if (!dropping) {
                     Push(std::move(pending));
+                }
                 pending.clear();
                 dropping = false;
             }
@@ -86,8 +91,9 @@ private:
     }
 
     void Push(std::string line) {
-        if (!line.empty() && line.back() == '\r')
+        if (!line.empty() && line.back() == '\r') {
             line.pop_back();
+        }
         std::lock_guard<std::mutex> lock(mutex_);
         lines_.push_back(std::move(line));
         SetEvent(ready_);
@@ -108,16 +114,18 @@ std::vector<std::wstring> SplitFields(const std::string& line) {
         size_t end = line.find(kFieldMark, start);
         fields.push_back(
             Wide(line.substr(start, end == std::string::npos ? std::string::npos : end - start)));
-        if (end == std::string::npos)
+        if (end == std::string::npos) {
             return fields;
+        }
         start = end + 1;
     }
 }
 
 int Serve(DWORD idleMs, const Command& run) {
     LineReader reader;
-    if (!reader.Start())
+    if (!reader.Start()) {
         return 1;
+    }
     std::string line;
     while (reader.Next(idleMs, line) == LineReader::Got::Line) {
         std::vector<std::wstring> fields = SplitFields(line);

@@ -10,8 +10,8 @@
 #include <fcntl.h>
 #include <io.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cwchar>
 #include <cwctype>
 #include <optional>
@@ -111,13 +111,15 @@ void Write(FILE* stream, const std::wstring& text) {
         std::wstring marked;
         bool lineStart = true;
         for (wchar_t c : text) {
-            if (lineStart)
+            if (lineStart) {
                 marked += static_cast<wchar_t>(uidriver::kErrorMark);
+            }
             marked += c;
             lineStart = c == L'\n';
         }
-        if (!lineStart)
+        if (!lineStart) {
             marked += L'\n';
+        }
         serving = false;
         Write(stdout, marked);
         serving = true;
@@ -152,14 +154,15 @@ std::wstring Hex(HWND hwnd) {
 std::wstring Escaped(const std::wstring& text) {
     std::wstring out;
     for (wchar_t c : text) {
-        if (c == L'\n')
+        if (c == L'\n') {
             out += L"\\n";
-        else if (c == L'\r')
+        } else if (c == L'\r') {
             out += L"\\r";
-        else if (c == L'\t')
+        } else if (c == L'\t') {
             out += L"\\t";
-        else
+        } else {
             out += c;
+        }
     }
     return out;
 }
@@ -181,13 +184,15 @@ std::wstring TitleOf(HWND hwnd) {
 // Controls keep their own text (an edit box, a combo box), so ask the control, without hanging on it.
 std::wstring ControlText(HWND hwnd) {
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &length))
+    if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &length)) {
         return {};
+    }
     std::wstring text(length + 1, L'\0');
     DWORD_PTR copied = 0;
     if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()),
-                             SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &copied))
+                             SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &copied)) {
         return {};
+    }
     text.resize(copied);
     return text;
 }
@@ -196,16 +201,18 @@ std::wstring ControlText(HWND hwnd) {
 std::wstring WithoutMnemonics(const std::wstring& text) {
     std::wstring out;
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == L'&' && i + 1 < text.size())
+        if (text[i] == L'&' && i + 1 < text.size()) {
             ++i;
+        }
         out += text[i];
     }
     return out;
 }
 
 bool Matches(HWND hwnd, const Options& options) {
-    if (options.title && TitleOf(hwnd) != *options.title)
+    if (options.title && TitleOf(hwnd) != *options.title) {
         return false;
+    }
     return !options.className || _wcsicmp(ClassOf(hwnd).c_str(), options.className->c_str()) == 0;
 }
 
@@ -239,9 +246,11 @@ HWND FindVisible(const Options& options) {
         HWND hwnd = reinterpret_cast<HWND>(static_cast<UINT_PTR>(*options.handle));
         return IsWindow(hwnd) && IsWindowVisible(hwnd) ? hwnd : nullptr;
     }
-    for (HWND hwnd : TopLevelWindows())
-        if ((options.hidden || IsWindowVisible(hwnd)) && Matches(hwnd, options))
+    for (HWND hwnd : TopLevelWindows()) {
+        if ((options.hidden || IsWindowVisible(hwnd)) && Matches(hwnd, options)) {
             return hwnd;
+        }
+    }
     return nullptr;
 }
 
@@ -250,18 +259,21 @@ template <typename Find> auto PollFor(DWORD timeout, Find find) -> decltype(find
     ULONGLONG deadline = GetTickCount64() + timeout;
     for (;;) {
         auto found = find();
-        if (found || GetTickCount64() >= deadline)
+        if (found || GetTickCount64() >= deadline) {
             return found;
+        }
         Sleep(kPollMs);
     }
 }
 
 std::wstring Describe(const Options& options) {
     std::wstring out = L"visible window";
-    if (options.title)
+    if (options.title) {
         out += L" titled \"" + *options.title + L"\"";
-    if (options.className)
+    }
+    if (options.className) {
         out += L" of class \"" + *options.className + L"\"";
+    }
     return out;
 }
 
@@ -276,8 +288,9 @@ std::wstring After(DWORD timeout) {
 void Settle(HWND hwnd) {
     for (int i = 0; i < kSettleRoundTrips; ++i) {
         DWORD_PTR ignored = 0;
-        if (!SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kSettleMs, &ignored))
+        if (!SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kSettleMs, &ignored)) {
             return;
+        }
     }
 }
 
@@ -286,28 +299,32 @@ HWND FindSaying(const Options& options);
 int Wait(const Options& options) {
     HWND hwnd =
         PollFor(options.timeout, [&] { return options.text ? FindSaying(options) : FindVisible(options); });
-    if (!hwnd)
+    if (!hwnd) {
         return Fail(L"no " + Describe(options) + After(options.timeout));
+    }
     Write(stdout, Hex(hwnd) + L"\n");
     return kExitOk;
 }
 
 int Gone(const Options& options) {
     bool gone = PollFor(options.timeout, [&] { return FindVisible(options) == nullptr; });
-    if (!gone)
+    if (!gone) {
         return Fail(L"still a " + Describe(options) + After(options.timeout));
+    }
     return kExitOk;
 }
 
 int Texts(const Options& options) {
     HWND hwnd = PollFor(options.timeout, [&] { return FindVisible(options); });
-    if (!hwnd)
+    if (!hwnd) {
         return Fail(L"no " + Describe(options) + After(options.timeout));
+    }
     std::wstring out = Escaped(TitleOf(hwnd)) + L"\n";
     for (HWND child : Descendants(hwnd)) {
-        if (IsWindowVisible(child))
+        if (IsWindowVisible(child)) {
             out += ClassOf(child) + L"\t" + std::to_wstring(GetDlgCtrlID(child)) + L"\t" +
                    Escaped(ControlText(child)) + L"\n";
+        }
     }
     Write(stdout, out);
     return kExitOk;
@@ -319,11 +336,13 @@ HWND FindControl(HWND window, const Options& options) {
     std::vector<HWND> children = Descendants(window);
     for (bool ownOnly : {true, false}) {
         for (HWND child : children) {
-            if ((GetParent(child) == window) != ownOnly || !IsWindowVisible(child))
+            if ((GetParent(child) == window) != ownOnly || !IsWindowVisible(child)) {
                 continue;
+            }
             if (options.id ? GetDlgCtrlID(child) == *options.id
-                           : WithoutMnemonics(ControlText(child)) == WithoutMnemonics(*options.text))
+                           : WithoutMnemonics(ControlText(child)) == WithoutMnemonics(*options.text)) {
                 return child;
+            }
         }
     }
     return nullptr;
@@ -334,8 +353,9 @@ std::wstring DescribeControl(const Options& options) {
 }
 
 bool IsCheckOrRadio(HWND control) {
-    if (_wcsicmp(ClassOf(control).c_str(), L"Button") != 0)
+    if (_wcsicmp(ClassOf(control).c_str(), L"Button") != 0) {
         return false;
+    }
     switch (GetWindowLongPtrW(control, GWL_STYLE) & BS_TYPEMASK) {
     case BS_CHECKBOX:
     case BS_AUTOCHECKBOX:
@@ -361,25 +381,29 @@ Target FindTarget(const Options& options, std::wstring& error) {
     Target target = PollFor(options.timeout, [&] {
         Target t;
         t.window = FindVisible(options);
-        if (t.window)
+        if (t.window) {
             t.control = FindControl(t.window, options);
+        }
         return t;
     });
-    if (!target.window)
+    if (!target.window) {
         error = L"no " + Describe(options) + After(options.timeout);
-    else if (!target.control)
+    } else if (!target.control) {
         error = L"no visible " + DescribeControl(options) + L" in the " + Describe(options) +
                 After(options.timeout);
+    }
     return target;
 }
 
 int Click(const Options& options) {
     std::wstring error;
     Target target = FindTarget(options, error);
-    if (!target)
+    if (!target) {
         return Fail(error);
-    if (!IsWindowEnabled(target.control))
+    }
+    if (!IsWindowEnabled(target.control)) {
         return Fail(DescribeControl(options) + L" is disabled");
+    }
     // Posted, not sent: a click that opens a modal box must not block the driver.
     if (IsCheckOrRadio(target.control)) {
         // The button's own click keeps its check state in step, as a mouse click would.
@@ -400,10 +424,12 @@ int Click(const Options& options) {
 int Press(const Options& options) {
     std::wstring error;
     Target target = FindTarget(options, error);
-    if (!target)
+    if (!target) {
         return Fail(error);
-    if (!IsWindowEnabled(target.control))
+    }
+    if (!IsWindowEnabled(target.control)) {
         return Fail(DescribeControl(options) + L" is disabled");
+    }
     RECT client{};
     GetClientRect(target.control, &client);
     LPARAM centre = MAKELPARAM((client.left + client.right) / 2, (client.top + client.bottom) / 2);
@@ -417,11 +443,13 @@ int Press(const Options& options) {
 int Check(const Options& options) {
     std::wstring error;
     Target target = FindTarget(options, error);
-    if (!target)
+    if (!target) {
         return Fail(error);
+    }
     DWORD_PTR state = 0;
-    if (!SendMessageTimeoutW(target.control, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &state))
+    if (!SendMessageTimeoutW(target.control, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &state)) {
         return Fail(DescribeControl(options) + L" did not answer");
+    }
     Write(stdout, std::to_wstring(state) + L"\n");
     return kExitOk;
 }
@@ -451,8 +479,9 @@ std::optional<std::vector<KeyStroke>> ParseKeys(const std::wstring& keys) {
             continue;
         }
         size_t close = keys.find(L'}', i);
-        if (close == std::wstring::npos)
+        if (close == std::wstring::npos) {
             return std::nullopt;
+        }
         std::wstring name = keys.substr(i + 1, close - i - 1);
         i = close;
         if (name == L"LBRACE" || name == L"RBRACE") {
@@ -466,11 +495,14 @@ std::optional<std::vector<KeyStroke>> ParseKeys(const std::wstring& keys) {
             continue;
         }
         const NamedKey* found = nullptr;
-        for (const NamedKey& key : kNamedKeys)
-            if (_wcsicmp(key.name, name.c_str()) == 0)
+        for (const NamedKey& key : kNamedKeys) {
+            if (_wcsicmp(key.name, name.c_str()) == 0) {
                 found = &key;
-        if (!found)
+            }
+        }
+        if (!found) {
             return std::nullopt;
+        }
         strokes.push_back({found->virtualKey, 0});
     }
     return strokes;
@@ -481,8 +513,9 @@ HWND FocusInside(HWND window) {
     GUITHREADINFO info{};
     info.cbSize = sizeof(info);
     if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus &&
-        (info.hwndFocus == window || IsChild(window, info.hwndFocus)))
+        (info.hwndFocus == window || IsChild(window, info.hwndFocus))) {
         return info.hwndFocus;
+    }
     return nullptr;
 }
 
@@ -508,16 +541,19 @@ void PostKey(HWND target, const KeyStroke& stroke) {
 
 int Keys(const Options& options) {
     std::optional<std::vector<KeyStroke>> strokes = ParseKeys(*options.keys);
-    if (!strokes)
+    if (!strokes) {
         return UsageError(L"cannot read the keys \"" + *options.keys + L"\"");
+    }
     HWND window = PollFor(options.timeout, [&] { return FindVisible(options); });
-    if (!window)
+    if (!window) {
         return Fail(L"no " + Describe(options) + After(options.timeout));
+    }
     HWND control = nullptr;
     if (options.id) {
         control = PollFor(options.timeout, [&] { return FindControl(window, options); });
-        if (!control)
+        if (!control) {
             return Fail(L"no visible " + DescribeControl(options) + After(options.timeout));
+        }
         // Moves the focus the way the dialog manager does, with the focus notifications.
         PostMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
         Settle(window);
@@ -545,18 +581,20 @@ std::optional<std::vector<WORD>> ParseChord(const std::wstring& text) {
         const std::size_t plus = text.find(L'+', start);
         const std::wstring part =
             text.substr(start, plus == std::wstring::npos ? std::wstring::npos : plus - start);
-        if (part == L"ctrl")
+        if (part == L"ctrl") {
             keys.push_back(VK_CONTROL);
-        else if (part == L"alt")
+        } else if (part == L"alt") {
             keys.push_back(VK_MENU);
-        else if (part == L"shift")
+        } else if (part == L"shift") {
             keys.push_back(VK_SHIFT);
-        else if (part.size() == 1 && std::iswalnum(part[0]) && plus == std::wstring::npos)
+        } else if (part.size() == 1 && std::iswalnum(part[0]) && plus == std::wstring::npos) {
             keys.push_back(static_cast<WORD>(std::towupper(part[0])));
-        else
+        } else {
             return std::nullopt;
-        if (plus == std::wstring::npos)
+        }
+        if (plus == std::wstring::npos) {
             return keys;
+        }
         start = plus + 1;
     }
 }
@@ -565,11 +603,13 @@ std::optional<std::vector<WORD>> ParseChord(const std::wstring& text) {
 // exactly when another window holds the chord.
 int HotKey(const Options& options) {
     std::optional<std::vector<WORD>> keys = ParseChord(*options.keys);
-    if (!keys)
+    if (!keys) {
         return UsageError(L"cannot read the chord \"" + *options.keys + L"\"");
+    }
     UINT modifiers = MOD_NOREPEAT;
-    for (std::size_t i = 0; i + 1 < keys->size(); ++i)
+    for (std::size_t i = 0; i + 1 < keys->size(); ++i) {
         modifiers |= (*keys)[i] == VK_CONTROL ? MOD_CONTROL : (*keys)[i] == VK_MENU ? MOD_ALT : MOD_SHIFT;
+    }
     constexpr int kProbeId = 0xBEEF;
     if (RegisterHotKey(nullptr, kProbeId, modifiers, keys->back())) {
         UnregisterHotKey(nullptr, kProbeId);
@@ -585,13 +625,15 @@ int Rect(const Options& options) {
     if (options.id) {
         std::wstring error;
         Target target = FindTarget(options, error);
-        if (!target)
+        if (!target) {
             return Fail(error);
+        }
         hwnd = target.control;
     } else {
         hwnd = PollFor(options.timeout, [&] { return FindVisible(options); });
-        if (!hwnd)
+        if (!hwnd) {
             return Fail(L"no " + Describe(options) + After(options.timeout));
+        }
     }
     RECT rect{};
     GetWindowRect(hwnd, &rect);
@@ -609,19 +651,22 @@ int Rect(const Options& options) {
 // Moves the window as a drag would end: its thread gets the position change and WM_MOVE.
 int Move(const Options& options) {
     HWND hwnd = PollFor(options.timeout, [&] { return FindVisible(options); });
-    if (!hwnd)
+    if (!hwnd) {
         return Fail(L"no " + Describe(options) + After(options.timeout));
+    }
     if (!SetWindowPos(hwnd, nullptr, *options.x, *options.y, 0, 0,
-                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE))
+                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE)) {
         return Fail(L"cannot move the " + Describe(options));
+    }
     Settle(hwnd);
     return kExitOk;
 }
 
 int Owner(const Options& options) {
     HWND hwnd = PollFor(options.timeout, [&] { return FindVisible(options); });
-    if (!hwnd)
+    if (!hwnd) {
         return Fail(L"no " + Describe(options) + After(options.timeout));
+    }
     HWND owner = GetWindow(hwnd, GW_OWNER);
     Write(stdout, (owner ? Escaped(TitleOf(owner)) : std::wstring()) + L"\n");
     return kExitOk;
@@ -631,8 +676,9 @@ int Owner(const Options& options) {
 // the driver is killed. "held" tells the caller that the name is in place.
 int HoldMutex(const Options& options) {
     HANDLE mutex = CreateMutexW(nullptr, TRUE, options.name->c_str());
-    if (!mutex)
+    if (!mutex) {
         return Fail(L"cannot create the mutex " + *options.name);
+    }
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
         CloseHandle(mutex);
         return Fail(L"the mutex " + *options.name + L" exists already");
@@ -647,13 +693,16 @@ int HoldMutex(const Options& options) {
 std::vector<DWORD> ProcessesNamed(const std::wstring& exe) {
     std::vector<DWORD> ids;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
+    if (snapshot == INVALID_HANDLE_VALUE) {
         return ids;
+    }
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
-        if (_wcsicmp(entry.szExeFile, exe.c_str()) == 0)
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        if (_wcsicmp(entry.szExeFile, exe.c_str()) == 0) {
             ids.push_back(entry.th32ProcessID);
+        }
+    }
     CloseHandle(snapshot);
     return ids;
 }
@@ -664,10 +713,12 @@ HWND VisibleWindowOf(const std::vector<DWORD>& processes, const Options& options
         DWORD process = 0;
         GetWindowThreadProcessId(hwnd, &process);
         bool ours = false;
-        for (DWORD id : processes)
+        for (DWORD id : processes) {
             ours = ours || id == process;
-        if (ours && IsWindowVisible(hwnd) && Matches(hwnd, options))
+        }
+        if (ours && IsWindowVisible(hwnd) && Matches(hwnd, options)) {
             return hwnd;
+        }
     }
     return nullptr;
 }
@@ -680,27 +731,32 @@ int Never(const Options& options) {
     Write(stdout, L"watching\n");
     std::vector<DWORD> processes;
     while (processes.empty()) {
-        if (GetTickCount64() >= deadline)
+        if (GetTickCount64() >= deadline) {
             return Fail(L"no program " + *options.whileProgram + L" started" + After(options.timeout));
+        }
         processes = ProcessesNamed(*options.whileProgram);
         Sleep(kWatchPollMs);
     }
     for (;;) {
-        if (HWND shown = VisibleWindowOf(processes, options))
+        if (HWND shown = VisibleWindowOf(processes, options)) {
             return Fail(*options.whileProgram + L" showed a window: " + ClassOf(shown) + L" \"" +
                         Escaped(TitleOf(shown)) + L"\"");
-        if (ProcessesNamed(*options.whileProgram).empty())
+        }
+        if (ProcessesNamed(*options.whileProgram).empty()) {
             return kExitOk;
-        if (GetTickCount64() >= deadline)
+        }
+        if (GetTickCount64() >= deadline) {
             return Fail(*options.whileProgram + L" still running" + After(options.timeout));
+        }
         Sleep(kWatchPollMs);
     }
 }
 
 int Close(const Options& options) {
     HWND hwnd = PollFor(options.timeout, [&] { return FindVisible(options); });
-    if (!hwnd)
+    if (!hwnd) {
         return Fail(L"no " + Describe(options) + After(options.timeout));
+    }
     PostMessageW(hwnd, WM_CLOSE, 0, 0);
     Settle(hwnd);
     return kExitOk;
@@ -710,20 +766,24 @@ int Close(const Options& options) {
 // fails when the window's thread does not answer within the time-out.
 int Send(const Options& options) {
     HWND hwnd = PollFor(options.timeout, [&] { return FindVisible(options); });
-    if (!hwnd)
+    if (!hwnd) {
         return Fail(L"no " + Describe(options) + After(options.timeout));
+    }
     DWORD_PTR answer = 0;
     if (!SendMessageTimeoutW(hwnd, static_cast<UINT>(*options.message), static_cast<WPARAM>(options.wParam),
-                             static_cast<LPARAM>(options.lParam), SMTO_ABORTIFHUNG, options.timeout, &answer))
+                             static_cast<LPARAM>(options.lParam), SMTO_ABORTIFHUNG, options.timeout,
+                             &answer)) {
         return Fail(L"no answer from " + Describe(options) + After(options.timeout));
+    }
     Write(stdout, std::to_wstring(answer) + L"\n");
     return kExitOk;
 }
 
 int Activate(const Options& options) {
     HWND hwnd = PollFor(options.timeout, [&] { return FindVisible(options); });
-    if (!hwnd)
+    if (!hwnd) {
         return Fail(L"no " + Describe(options) + After(options.timeout));
+    }
     return SetForegroundWindow(hwnd) ? kExitOk : Fail(L"the window did not come to the foreground");
 }
 
@@ -744,8 +804,9 @@ ULONGLONG EpochMs() {
 // is counted as missed. A line a second, so that a caller can tell which stretch of time was slow.
 int Ping(const Options& options) {
     HWND hwnd = PollFor(options.timeout, [&] { return FindVisible(options); });
-    if (!hwnd || !IsWindow(hwnd))
+    if (!hwnd || !IsWindow(hwnd)) {
         return Fail(L"no window to ping");
+    }
     Write(stdout, L"pinging\n");
     LARGE_INTEGER frequency{};
     QueryPerformanceFrequency(&frequency);
@@ -767,21 +828,24 @@ int Ping(const Options& options) {
         const bool ok = SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_NORMAL,
                                             static_cast<UINT>(options.limit), &ignored) != 0;
         QueryPerformanceCounter(&end);
-        if (!IsWindow(hwnd))
+        if (!IsWindow(hwnd)) {
             break;
+        }
         const double ms = 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
                           static_cast<double>(frequency.QuadPart);
-        if (ok && ms <= options.limit)
+        if (ok && ms <= options.limit) {
             ++answered;
-        else
+        } else {
             ++missed;
+        }
         slowest = std::max(slowest, ms);
         if (GetTickCount64() >= lineDue) {
             flush();
             lineDue += 1000;
         }
-        if (GetTickCount64() >= deadline)
+        if (GetTickCount64() >= deadline) {
             break;
+        }
         Sleep(static_cast<DWORD>(options.every));
     }
     flush();
@@ -791,11 +855,14 @@ int Ping(const Options& options) {
 // A visible matching window with a visible control whose text is the given one, or null.
 HWND FindSaying(const Options& options) {
     for (HWND hwnd : TopLevelWindows()) {
-        if (!IsWindowVisible(hwnd) || !Matches(hwnd, options))
+        if (!IsWindowVisible(hwnd) || !Matches(hwnd, options)) {
             continue;
-        for (HWND child : Descendants(hwnd))
-            if (IsWindowVisible(child) && ControlText(child) == *options.text)
+        }
+        for (HWND child : Descendants(hwnd)) {
+            if (IsWindowVisible(child) && ControlText(child) == *options.text) {
                 return hwnd;
+            }
+        }
     }
     return nullptr;
 }
@@ -805,18 +872,21 @@ int Dismiss(const Options& options) {
     long dismissed = 0;
     while (!options.count || dismissed < *options.count) {
         HWND box = PollFor(options.timeout, [&] { return FindSaying(options); });
-        if (!box)
+        if (!box) {
             break;
+        }
         Options button = options;
         button.text.reset();
         HWND control = FindControl(box, button);
-        if (!control)
+        if (!control) {
             return Fail(L"no visible " + DescribeControl(button) + L" in a box saying \"" + *options.text +
                         L"\"");
+        }
         PostMessageW(box, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), BN_CLICKED),
                      reinterpret_cast<LPARAM>(control));
-        if (!PollFor(options.timeout, [&] { return !IsWindow(box) || !IsWindowVisible(box); }))
+        if (!PollFor(options.timeout, [&] { return !IsWindow(box) || !IsWindowVisible(box); })) {
             return Fail(L"a box saying \"" + *options.text + L"\" stayed" + After(options.timeout));
+        }
         ++dismissed;
     }
     Write(stdout, std::to_wstring(dismissed) + L"\n");
@@ -825,9 +895,10 @@ int Dismiss(const Options& options) {
 
 int List() {
     std::wstring out;
-    for (HWND hwnd : TopLevelWindows())
+    for (HWND hwnd : TopLevelWindows()) {
         out += Hex(hwnd) + L"\t" + ClassOf(hwnd) + L"\t" + Escaped(TitleOf(hwnd)) + L"\t" +
                (IsWindowVisible(hwnd) ? L"1" : L"0") + L"\n";
+    }
     Write(stdout, out);
     return kExitOk;
 }
@@ -835,20 +906,23 @@ int List() {
 std::optional<long> Number(const wchar_t* text) {
     wchar_t* end = nullptr;
     long value = wcstol(text, &end, 0);
-    if (end == text || *end != L'\0' || value < 0)
+    if (end == text || *end != L'\0' || value < 0) {
         return std::nullopt;
+    }
     return value;
 }
 
 // Reads "COMMAND --name value ..."; an empty error text means success.
 std::wstring ParseArguments(int argc, wchar_t** argv, Options& options) {
-    if (argc < 2)
+    if (argc < 2) {
         return L"no command";
+    }
     options.command = argv[1];
     for (int i = 2; i < argc; i += 2) {
         std::wstring name = argv[i];
-        if (i + 1 >= argc)
+        if (i + 1 >= argc) {
             return name + L" needs a value";
+        }
         const wchar_t* value = argv[i + 1];
         if (name == L"--title") {
             options.title = value;
@@ -868,30 +942,32 @@ std::wstring ParseArguments(int argc, wchar_t** argv, Options& options) {
                    name == L"--message" || name == L"--wparam" || name == L"--lparam" ||
                    name == L"--handle" || name == L"--every" || name == L"--limit" || name == L"--count") {
             std::optional<long> number = Number(value);
-            if (!number)
+            if (!number) {
                 return name + L" needs a number";
-            if (name == L"--id")
+            }
+            if (name == L"--id") {
                 options.id = static_cast<int>(*number);
-            else if (name == L"--x")
+            } else if (name == L"--x") {
                 options.x = static_cast<int>(*number);
-            else if (name == L"--y")
+            } else if (name == L"--y") {
                 options.y = static_cast<int>(*number);
-            else if (name == L"--message")
+            } else if (name == L"--message") {
                 options.message = static_cast<int>(*number);
-            else if (name == L"--wparam")
+            } else if (name == L"--wparam") {
                 options.wParam = *number;
-            else if (name == L"--lparam")
+            } else if (name == L"--lparam") {
                 options.lParam = *number;
-            else if (name == L"--handle")
+            } else if (name == L"--handle") {
                 options.handle = *number;
-            else if (name == L"--every")
+            } else if (name == L"--every") {
                 options.every = *number;
-            else if (name == L"--limit")
+            } else if (name == L"--limit") {
                 options.limit = *number;
-            else if (name == L"--count")
+            } else if (name == L"--count") {
                 options.count = *number;
-            else
+            } else {
                 options.timeout = static_cast<DWORD>(*number);
+            }
         } else {
             return L"unknown option " + name;
         }
@@ -901,30 +977,36 @@ std::wstring ParseArguments(int argc, wchar_t** argv, Options& options) {
 
 int Run(const Options& options) {
     const std::wstring& command = options.command;
-    if (command == L"list")
+    if (command == L"list") {
         return List();
-    if (command == L"foreground")
+    }
+    if (command == L"foreground") {
         return Foreground();
+    }
     if (command == L"hold-mutex") {
-        if (!options.name)
+        if (!options.name) {
             return UsageError(L"hold-mutex needs --name");
+        }
         return HoldMutex(options);
     }
     if (command == L"never") {
-        if (!options.whileProgram)
+        if (!options.whileProgram) {
             return UsageError(L"never needs --while");
+        }
         return Never(options);
     }
     bool named = options.title || options.className || options.handle;
     if (command == L"activate") {
-        if (!named)
+        if (!named) {
             return UsageError(L"activate needs --title or --class");
+        }
         return Activate(options);
     }
     if (command == L"wait" || command == L"gone" || command == L"texts" || command == L"close" ||
         command == L"rect" || command == L"owner") {
-        if (!named)
+        if (!named) {
             return UsageError(command + L" needs --title or --class");
+        }
         return command == L"wait"    ? Wait(options)
                : command == L"gone"  ? Gone(options)
                : command == L"texts" ? Texts(options)
@@ -933,47 +1015,56 @@ int Run(const Options& options) {
                                      : Close(options);
     }
     if (command == L"click" || command == L"press") {
-        if (!named || options.id.has_value() == options.text.has_value())
+        if (!named || options.id.has_value() == options.text.has_value()) {
             return UsageError(command + L" needs --title or --class, and one of --id and --text");
+        }
         return command == L"click" ? Click(options) : Press(options);
     }
     if (command == L"check" || command == L"focus") {
-        if (!named || !options.id)
+        if (!named || !options.id) {
             return UsageError(command + L" needs --title or --class, and --id");
-        if (command == L"check")
+        }
+        if (command == L"check") {
             return Check(options);
+        }
         Options focus = options;
         focus.keys = L"";
         return Keys(focus);
     }
     if (command == L"dismiss") {
-        if (!named || !options.text || !options.id)
+        if (!named || !options.text || !options.id) {
             return UsageError(L"dismiss needs --title or --class, --text and --id");
+        }
         return Dismiss(options);
     }
     if (command == L"ping") {
-        if (!named)
+        if (!named) {
             return UsageError(L"ping needs --title, --class or --handle");
+        }
         return Ping(options);
     }
     if (command == L"send") {
-        if (!named || !options.message)
+        if (!named || !options.message) {
             return UsageError(L"send needs --title or --class, and --message");
+        }
         return Send(options);
     }
     if (command == L"move") {
-        if (!named || !options.x || !options.y)
+        if (!named || !options.x || !options.y) {
             return UsageError(L"move needs --title or --class, --x and --y");
+        }
         return Move(options);
     }
     if (command == L"hotkey") {
-        if (!options.keys)
+        if (!options.keys) {
             return UsageError(L"hotkey needs --keys");
+        }
         return HotKey(options);
     }
     if (command == L"keys") {
-        if (!named || !options.keys)
+        if (!named || !options.keys) {
             return UsageError(L"keys needs --title or --class, and --keys");
+        }
         return Keys(options);
     }
     return UsageError(L"unknown command " + command);
@@ -987,26 +1078,31 @@ int wmain(int argc, wchar_t** argv) {
     if (argc >= 2 && std::wcscmp(argv[1], L"serve") == 0) {
         Options options;
         std::wstring error = ParseArguments(argc, argv, options);
-        if (!error.empty())
+        if (!error.empty()) {
             return UsageError(error);
+        }
         serving = true;
         return uidriver::Serve(options.timeout, [](const std::vector<std::wstring>& fields) {
             std::vector<wchar_t*> args{const_cast<wchar_t*>(L"uidriver")};
-            for (const std::wstring& field : fields)
+            for (const std::wstring& field : fields) {
                 args.push_back(const_cast<wchar_t*>(field.c_str()));
+            }
             Options options;
             std::wstring error = ParseArguments(static_cast<int>(args.size()), args.data(), options);
-            if (!error.empty())
+            if (!error.empty()) {
                 return UsageError(error);
+            }
             // One driver does not serve another.
-            if (options.command == L"serve")
+            if (options.command == L"serve") {
                 return UsageError(L"serve inside serve");
+            }
             return Run(options);
         });
     }
     Options options;
     std::wstring error = ParseArguments(argc, argv, options);
-    if (!error.empty())
+    if (!error.empty()) {
         return UsageError(error);
+    }
     return Run(options);
 }

@@ -13,8 +13,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     bytes += "\n";
     HANDLE log = CreateFileW(L"clientupdate.log", FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (log == INVALID_HANDLE_VALUE)
+    if (log == INVALID_HANDLE_VALUE) {
         return 1;
+    }
     DWORD written = 0;
     const bool whole = WriteFile(log, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
                        written == bytes.size();

@@ -6,8 +6,9 @@ namespace {
 
 std::wstring Padded(unsigned value, std::size_t width) {
     std::wstring text = std::to_wstring(value);
-    if (text.size() < width)
+    if (text.size() < width) {
         text.insert(0, width - text.size(), L'0');
+    }
     return text;
 }
 
@@ -19,8 +20,9 @@ std::uint64_t ParseContentLength(const std::wstring& text) {
     std::uint64_t value = 0;
     for (; at < text.size() && text[at] >= L'0' && text[at] <= L'9'; ++at) {
         const unsigned digit = static_cast<unsigned>(text[at] - L'0');
-        if (value > (kTooLong - digit) / 10)
+        if (value > (kTooLong - digit) / 10) {
             return kTooLong;
+        }
         value = value * 10 + digit;
     }
     return value;

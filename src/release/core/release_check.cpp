@@ -5,15 +5,19 @@
 ReleaseVerdict CheckReleaseManifest(std::string_view manifestText, std::string_view signature,
                                     const CReleasePublicKey& key, const CReleaseVersion& installed,
                                     CReleaseManifest& out) {
-    if (sodium_init() < 0 || signature.size() != crypto_sign_BYTES || manifestText.size() > kMaxManifestBytes)
+    if (sodium_init() < 0 || signature.size() != crypto_sign_BYTES ||
+        manifestText.size() > kMaxManifestBytes) {
         return ReleaseVerdict::Unsigned;
+    }
     if (crypto_sign_verify_detached(reinterpret_cast<const unsigned char*>(signature.data()),
                                     reinterpret_cast<const unsigned char*>(manifestText.data()),
-                                    manifestText.size(), key.data()) != 0)
+                                    manifestText.size(), key.data()) != 0) {
         return ReleaseVerdict::Unsigned;
+    }
     CReleaseManifest manifest;
-    if (!ParseReleaseManifest(manifestText, manifest))
+    if (!ParseReleaseManifest(manifestText, manifest)) {
         return ReleaseVerdict::Unsigned;
+    }
     out = manifest;
     return IsNewerRelease(manifest.version, installed) ? ReleaseVerdict::Trusted : ReleaseVerdict::NotNewer;
 }

@@ -14,34 +14,41 @@ constexpr std::size_t kVersionNumbers = 4;
 // wrapping, so a huge number never compares as a small one.
 std::int64_t VersionNumber(const std::wstring& piece) {
     std::size_t at = 0;
-    while (at < piece.size() && (piece[at] == L' ' || piece[at] == L'\t'))
+    while (at < piece.size() && (piece[at] == L' ' || piece[at] == L'\t')) {
         ++at;
+    }
     bool negative = false;
-    if (at < piece.size() && (piece[at] == L'+' || piece[at] == L'-'))
+    if (at < piece.size() && (piece[at] == L'+' || piece[at] == L'-')) {
         negative = piece[at++] == L'-';
+    }
     std::int64_t value = 0;
     constexpr std::int64_t kLimit = INT32_MAX;
-    for (; at < piece.size() && piece[at] >= L'0' && piece[at] <= L'9'; ++at)
+    for (; at < piece.size() && piece[at] >= L'0' && piece[at] <= L'9'; ++at) {
         value = value >= kLimit ? kLimit : value * 10 + (piece[at] - L'0');
-    if (value > kLimit)
+    }
+    if (value > kLimit) {
         value = kLimit;
+    }
     return negative ? -value : value;
 }
 
 } // namespace
 
 bool IsNewerVersion(const std::wstring& candidate, const std::wstring& reference) {
-    if (candidate == reference)
+    if (candidate == reference) {
         return false;
+    }
     const std::vector<std::wstring> newer = SplitKeepingEmpty(candidate, L'.');
     const std::vector<std::wstring> older = SplitKeepingEmpty(reference, L'.');
-    if (newer.size() < kVersionNumbers || older.size() < kVersionNumbers)
+    if (newer.size() < kVersionNumbers || older.size() < kVersionNumbers) {
         return false;
+    }
     for (std::size_t i = 0; i < kVersionNumbers; ++i) {
         const std::int64_t a = VersionNumber(newer[i]);
         const std::int64_t b = VersionNumber(older[i]);
-        if (a != b)
+        if (a != b) {
             return a > b;
+        }
     }
     return false;
 }

@@ -27,27 +27,32 @@ CWorkerSettingValues CWorkerSettingValues::From(const CSMSSetting& settings) {
 CHeartbeatCycle::CHeartbeatCycle(CHeartbeatHost& host) : m_host(host), m_context(MakeContext(host)) {}
 
 HeartbeatOutcome CHeartbeatCycle::Run() {
-    if (m_host.StopRequested())
+    if (m_host.StopRequested()) {
         return HeartbeatOutcome::kEnd;
+    }
     const bool connected = m_host.Connected();
     m_host.SetOffline(!connected);
-    if (!connected)
+    if (!connected) {
         return HeartbeatOutcome::kGoOn;
+    }
 
     const CUserSession session = m_host.Session();
     const std::wstring command = BuildHeartbeatRequest(session.sessionId, m_context);
     std::wstring reply;
-    if (command.empty() || !CallEntry(command, reply))
+    if (command.empty() || !CallEntry(command, reply)) {
         return HeartbeatOutcome::kGoOn;
+    }
     // The exit sets the flag before it sends the logout: a reply that comes
     // back after that (15006 for the ended session among them) is not acted on.
-    if (m_host.StopRequested())
+    if (m_host.StopRequested()) {
         return HeartbeatOutcome::kEnd;
+    }
 
     ReadReply(reply, session.skey, m_context.SessionKey(), m_fields);
     const std::wstring code = m_fields.ResultCode();
-    if (code == kSuccessCode)
+    if (code == kSuccessCode) {
         return HandleMessages(m_fields.Field(kDataField));
+    }
     if (code == kSignedInElsewhereCode) {
         m_host.ForcedSignOut();
         return HeartbeatOutcome::kEnd;
@@ -63,19 +68,23 @@ HeartbeatOutcome CHeartbeatCycle::HandleMessages(const std::wstring& data) {
     const CWorkerSettingValues settings = m_host.Settings();
     int count = 0;
     for (const CHeartbeatMessage& message : ReadHeartbeatMessages(data)) {
-        if (m_host.StopRequested())
+        if (m_host.StopRequested()) {
             return HeartbeatOutcome::kEnd;
-        if (message.countsAsNew)
+        }
+        if (message.countsAsNew) {
             ++count;
+        }
         // An entry left empty in the settings plays nothing.
         if (settings.isOpen && message.sound && *message.sound < settings.soundPaths.size() &&
-            !settings.soundPaths[*message.sound].empty())
+            !settings.soundPaths[*message.sound].empty()) {
             m_host.PlayNotificationSound(settings.soundPaths[*message.sound]);
+        }
         m_host.CallPage(message.pageArguments);
     }
     if (count > 0) {
-        if (m_host.StopRequested())
+        if (m_host.StopRequested()) {
             return HeartbeatOutcome::kEnd;
+        }
         m_host.AddNotice(NOTICE_MESSAGE, NewMessagesNotice(count));
         m_host.StartBlink();
     }
@@ -83,11 +92,13 @@ HeartbeatOutcome CHeartbeatCycle::HandleMessages(const std::wstring& data) {
 }
 
 HeartbeatOutcome CHeartbeatCycle::SignInAgain() {
-    if (m_host.StopRequested())
+    if (m_host.StopRequested()) {
         return HeartbeatOutcome::kEnd;
+    }
     // A failure changes nothing: the next heartbeat gets 15006 and tries again.
-    if (!m_host.Relogin())
+    if (!m_host.Relogin()) {
         return HeartbeatOutcome::kGoOn;
+    }
     // The exit may have begun while the sign-in was under way, its logout
     // naming the old session: the new one must not outlive the program. The
     // session is stored before this check, so either the exit's logout or

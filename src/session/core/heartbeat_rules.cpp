@@ -21,14 +21,17 @@ std::optional<std::size_t> SoundForKind(const std::wstring& kind) {
     // digits are not read further than that.
     unsigned value = 0;
     for (wchar_t c : kind) {
-        if (c < L'0' || c > L'9')
+        if (c < L'0' || c > L'9') {
             break;
+        }
         value = value * 10 + static_cast<unsigned>(c - L'0');
-        if (value > 3)
+        if (value > 3) {
             return std::nullopt;
+        }
     }
-    if (value == 3)
+    if (value == 3) {
         return kThirdSound;
+    }
     return kFirstSound;
 }
 
@@ -36,10 +39,12 @@ std::vector<CHeartbeatMessage> ReadHeartbeatMessages(const std::wstring& data) {
     std::vector<CHeartbeatMessage> messages;
     for (const std::wstring& piece : SplitKeepingEmpty(data, kMessageSeparator)) {
         const std::vector<std::wstring> fields = SplitKeepingEmpty(piece, kFieldSeparator);
-        if (fields.size() < kMessageFields)
+        if (fields.size() < kMessageFields) {
             continue;
+        }
         const std::wstring& kind = fields[kKindField];
-        messages.push_back({{fields[0], kind, fields[1], fields[2], fields[3]}, CountsAsNew(kind), SoundForKind(kind)});
+        messages.push_back(
+            {{fields[0], kind, fields[1], fields[2], fields[3]}, CountsAsNew(kind), SoundForKind(kind)});
     }
     return messages;
 }

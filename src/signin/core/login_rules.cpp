@@ -13,14 +13,18 @@ constexpr wchar_t kPasswordInputCaption[] = L"参数输入";
 } // namespace
 
 LoginInputFault CheckLoginInput(const std::wstring& number, const std::wstring& password) {
-    if (number.empty() || number == kNumberHint)
+    if (number.empty() || number == kNumberHint) {
         return LoginInputFault::kNoNumber;
-    if (number.size() != kNumberLength)
+    }
+    if (number.size() != kNumberLength) {
         return LoginInputFault::kNumberLength;
-    if (number.front() != L'0')
+    }
+    if (number.front() != L'0') {
         return LoginInputFault::kNoAreaCode;
-    if (password.empty() || password == kPasswordHint)
+    }
+    if (password.empty() || password == kPasswordHint) {
         return LoginInputFault::kNoPassword;
+    }
     return LoginInputFault::kNone;
 }
 
@@ -46,6 +50,7 @@ void RememberUser(CSMSSetting& settings, bool autoLogin, const std::wstring& num
     settings.userInfo.defaultUser = number;
     settings.userInfo.defaultPassword = autoLogin ? password : kPasswordPlaceholder;
     auto& users = settings.userInfo.userList;
-    if (std::find(users.begin(), users.end(), number) == users.end())
+    if (std::find(users.begin(), users.end(), number) == users.end()) {
         users.push_back(number);
+    }
 }

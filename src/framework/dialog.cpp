@@ -86,7 +86,8 @@ POINT TemplatePosition(const DLGTEMPLATE* dialogTemplate) {
 void CentreOnOwner(HWND hwnd) {
     RECT own;
     GetWindowRect(hwnd, &own);
-    MONITORINFO monitor{sizeof(monitor)};
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
     HWND owner = GetWindow(hwnd, GW_OWNER);
     GetMonitorInfoW(MonitorFromWindow(owner ? owner : hwnd, MONITOR_DEFAULTTONEAREST), &monitor);
     const RECT work = monitor.rcWork;

@@ -23,6 +23,8 @@ function(velmarin_delay_import target)
     endforeach()
     add_custom_target(${target}_delay_import DEPENDS ${libs})
     add_dependencies(${target} ${target}_delay_import)
+    # A changed list links the program again.
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${libs})
     # Ahead of the system's import libraries of the same names.
     target_link_directories(${target} BEFORE PRIVATE ${delay_import_dir})
     target_link_libraries(${target} PRIVATE delayimp)

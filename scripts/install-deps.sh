@@ -6,7 +6,7 @@ set -euo pipefail
 pkgs=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 xvfb locales-all fonts-wqy-zenhei fonts-arphic-uming
       googletest libgtest-dev libtinyxml-dev libexpat1-dev libsodium-dev dpkg-dev cmake ninja-build
       clang libclang-rt-14-dev imagemagick x11-apps x11-utils jq curl python3 python3-cryptography nsis ccache
-      clang-format-16)
+      clang-format-16 clang-tidy-16)
 
 missing=()
 for p in "${pkgs[@]}"; do

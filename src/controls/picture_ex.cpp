@@ -104,6 +104,10 @@ void CPictureEx::Detach() {
 
 bool CPictureEx::LoadFromFile(const std::wstring& path) {
     Unload();
+    // A missing file (no advertisement saved yet) needs no GDI+.
+    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        return false;
+    }
     unique_gpimage image;
     if (!EnsureGdiplusStarted() || GdipLoadImageFromFileICM(path.c_str(), image.put()) != Ok || !image) {
         return false;

@@ -10,9 +10,12 @@ find_program(VELMARIN_DLLTOOL NAMES ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-dlltoo
              REQUIRED)
 
 function(velmarin_delay_import target)
+    # One folder per target: another target may load the same library at start.
+    set(dir ${delay_import_dir}/${target})
+    file(MAKE_DIRECTORY ${dir})
     foreach(name IN LISTS ARGN)
         set(def ${CMAKE_SOURCE_DIR}/cmake/delay_import/${name}.def)
-        set(lib ${delay_import_dir}/lib${name}.a)
+        set(lib ${dir}/lib${name}.a)
         add_custom_command(
             OUTPUT ${lib}
             COMMAND ${VELMARIN_DLLTOOL} --input-def ${def} --output-delaylib ${lib}
@@ -26,6 +29,6 @@ function(velmarin_delay_import target)
     # A changed list links the program again.
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${libs})
     # Ahead of the system's import libraries of the same names.
-    target_link_directories(${target} BEFORE PRIVATE ${delay_import_dir})
+    target_link_directories(${target} BEFORE PRIVATE ${dir})
     target_link_libraries(${target} PRIVATE delayimp)
 endfunction()

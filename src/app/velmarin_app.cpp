@@ -31,9 +31,6 @@ bool CVelmarinApp::InitInstance() {
     if (!CApplication::InitInstance()) {
         return false;
     }
-    // The web view needs OLE; without it the program still runs up to there.
-    m_ole = OleInitializeScoped();
-
     auto settings = std::make_unique<CSMSSetting>(SettingsFilePath());
     if (!settings->Load()) {
         AppMessageBox(kSettingsLoadFailed, kStartFailureBox);
@@ -46,7 +43,6 @@ bool CVelmarinApp::InitInstance() {
         AppMessageBox(kResourcesLoadFailed, kStartFailureBox);
         return false;
     }
-    m_gdiplus = GdiplusStartupScoped();
     // Without a theme the windows keep their plain look.
     InitSkin(ToAnsi(ProgramFile(kThemePath)).c_str());
     SetServiceEndpoint(ServiceEndpointUrl(m_settings->appServer));
@@ -69,8 +65,15 @@ void CVelmarinApp::OpenMainWindow() {
     HWND main = m_mainWindow->GetSafeHwnd();
     SetMainWindow(m_mainWindow.get());
     ShowWindow(main, SW_SHOW);
+    ShowWaitWindow(main);
+    // Only the web view needs OLE, and it is made from the queue next: the
+    // windows show without waiting for it. Without OLE the program still runs
+    // up to there.
+    m_ole = OleInitializeScoped();
+}
 
-    // Over the main window until the service's first page has loaded.
+// Over the main window until the service's first page has loaded.
+void CVelmarinApp::ShowWaitWindow(HWND main) {
     m_waitWindow = std::make_unique<CWaitDlg>(m_resources.get());
     if (!m_waitWindow->Create(main)) {
         return;
@@ -93,7 +96,7 @@ int CVelmarinApp::ExitInstance() {
     m_mainWindow.reset();
     m_waitWindow.reset();
     m_accountLock.reset();
-    m_gdiplus.reset();
+    ShutdownGdiplus();
     m_resources.reset();
     ReleaseSkin();
     DeleteServiceClient();

@@ -10,9 +10,10 @@
 
 #include <memory>
 
-// The program's application object: brings up settings, resources, images,
-// skin and service client in a fixed order, runs the sign-in, and takes it
-// all down again at exit.
+// The program's application object: brings up settings, resources, skin and
+// service client in a fixed order, runs the sign-in, and takes it all down
+// again at exit. GDI+ starts with the first picture and OLE with the main
+// window: the login dialog shows without them.
 class CVelmarinApp : public CApplication {
 public:
     CVelmarinApp();
@@ -30,11 +31,11 @@ protected:
 
 private:
     void OpenMainWindow();
+    void ShowWaitWindow(HWND main);
 
     unique_oleuninitialize_call m_ole;
     std::unique_ptr<CSMSSetting> m_settings; // set only once loaded: only loaded settings are saved
     unique_hmodule m_resources;
-    unique_gdiplus_token m_gdiplus;
     unique_handle m_accountLock; // held from sign-in until exit
     CSessionRecord m_session;
     // Both hold COM, GDI+ and res.dll objects: they go before those libraries.

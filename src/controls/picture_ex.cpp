@@ -1,6 +1,7 @@
 #include "controls/picture_ex.h"
 
 #include "framework/gdi.h"
+#include "framework/gdiplus_session.h"
 
 #include <gdiplus.h>
 
@@ -103,8 +104,12 @@ void CPictureEx::Detach() {
 
 bool CPictureEx::LoadFromFile(const std::wstring& path) {
     Unload();
+    // A missing file (no advertisement saved yet) needs no GDI+.
+    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        return false;
+    }
     unique_gpimage image;
-    if (GdipLoadImageFromFileICM(path.c_str(), image.put()) != Ok || !image) {
+    if (!EnsureGdiplusStarted() || GdipLoadImageFromFileICM(path.c_str(), image.put()) != Ok || !image) {
         return false;
     }
     m_image = std::move(image);
@@ -130,7 +135,7 @@ bool CPictureEx::LoadFromResource(HMODULE module, const wchar_t* name, const wch
 
 bool CPictureEx::LoadFromStream(com_ptr<IStream> stream) {
     unique_gpimage image;
-    if (GdipLoadImageFromStreamICM(stream.get(), image.put()) != Ok || !image) {
+    if (!EnsureGdiplusStarted() || GdipLoadImageFromStreamICM(stream.get(), image.put()) != Ok || !image) {
         return false;
     }
     m_stream = std::move(stream);

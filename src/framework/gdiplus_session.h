@@ -15,3 +15,9 @@ using unique_gdiplus_token = unique_any<ULONG_PTR, &Gdiplus::GdiplusShutdown>;
     }
     return unique_gdiplus_token(token);
 }
+
+// The program's one GDI+ session, started by the first picture that needs it
+// rather than at start-up. True when GDI+ runs; a failed start is tried again.
+bool EnsureGdiplusStarted();
+// Ends that session, if it started; only once every GDI+ image is gone.
+void ShutdownGdiplus();

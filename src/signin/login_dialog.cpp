@@ -38,8 +38,8 @@ constexpr COLORREF kEnteredText = RGB(0, 0, 0);
 constexpr COLORREF kLabelText = RGB(85, 85, 85);
 constexpr COLORREF kUpdateRed = RGB(255, 0, 0);
 constexpr wchar_t kPasswordChar = L'*';
-// Posted after the first paint: the saved advertisement is decoded and the
-// hidden settings panel made then, so the dialog shows without waiting for them.
+// Posted after the first paint: the saved advertisement is decoded then, so
+// the dialog shows without waiting for it.
 constexpr UINT kAfterFirstPaintMessage = WM_APP + 0x41;
 
 std::wstring WindowText(HWND hwnd) {
@@ -154,6 +154,8 @@ void CLoginDlg::ShapeToBackground() {
     }
 }
 
+// Made by the first toggle, not at start: making it takes long enough to hold
+// up a sign-in pressed at once, and a panel never opened changes nothing.
 void CLoginDlg::MakeSettingsWindow() {
     if (m_settingsWindow.GetSafeHwnd()) {
         return;
@@ -180,14 +182,13 @@ bool CLoginDlg::PreTranslateMessage(MSG& msg) {
 
 LRESULT CLoginDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kAfterFirstPaintMessage) {
-        // A dialog already ended (and hidden) by a sign-in needs neither.
+        // A dialog already ended (and hidden) by a sign-in needs no picture.
         if (!IsWindowVisible(m_hWnd)) {
             return 0;
         }
         if (!m_adReplaced) {
             m_ad.LoadFromFile(m_programFolder + L"\\" + kAdFile);
         }
-        MakeSettingsWindow();
         return 0;
     }
     const LRESULT result = FCDownloadFileWndBase<CDialog>::WindowProc(message, wParam, lParam);

@@ -1,9 +1,11 @@
 #include "skin/my_bitmap.h"
 
 #include "framework/com.h"
+#include "skin/core/bmp_file.h"
 
 #include <olectl.h>
 
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -32,6 +34,27 @@ bool ReadWholeFile(const std::string& path, std::vector<char>& bytes) {
            read == bytes.size();
 }
 
+// A checked plain bitmap file, straight to a bitmap compatible with the
+// screen, as the OLE decoder would make it. GDI reads only the copy of the
+// header and table made here, and rows that lie inside the file.
+unique_hbitmap PlainBitmap(const std::vector<char>& bytes, const CBmpFileLayout& layout) {
+    std::vector<std::uint32_t> header((layout.headerBytes + 3) / 4);
+    std::memcpy(header.data(), bytes.data() + layout.headerOffset, layout.headerBytes);
+    auto* info = reinterpret_cast<BITMAPINFO*>(header.data());
+    info->bmiHeader.biSizeImage = static_cast<DWORD>(layout.pixelBytes);
+    unique_hdc_window screen(nullptr);
+    if (screen.get() == nullptr) {
+        return {};
+    }
+    // Always the screen's depth, a one-bit file included, as OLE renders it.
+    unique_hbitmap bitmap(CreateCompatibleBitmap(screen.get(), layout.width, layout.height));
+    if (!bitmap || SetDIBits(screen.get(), bitmap.get(), 0, static_cast<UINT>(layout.height),
+                             bytes.data() + layout.pixelOffset, info, DIB_RGB_COLORS) != layout.height) {
+        return {};
+    }
+    return bitmap;
+}
+
 } // namespace
 
 bool CMyBitmap::LoadFromFile(const std::string& path) {
@@ -41,6 +64,23 @@ bool CMyBitmap::LoadFromFile(const std::string& path) {
     std::vector<char> bytes;
     if (!ReadWholeFile(path, bytes)) {
         return false;
+    }
+    // Bitmap files, the themes' usual kind, need no OLE: it is loaded only
+    // for the other kinds.
+    const CBmpFileLayout layout =
+        CheckBmpFile(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    if (layout.kind == BmpFileKind::kMalformed) {
+        return false;
+    }
+    if (layout.kind == BmpFileKind::kPlain) {
+        unique_hbitmap bitmap = PlainBitmap(bytes, layout);
+        if (!bitmap) {
+            return false;
+        }
+        bitmap_ = std::move(bitmap);
+        width_ = layout.width;
+        height_ = layout.height;
+        return true;
     }
     com_ptr<IStream> stream = StreamOnCopy(bytes.data(), bytes.size());
     if (!stream) {

@@ -1,6 +1,7 @@
 #pragma once
-// One image of the theme: a bitmap compatible with the screen, decoded from
-// any file format the platform's picture decoder reads.
+// One image of the theme: a bitmap compatible with the screen, decoded from a
+// checked bitmap file directly, or from any other file format the platform's
+// OLE picture decoder reads.
 #include "framework/gdi.h"
 
 #include <string>

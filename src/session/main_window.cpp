@@ -12,8 +12,6 @@
 #include "signin/signin_resource.h"
 #include "skin/skin.h"
 
-#include <utility>
-
 namespace {
 
 constexpr WORD kNormalIcon = 121, kOfflineIcon = 120, kNewMessageIcon = 133;
@@ -36,9 +34,6 @@ constexpr UINT kConfirmExitMessage = WM_APP + 0x40;
 // The web view is made from the queue once the window shows: the wait window
 // covers the view until the service's first page has loaded.
 constexpr UINT kCreateViewMessage = WM_APP + 0x41;
-// The tray icon is added from the queue too, just ahead of the view: the shell
-// may take a while to answer, and the window need not wait for it.
-constexpr UINT kAddTrayIconMessage = WM_APP + 0x42;
 // Windows ends the process soon after the session's end is announced, and the
 // service may not answer: the logout gets this long, waiting included.
 constexpr int kEndSessionLogoutMs = 2000;
@@ -86,9 +81,9 @@ bool CVelmarinDlg::OnInitDialog() {
     SetWindowPos(m_hWnd, nullptr, work.left, work.top, work.right - work.left, work.bottom - work.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 
-    PostMessageW(m_hWnd, kAddTrayIconMessage, 0, 0);
     PostMessageW(m_hWnd, kCreateViewMessage, 0, 0);
 
+    m_tray.Create(m_hWnd, m_normalIcon.get());
     m_taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
     RegisterShowHotKey();
     InstallDlgSkin(this);
@@ -112,13 +107,6 @@ void CVelmarinDlg::CreateView() {
     m_view.Navigate(IndexUrl(m_session.Get().sessionId));
     m_view.SetPageCallHandler(
         [this](HWND, const std::wstring& command, const std::wstring& data) { OnPageCall(command, data); });
-}
-
-void CVelmarinDlg::AddTrayIcon() {
-    if (std::exchange(m_trayAdded, true)) {
-        return;
-    }
-    m_tray.Create(m_hWnd, m_normalIcon.get());
 }
 
 std::wstring CVelmarinDlg::IndexUrl(const std::wstring& sessionId) const {
@@ -164,9 +152,6 @@ LRESULT CVelmarinDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_START_SESSION:
         StartSession();
-        return 0;
-    case kAddTrayIconMessage:
-        AddTrayIcon();
         return 0;
     case kCreateViewMessage:
         CreateView();
@@ -273,9 +258,6 @@ void CVelmarinDlg::StartSession() {
     if (m_sessionStarted) {
         return;
     }
-    // The heartbeat changes the icon: it must be there first, whatever came
-    // through the queue before.
-    AddTrayIcon();
     PublishWorkerSettings();
     CHeartbeatLinks links;
     links.mainWindow = m_hWnd;

@@ -49,7 +49,6 @@ protected:
 
 private:
     void CreateView();
-    void AddTrayIcon();
     void StartSession();
     // Windows signs the user out or shuts down: stop, log out briefly, save.
     void EndSession();
@@ -77,7 +76,6 @@ private:
     CSessionRecord& m_session;
     CWorkerSettings m_workerSettings;
     bool m_sessionStarted = false;
-    bool m_trayAdded = false;
     bool m_blinkPhase = false;
     bool m_hotKeyRegistered = false;
     UINT m_taskbarCreated = 0;

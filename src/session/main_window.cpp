@@ -51,6 +51,7 @@ CVelmarinDlg::CVelmarinDlg(CSMSSetting& settings, HMODULE resources, CSessionRec
       m_settings(settings), m_resources(resources), m_session(session) {}
 
 CVelmarinDlg::~CVelmarinDlg() {
+    FinishTrayIcon();
     m_tray.Remove();
     m_worker.Stop();
     if (m_tip.GetSafeHwnd()) {
@@ -83,11 +84,35 @@ bool CVelmarinDlg::OnInitDialog() {
 
     PostMessageW(m_hWnd, kCreateViewMessage, 0, 0);
 
-    m_tray.Create(m_hWnd, m_normalIcon.get());
+    StartTrayIcon();
     m_taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
     RegisterShowHotKey();
     InstallDlgSkin(this);
     return true;
+}
+
+// The shell may take tens of milliseconds to take the icon, mostly waiting on
+// the shell's own process: the icon is added on a thread of its own while the
+// window is skinned, and is there before the window shows (WM_SHOWWINDOW).
+void CVelmarinDlg::StartTrayIcon() {
+    m_trayAdding.reset(CreateThread(nullptr, 0, &AddTrayIcon, this, 0, nullptr));
+    if (!m_trayAdding) {
+        m_tray.Create(m_hWnd, m_normalIcon.get());
+    }
+}
+
+DWORD WINAPI CVelmarinDlg::AddTrayIcon(void* window) {
+    auto* self = static_cast<CVelmarinDlg*>(window);
+    self->m_tray.Create(self->m_hWnd, self->m_normalIcon.get());
+    return 0;
+}
+
+// The shell may send to this window meanwhile: the wait answers it.
+void CVelmarinDlg::FinishTrayIcon() {
+    if (m_trayAdding) {
+        JoinAnsweringSentMessages(m_trayAdding.get());
+        m_trayAdding.reset();
+    }
 }
 
 // The view over the whole client area, and its first page: the index with the session id.
@@ -150,6 +175,11 @@ LRESULT CVelmarinDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             m_view.Navigate(*url);
         }
         return 0;
+    case WM_SHOWWINDOW:
+        if (wParam) {
+            FinishTrayIcon();
+        }
+        break;
     case WM_START_SESSION:
         StartSession();
         return 0;

@@ -49,6 +49,9 @@ protected:
 
 private:
     void CreateView();
+    void StartTrayIcon();
+    static DWORD WINAPI AddTrayIcon(void* window);
+    void FinishTrayIcon();
     void StartSession();
     // Windows signs the user out or shuts down: stop, log out briefly, save.
     void EndSession();
@@ -70,6 +73,7 @@ private:
     unique_hicon m_programIcon; // the program's own 132
     SMSHtmlView m_view;
     CTrayIcon m_tray;
+    unique_handle m_trayAdding; // the thread adding the tray icon, until the window shows
 
     CSMSSetting& m_settings;
     HMODULE m_resources;

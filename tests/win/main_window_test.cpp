@@ -187,14 +187,15 @@ TEST_F(MainWindow, PageCommandsSendOneCommandEachAndExitIsAskedFromTheQueue) {
     EXPECT_EQ(Logged("1004"), 1);
 }
 
-// The window shows at once; its web view, the slow part, comes from the queue
-// and fills the client area.
+// The window shows at once, its tray icon already there; its web view, the
+// slow part, comes from the queue and fills the client area.
 TEST_F(MainWindow, ShowsBeforeItsViewWhichFollowsFromTheQueue) {
     window = std::make_unique<CVelmarinDlg>(settings, resources.get(), session);
     ASSERT_TRUE(window->Create(nullptr));
     HWND hwnd = window->GetSafeHwnd();
     EXPECT_EQ(GetDlgItem(hwnd, IDC_MAIN_VIEW), nullptr);
     ShowWindow(hwnd, SW_SHOW);
+    EXPECT_NE(window->TrayIconShown(), nullptr) << "the window showed before its tray icon";
     ASSERT_TRUE(PumpUntil([&] { return GetDlgItem(hwnd, IDC_MAIN_VIEW) != nullptr; }, 5000));
     RECT client, view;
     GetClientRect(hwnd, &client);

@@ -63,8 +63,9 @@ private:
         return deadlinePassed;
     }
     static const int kTimedOut; // the platform's time-out error code
-    // Winsock: puts the wait that starts now into the socket's own time-outs when it changed.
-    bool ApplyTimeout();
+    // Winsock: puts the wait that starts now into the socket's own time-out
+    // option (SO_RCVTIMEO or SO_SNDTIMEO) when it changed from applied.
+    bool ApplyTimeout(int option, int& applied);
     // Winsock: after a failed send or receive, was it the deadline?
     void NoteTimeout();
 
@@ -72,8 +73,14 @@ private:
     int timeoutMs = kDefaultTimeoutMs;
     Clock::time_point deadline = Clock::time_point::max();
     bool deadlinePassed = false;
-    // Winsock: the wait the socket's own time-outs carry, and whether it ends at the deadline.
+    // Winsock: the wait the socket's receive (and send) time-out carries, and
+    // whether the last one applied ends at the deadline.
     int appliedTimeoutMs = -1;
+    int appliedSendTimeoutMs = -1;
     bool appliedUpToDeadline = false;
+    // Winsock: bytes sent since the connect.
+    std::size_t bytesSent = 0;
+    // Winsock: the event a connect waits on, made on first use (owned HANDLE, 0 for none).
+    std::intptr_t connectEvent = 0;
     int lastError = 0;
 };

@@ -1,5 +1,6 @@
 #include "protocol/socket.h"
 
+#include <mswsock.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
@@ -25,19 +26,25 @@ int MillisecondsLeft(Clock::time_point deadline) {
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
-// Connects the non-blocking socket, waiting no later than end. select, not
-// WSAPoll: older WSAPoll never reports a refused connect. A connect that fails
-// shows in the exception set, so only a failure pays for asking its error
-// code: each socket call is a round trip to the server under Wine.
-bool ConnectOne(SOCKET s, const addrinfo& address, Clock::time_point end, int& lastError) {
-    // Non-blocking for the connect's time-out, and without the small-packet
-    // delay: a long body's blocks go out as separate sends and must not wait
-    // for each other's ACK.
-    u_long nonBlocking = 1;
+bool SetNoDelay(SOCKET s, int& lastError) {
+    // Without the small-packet delay: a long body's blocks go out as separate
+    // sends and must not wait for each other's ACK.
     BOOL noDelay = TRUE;
-    if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0 ||
-        setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof(noDelay)) !=
-            0) {
+    if (setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof(noDelay)) !=
+        0) {
+        lastError = WSAGetLastError();
+        return false;
+    }
+    return true;
+}
+
+// Connects the socket in non-blocking mode, waiting no later than end. select,
+// not WSAPoll: older WSAPoll never reports a refused connect. A connect that
+// fails shows in the exception set, so only a failure pays for asking its
+// error code: each socket call is a round trip to the server under Wine.
+bool ConnectNonBlocking(SOCKET s, const addrinfo& address, Clock::time_point end, int& lastError) {
+    u_long nonBlocking = 1;
+    if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0) {
         lastError = WSAGetLastError();
         return false;
     }
@@ -76,6 +83,80 @@ bool ConnectOne(SOCKET s, const addrinfo& address, Clock::time_point end, int& l
     return false;
 }
 
+// ConnectEx, looked up once for the process; null when the provider has none.
+LPFN_CONNECTEX ConnectExFunction(SOCKET s) {
+    static const LPFN_CONNECTEX function = [s] {
+        GUID id = WSAID_CONNECTEX;
+        LPFN_CONNECTEX found = nullptr;
+        DWORD size = 0;
+        return WSAIoctl(s, SIO_GET_EXTENSION_FUNCTION_POINTER, &id, sizeof(id), &found, sizeof(found), &size,
+                        nullptr, nullptr) == 0
+                   ? found
+                   : nullptr;
+    }();
+    return function;
+}
+
+// ConnectEx takes only a bound socket: any local address of the family, any port.
+bool BindAnyLocal(SOCKET s, int family, int& lastError) {
+    sockaddr_storage local{};
+    local.ss_family = static_cast<ADDRESS_FAMILY>(family);
+    const int size = family == AF_INET ? sizeof(sockaddr_in) : family == AF_INET6 ? sizeof(sockaddr_in6) : 0;
+    if (size == 0) {
+        lastError = WSAEAFNOSUPPORT;
+        return false;
+    }
+    if (bind(s, reinterpret_cast<const sockaddr*>(&local), size) != 0) {
+        lastError = WSAGetLastError();
+        return false;
+    }
+    return true;
+}
+
+// Connects the blocking socket with an overlapped ConnectEx whose end the
+// event tells, waiting no later than end. Under Wine this spares the two mode
+// switches and the select of a non-blocking connect, each a round trip to its
+// server and the mode switches the dearest.
+bool ConnectOverlapped(SOCKET s, const addrinfo& address, LPFN_CONNECTEX connectEx, HANDLE event,
+                       Clock::time_point end, int& lastError) {
+    if (!BindAnyLocal(s, address.ai_family, lastError)) {
+        return false;
+    }
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = event;
+    if (!connectEx(s, address.ai_addr, static_cast<int>(address.ai_addrlen), nullptr, 0, nullptr,
+                   &overlapped) &&
+        WSAGetLastError() != ERROR_IO_PENDING) {
+        lastError = WSAGetLastError();
+        return false;
+    }
+    // The event resets itself, and a connect that ended at once may have left
+    // it set: the operation's own status says when it has ended.
+    DWORD waited = WAIT_OBJECT_0;
+    while (!HasOverlappedIoCompleted(&overlapped) && waited == WAIT_OBJECT_0) {
+        waited = WaitForSingleObject(event, static_cast<DWORD>(MillisecondsLeft(end)));
+    }
+    if (!HasOverlappedIoCompleted(&overlapped)) {
+        lastError = waited == WAIT_TIMEOUT ? WSAETIMEDOUT : static_cast<int>(GetLastError());
+        // The system writes into overlapped until the cancelled connect has ended.
+        CancelIoEx(reinterpret_cast<HANDLE>(s), &overlapped);
+        while (!HasOverlappedIoCompleted(&overlapped)) {
+            WaitForSingleObject(event, INFINITE);
+        }
+        return false;
+    }
+    DWORD transferred = 0;
+    DWORD flags = 0;
+    // Until the context is updated, the socket lacks the options and state of
+    // a connected one.
+    if (!WSAGetOverlappedResult(s, &overlapped, &transferred, FALSE, &flags) ||
+        setsockopt(s, SOL_SOCKET, SO_UPDATE_CONNECT_CONTEXT, nullptr, 0) != 0) {
+        lastError = WSAGetLastError();
+        return false;
+    }
+    return true;
+}
+
 // Connected sockets block, their sends and receives bounded by the socket's
 // own time-outs: under Wine a wait for readiness before each receive costs a
 // millisecond or more of its server's time, a blocking receive does not.
@@ -88,16 +169,19 @@ bool MakeBlocking(SOCKET s, int& lastError) {
     return true;
 }
 
-bool SetTimeouts(SOCKET s, int timeoutMs, int& lastError) {
+bool SetTimeoutOption(SOCKET s, int option, int timeoutMs, int& lastError) {
     // 0 would mean no limit.
     const DWORD limit = timeoutMs > 0 ? static_cast<DWORD>(timeoutMs) : 1;
-    if (setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limit), sizeof(limit)) != 0 ||
-        setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&limit), sizeof(limit)) != 0) {
+    if (setsockopt(s, SOL_SOCKET, option, reinterpret_cast<const char*>(&limit), sizeof(limit)) != 0) {
         lastError = WSAGetLastError();
         return false;
     }
     return true;
 }
+
+// A connection's first send of at most this many bytes cannot wait: even the
+// smallest send buffer takes it whole while nothing else is queued.
+constexpr std::size_t kFirstSendWithoutWaiting = 2048;
 
 } // namespace
 
@@ -105,6 +189,9 @@ const int ZEvtSyncSocket::kTimedOut = WSAETIMEDOUT;
 
 ZEvtSyncSocket::~ZEvtSyncSocket() {
     Close();
+    if (connectEvent != 0) {
+        CloseHandle(reinterpret_cast<HANDLE>(connectEvent));
+    }
 }
 
 bool ZEvtSyncSocket::Connect(const std::string& host, unsigned short port) {
@@ -120,6 +207,10 @@ bool ZEvtSyncSocket::Connect(const std::vector<std::string>& hosts, unsigned sho
         lastError = WSANOTINITIALISED;
         return false;
     }
+    if (connectEvent == 0) {
+        connectEvent = reinterpret_cast<std::intptr_t>(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    }
+    const HANDLE event = reinterpret_cast<HANDLE>(connectEvent);
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -133,7 +224,13 @@ bool ZEvtSyncSocket::Connect(const std::vector<std::string>& hosts, unsigned sho
             SOCKET s = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
             if (s == INVALID_SOCKET) {
                 lastError = WSAGetLastError();
-            } else if (ConnectOne(s, *a, end, lastError) && MakeBlocking(s, lastError)) {
+                continue;
+            }
+            LPFN_CONNECTEX connectEx = ConnectExFunction(s);
+            const bool connected =
+                connectEx && event ? ConnectOverlapped(s, *a, connectEx, event, end, lastError)
+                                   : ConnectNonBlocking(s, *a, end, lastError) && MakeBlocking(s, lastError);
+            if (connected && SetNoDelay(s, lastError)) {
                 handle = static_cast<std::intptr_t>(s);
             } else {
                 closesocket(s);
@@ -156,19 +253,20 @@ bool ZEvtSyncSocket::IsReusable() const {
     return WSAPoll(&p, 1, 0) == 0;
 }
 
-// The socket's own time-outs carry the wait that starts now: the time-out, or
-// less when the call's deadline comes first. Set again only when it changed.
-bool ZEvtSyncSocket::ApplyTimeout() {
+// The socket's own time-out option carries the wait that starts now: the
+// time-out, or less when the call's deadline comes first. Set again only when
+// it changed from applied.
+bool ZEvtSyncSocket::ApplyTimeout(int option, int& applied) {
     const Clock::time_point end = WaitEnd();
     const int waitMs = MillisecondsLeft(end);
     appliedUpToDeadline = end == deadline;
-    if (appliedTimeoutMs == waitMs) {
+    if (applied == waitMs) {
         return true;
     }
-    if (!SetTimeouts(static_cast<SOCKET>(handle), waitMs, lastError)) {
+    if (!SetTimeoutOption(static_cast<SOCKET>(handle), option, waitMs, lastError)) {
         return false;
     }
-    appliedTimeoutMs = waitMs;
+    applied = waitMs;
     return true;
 }
 
@@ -186,7 +284,14 @@ bool ZEvtSyncSocket::Send(const char* data, std::size_t length) {
         lastError = WSAENOTCONN;
         return false;
     }
-    if (PastDeadline() || !ApplyTimeout()) {
+    if (PastDeadline()) {
+        return false;
+    }
+    // A request that fits goes out without setting the send time-out: one
+    // socket call fewer on every new connection.
+    if (bytesSent == 0 && length <= kFirstSendWithoutWaiting) {
+        appliedUpToDeadline = false;
+    } else if (!ApplyTimeout(SO_SNDTIMEO, appliedSendTimeoutMs)) {
         return false;
     }
     SOCKET s = static_cast<SOCKET>(handle);
@@ -200,6 +305,7 @@ bool ZEvtSyncSocket::Send(const char* data, std::size_t length) {
         }
         data += n;
         length -= static_cast<std::size_t>(n);
+        bytesSent += static_cast<std::size_t>(n);
     }
     return true;
 }
@@ -210,7 +316,7 @@ bool ZEvtSyncSocket::Receive(char* buffer, std::size_t capacity, std::size_t& re
         lastError = WSAENOTCONN;
         return false;
     }
-    if (PastDeadline() || !ApplyTimeout()) {
+    if (PastDeadline() || !ApplyTimeout(SO_RCVTIMEO, appliedTimeoutMs)) {
         return false;
     }
     int piece = capacity > INT_MAX ? INT_MAX : static_cast<int>(capacity);
@@ -230,4 +336,6 @@ void ZEvtSyncSocket::Close() {
     }
     handle = kNoSocket;
     appliedTimeoutMs = -1;
+    appliedSendTimeoutMs = -1;
+    bytesSent = 0;
 }

@@ -63,9 +63,8 @@ private:
         return deadlinePassed;
     }
     static const int kTimedOut; // the platform's time-out error code
-    // Winsock: puts the wait that starts now into the socket's own time-out
-    // option (SO_RCVTIMEO or SO_SNDTIMEO) when it changed from applied.
-    bool ApplyTimeout(int option, int& applied);
+    // Winsock: one send or receive, bounded by the wait that starts now.
+    bool Transfer(bool sending, char* data, std::size_t length, std::size_t& transferred);
     // Winsock: after a failed send or receive, was it the deadline?
     void NoteTimeout();
 
@@ -73,14 +72,10 @@ private:
     int timeoutMs = kDefaultTimeoutMs;
     Clock::time_point deadline = Clock::time_point::max();
     bool deadlinePassed = false;
-    // Winsock: the wait the socket's receive (and send) time-out carries, and
-    // whether the last one applied ends at the deadline.
-    int appliedTimeoutMs = -1;
-    int appliedSendTimeoutMs = -1;
+    // Winsock: whether the last send or receive waited up to the deadline.
     bool appliedUpToDeadline = false;
-    // Winsock: bytes sent since the connect.
-    std::size_t bytesSent = 0;
-    // Winsock: the event a connect waits on, made on first use (owned HANDLE, 0 for none).
-    std::intptr_t connectEvent = 0;
+    // Winsock: the event every overlapped connect, send and receive waits on,
+    // made on first use (owned HANDLE, 0 for none).
+    std::intptr_t ioEvent = 0;
     int lastError = 0;
 };

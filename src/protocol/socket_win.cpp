@@ -83,6 +83,54 @@ bool ConnectNonBlocking(SOCKET s, const addrinfo& address, Clock::time_point end
     return false;
 }
 
+// Waits for an overlapped call on the socket to end, no later than end; one
+// still running then is cancelled and fails with a time-out.
+bool AwaitOverlapped(SOCKET s, OVERLAPPED& overlapped, Clock::time_point end, int& lastError) {
+    // The event resets itself, and a call that ended at once may have left it
+    // set: the call's own status says when it has ended.
+    DWORD waited = WAIT_OBJECT_0;
+    while (!HasOverlappedIoCompleted(&overlapped) && waited == WAIT_OBJECT_0) {
+        waited = WaitForSingleObject(overlapped.hEvent, static_cast<DWORD>(MillisecondsLeft(end)));
+    }
+    if (HasOverlappedIoCompleted(&overlapped)) {
+        return true;
+    }
+    lastError = waited == WAIT_TIMEOUT ? WSAETIMEDOUT : static_cast<int>(GetLastError());
+    // The system writes into overlapped until the cancelled call has ended.
+    CancelIoEx(reinterpret_cast<HANDLE>(s), &overlapped);
+    while (!HasOverlappedIoCompleted(&overlapped)) {
+        WaitForSingleObject(overlapped.hEvent, INFINITE);
+    }
+    return false;
+}
+
+// One overlapped send or receive on the blocking socket, waited for no later
+// than end: the wait bounds it without setting the socket's time-out options,
+// and costs what the wait inside a blocking call does.
+bool TransferOnce(SOCKET s, HANDLE event, bool sending, char* data, std::size_t length, Clock::time_point end,
+                  std::size_t& transferred, int& lastError) {
+    WSABUF buffer{static_cast<ULONG>(std::min<std::size_t>(length, INT_MAX)), data};
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = event;
+    DWORD flags = 0;
+    const int started = sending ? WSASend(s, &buffer, 1, nullptr, 0, &overlapped, nullptr)
+                                : WSARecv(s, &buffer, 1, nullptr, &flags, &overlapped, nullptr);
+    if (started != 0 && WSAGetLastError() != WSA_IO_PENDING) {
+        lastError = WSAGetLastError();
+        return false;
+    }
+    DWORD count = 0;
+    if (!AwaitOverlapped(s, overlapped, end, lastError)) {
+        return false;
+    }
+    if (!WSAGetOverlappedResult(s, &overlapped, &count, FALSE, &flags)) {
+        lastError = WSAGetLastError();
+        return false;
+    }
+    transferred = count;
+    return true;
+}
+
 // ConnectEx, looked up once for the process; null when the provider has none.
 LPFN_CONNECTEX ConnectExFunction(SOCKET s) {
     static const LPFN_CONNECTEX function = [s] {
@@ -130,19 +178,7 @@ bool ConnectOverlapped(SOCKET s, const addrinfo& address, LPFN_CONNECTEX connect
         lastError = WSAGetLastError();
         return false;
     }
-    // The event resets itself, and a connect that ended at once may have left
-    // it set: the operation's own status says when it has ended.
-    DWORD waited = WAIT_OBJECT_0;
-    while (!HasOverlappedIoCompleted(&overlapped) && waited == WAIT_OBJECT_0) {
-        waited = WaitForSingleObject(event, static_cast<DWORD>(MillisecondsLeft(end)));
-    }
-    if (!HasOverlappedIoCompleted(&overlapped)) {
-        lastError = waited == WAIT_TIMEOUT ? WSAETIMEDOUT : static_cast<int>(GetLastError());
-        // The system writes into overlapped until the cancelled connect has ended.
-        CancelIoEx(reinterpret_cast<HANDLE>(s), &overlapped);
-        while (!HasOverlappedIoCompleted(&overlapped)) {
-            WaitForSingleObject(event, INFINITE);
-        }
+    if (!AwaitOverlapped(s, overlapped, end, lastError)) {
         return false;
     }
     DWORD transferred = 0;
@@ -157,9 +193,8 @@ bool ConnectOverlapped(SOCKET s, const addrinfo& address, LPFN_CONNECTEX connect
     return true;
 }
 
-// Connected sockets block, their sends and receives bounded by the socket's
-// own time-outs: under Wine a wait for readiness before each receive costs a
-// millisecond or more of its server's time, a blocking receive does not.
+// Connected sockets block, their sends and receives overlapped calls: on a
+// non-blocking socket those would fail at once instead of pending.
 bool MakeBlocking(SOCKET s, int& lastError) {
     u_long nonBlocking = 0;
     if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0) {
@@ -169,28 +204,14 @@ bool MakeBlocking(SOCKET s, int& lastError) {
     return true;
 }
 
-bool SetTimeoutOption(SOCKET s, int option, int timeoutMs, int& lastError) {
-    // 0 would mean no limit.
-    const DWORD limit = timeoutMs > 0 ? static_cast<DWORD>(timeoutMs) : 1;
-    if (setsockopt(s, SOL_SOCKET, option, reinterpret_cast<const char*>(&limit), sizeof(limit)) != 0) {
-        lastError = WSAGetLastError();
-        return false;
-    }
-    return true;
-}
-
-// A connection's first send of at most this many bytes cannot wait: even the
-// smallest send buffer takes it whole while nothing else is queued.
-constexpr std::size_t kFirstSendWithoutWaiting = 2048;
-
 } // namespace
 
 const int ZEvtSyncSocket::kTimedOut = WSAETIMEDOUT;
 
 ZEvtSyncSocket::~ZEvtSyncSocket() {
     Close();
-    if (connectEvent != 0) {
-        CloseHandle(reinterpret_cast<HANDLE>(connectEvent));
+    if (ioEvent != 0) {
+        CloseHandle(reinterpret_cast<HANDLE>(ioEvent));
     }
 }
 
@@ -207,10 +228,14 @@ bool ZEvtSyncSocket::Connect(const std::vector<std::string>& hosts, unsigned sho
         lastError = WSANOTINITIALISED;
         return false;
     }
-    if (connectEvent == 0) {
-        connectEvent = reinterpret_cast<std::intptr_t>(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    if (ioEvent == 0) {
+        ioEvent = reinterpret_cast<std::intptr_t>(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+        if (ioEvent == 0) {
+            lastError = static_cast<int>(GetLastError());
+            return false;
+        }
     }
-    const HANDLE event = reinterpret_cast<HANDLE>(connectEvent);
+    const HANDLE event = reinterpret_cast<HANDLE>(ioEvent);
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -228,8 +253,8 @@ bool ZEvtSyncSocket::Connect(const std::vector<std::string>& hosts, unsigned sho
             }
             LPFN_CONNECTEX connectEx = ConnectExFunction(s);
             const bool connected =
-                connectEx && event ? ConnectOverlapped(s, *a, connectEx, event, end, lastError)
-                                   : ConnectNonBlocking(s, *a, end, lastError) && MakeBlocking(s, lastError);
+                connectEx ? ConnectOverlapped(s, *a, connectEx, event, end, lastError)
+                          : ConnectNonBlocking(s, *a, end, lastError) && MakeBlocking(s, lastError);
             if (connected && SetNoDelay(s, lastError)) {
                 handle = static_cast<std::intptr_t>(s);
             } else {
@@ -253,23 +278,6 @@ bool ZEvtSyncSocket::IsReusable() const {
     return WSAPoll(&p, 1, 0) == 0;
 }
 
-// The socket's own time-out option carries the wait that starts now: the
-// time-out, or less when the call's deadline comes first. Set again only when
-// it changed from applied.
-bool ZEvtSyncSocket::ApplyTimeout(int option, int& applied) {
-    const Clock::time_point end = WaitEnd();
-    const int waitMs = MillisecondsLeft(end);
-    appliedUpToDeadline = end == deadline;
-    if (applied == waitMs) {
-        return true;
-    }
-    if (!SetTimeoutOption(static_cast<SOCKET>(handle), option, waitMs, lastError)) {
-        return false;
-    }
-    applied = waitMs;
-    return true;
-}
-
 // A send or receive that timed out: when its wait ended at the deadline, the
 // deadline ended it, even if the system's timer woke a little early.
 void ZEvtSyncSocket::NoteTimeout() {
@@ -280,6 +288,25 @@ void ZEvtSyncSocket::NoteTimeout() {
 }
 
 bool ZEvtSyncSocket::Send(const char* data, std::size_t length) {
+    std::size_t sent = 0;
+    while (length > 0) {
+        if (!Transfer(true, const_cast<char*>(data), length, sent)) {
+            return false;
+        }
+        data += sent;
+        length -= sent;
+    }
+    return true;
+}
+
+bool ZEvtSyncSocket::Receive(char* buffer, std::size_t capacity, std::size_t& received) {
+    received = 0;
+    return Transfer(false, buffer, capacity, received);
+}
+
+// One send or receive, bounded by the wait that starts now: the time-out, or
+// less when the call's deadline comes first.
+bool ZEvtSyncSocket::Transfer(bool sending, char* data, std::size_t length, std::size_t& transferred) {
     if (!IsConnected()) {
         lastError = WSAENOTCONN;
         return false;
@@ -287,46 +314,13 @@ bool ZEvtSyncSocket::Send(const char* data, std::size_t length) {
     if (PastDeadline()) {
         return false;
     }
-    // A request that fits goes out without setting the send time-out: one
-    // socket call fewer on every new connection.
-    if (bytesSent == 0 && length <= kFirstSendWithoutWaiting) {
-        appliedUpToDeadline = false;
-    } else if (!ApplyTimeout(SO_SNDTIMEO, appliedSendTimeoutMs)) {
-        return false;
-    }
-    SOCKET s = static_cast<SOCKET>(handle);
-    while (length > 0) {
-        int piece = length > INT_MAX ? INT_MAX : static_cast<int>(length);
-        int n = ::send(s, data, piece, 0);
-        if (n == SOCKET_ERROR) {
-            lastError = WSAGetLastError();
-            NoteTimeout();
-            return false;
-        }
-        data += n;
-        length -= static_cast<std::size_t>(n);
-        bytesSent += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-bool ZEvtSyncSocket::Receive(char* buffer, std::size_t capacity, std::size_t& received) {
-    received = 0;
-    if (!IsConnected()) {
-        lastError = WSAENOTCONN;
-        return false;
-    }
-    if (PastDeadline() || !ApplyTimeout(SO_RCVTIMEO, appliedTimeoutMs)) {
-        return false;
-    }
-    int piece = capacity > INT_MAX ? INT_MAX : static_cast<int>(capacity);
-    int n = ::recv(static_cast<SOCKET>(handle), buffer, piece, 0);
-    if (n == SOCKET_ERROR) {
-        lastError = WSAGetLastError();
+    const Clock::time_point end = WaitEnd();
+    appliedUpToDeadline = end == deadline;
+    if (!TransferOnce(static_cast<SOCKET>(handle), reinterpret_cast<HANDLE>(ioEvent), sending, data, length,
+                      end, transferred, lastError)) {
         NoteTimeout();
         return false;
     }
-    received = static_cast<std::size_t>(n);
     return true;
 }
 
@@ -335,7 +329,4 @@ void ZEvtSyncSocket::Close() {
         closesocket(static_cast<SOCKET>(handle));
     }
     handle = kNoSocket;
-    appliedTimeoutMs = -1;
-    appliedSendTimeoutMs = -1;
-    bytesSent = 0;
 }

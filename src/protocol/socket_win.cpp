@@ -289,13 +289,14 @@ void ZEvtSyncSocket::NoteTimeout() {
 
 bool ZEvtSyncSocket::Send(const char* data, std::size_t length) {
     std::size_t sent = 0;
-    while (length > 0) {
+    do {
+        // WSABUF has no const form; a send only reads it.
         if (!Transfer(true, const_cast<char*>(data), length, sent)) {
             return false;
         }
         data += sent;
         length -= sent;
-    }
+    } while (length > 0);
     return true;
 }
 

@@ -63,8 +63,8 @@ private:
         return deadlinePassed;
     }
     static const int kTimedOut; // the platform's time-out error code
-    // Winsock: puts the wait that starts now into the socket's own time-outs when it changed.
-    bool ApplyTimeout();
+    // Winsock: one send or receive, bounded by the wait that starts now.
+    bool Transfer(bool sending, char* data, std::size_t length, std::size_t& transferred);
     // Winsock: after a failed send or receive, was it the deadline?
     void NoteTimeout();
 
@@ -72,8 +72,10 @@ private:
     int timeoutMs = kDefaultTimeoutMs;
     Clock::time_point deadline = Clock::time_point::max();
     bool deadlinePassed = false;
-    // Winsock: the wait the socket's own time-outs carry, and whether it ends at the deadline.
-    int appliedTimeoutMs = -1;
+    // Winsock: whether the last send or receive waited up to the deadline.
     bool appliedUpToDeadline = false;
+    // Winsock: the event every overlapped connect, send and receive waits on,
+    // made on first use (owned HANDLE, 0 for none).
+    std::intptr_t ioEvent = 0;
     int lastError = 0;
 };

@@ -1,5 +1,6 @@
 #include "protocol/socket.h"
 
+#include <mswsock.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
@@ -25,19 +26,25 @@ int MillisecondsLeft(Clock::time_point deadline) {
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
-// Connects the non-blocking socket, waiting no later than end. select, not
-// WSAPoll: older WSAPoll never reports a refused connect. A connect that fails
-// shows in the exception set, so only a failure pays for asking its error
-// code: each socket call is a round trip to the server under Wine.
-bool ConnectOne(SOCKET s, const addrinfo& address, Clock::time_point end, int& lastError) {
-    // Non-blocking for the connect's time-out, and without the small-packet
-    // delay: a long body's blocks go out as separate sends and must not wait
-    // for each other's ACK.
-    u_long nonBlocking = 1;
+bool SetNoDelay(SOCKET s, int& lastError) {
+    // Without the small-packet delay: a long body's blocks go out as separate
+    // sends and must not wait for each other's ACK.
     BOOL noDelay = TRUE;
-    if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0 ||
-        setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof(noDelay)) !=
-            0) {
+    if (setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof(noDelay)) !=
+        0) {
+        lastError = WSAGetLastError();
+        return false;
+    }
+    return true;
+}
+
+// Connects the socket in non-blocking mode, waiting no later than end. select,
+// not WSAPoll: older WSAPoll never reports a refused connect. A connect that
+// fails shows in the exception set, so only a failure pays for asking its
+// error code: each socket call is a round trip to the server under Wine.
+bool ConnectNonBlocking(SOCKET s, const addrinfo& address, Clock::time_point end, int& lastError) {
+    u_long nonBlocking = 1;
+    if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0) {
         lastError = WSAGetLastError();
         return false;
     }
@@ -76,23 +83,121 @@ bool ConnectOne(SOCKET s, const addrinfo& address, Clock::time_point end, int& l
     return false;
 }
 
-// Connected sockets block, their sends and receives bounded by the socket's
-// own time-outs: under Wine a wait for readiness before each receive costs a
-// millisecond or more of its server's time, a blocking receive does not.
-bool MakeBlocking(SOCKET s, int& lastError) {
-    u_long nonBlocking = 0;
-    if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0) {
+// Waits for an overlapped call on the socket to end, no later than end; one
+// still running then is cancelled and fails with a time-out.
+bool AwaitOverlapped(SOCKET s, OVERLAPPED& overlapped, Clock::time_point end, int& lastError) {
+    // The event resets itself, and a call that ended at once may have left it
+    // set: the call's own status says when it has ended.
+    DWORD waited = WAIT_OBJECT_0;
+    while (!HasOverlappedIoCompleted(&overlapped) && waited == WAIT_OBJECT_0) {
+        waited = WaitForSingleObject(overlapped.hEvent, static_cast<DWORD>(MillisecondsLeft(end)));
+    }
+    if (HasOverlappedIoCompleted(&overlapped)) {
+        return true;
+    }
+    lastError = waited == WAIT_TIMEOUT ? WSAETIMEDOUT : static_cast<int>(GetLastError());
+    // The system writes into overlapped until the cancelled call has ended.
+    CancelIoEx(reinterpret_cast<HANDLE>(s), &overlapped);
+    while (!HasOverlappedIoCompleted(&overlapped)) {
+        WaitForSingleObject(overlapped.hEvent, INFINITE);
+    }
+    return false;
+}
+
+// One overlapped send or receive on the blocking socket, waited for no later
+// than end: the wait bounds it without setting the socket's time-out options,
+// and costs what the wait inside a blocking call does.
+bool TransferOnce(SOCKET s, HANDLE event, bool sending, char* data, std::size_t length, Clock::time_point end,
+                  std::size_t& transferred, int& lastError) {
+    WSABUF buffer{static_cast<ULONG>(std::min<std::size_t>(length, INT_MAX)), data};
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = event;
+    DWORD flags = 0;
+    const int started = sending ? WSASend(s, &buffer, 1, nullptr, 0, &overlapped, nullptr)
+                                : WSARecv(s, &buffer, 1, nullptr, &flags, &overlapped, nullptr);
+    if (started != 0 && WSAGetLastError() != WSA_IO_PENDING) {
+        lastError = WSAGetLastError();
+        return false;
+    }
+    DWORD count = 0;
+    if (!AwaitOverlapped(s, overlapped, end, lastError)) {
+        return false;
+    }
+    if (!WSAGetOverlappedResult(s, &overlapped, &count, FALSE, &flags)) {
+        lastError = WSAGetLastError();
+        return false;
+    }
+    transferred = count;
+    return true;
+}
+
+// ConnectEx, looked up once for the process; null when the provider has none.
+LPFN_CONNECTEX ConnectExFunction(SOCKET s) {
+    static const LPFN_CONNECTEX function = [s] {
+        GUID id = WSAID_CONNECTEX;
+        LPFN_CONNECTEX found = nullptr;
+        DWORD size = 0;
+        return WSAIoctl(s, SIO_GET_EXTENSION_FUNCTION_POINTER, &id, sizeof(id), &found, sizeof(found), &size,
+                        nullptr, nullptr) == 0
+                   ? found
+                   : nullptr;
+    }();
+    return function;
+}
+
+// ConnectEx takes only a bound socket: any local address of the family, any port.
+bool BindAnyLocal(SOCKET s, int family, int& lastError) {
+    sockaddr_storage local{};
+    local.ss_family = static_cast<ADDRESS_FAMILY>(family);
+    const int size = family == AF_INET ? sizeof(sockaddr_in) : family == AF_INET6 ? sizeof(sockaddr_in6) : 0;
+    if (size == 0) {
+        lastError = WSAEAFNOSUPPORT;
+        return false;
+    }
+    if (bind(s, reinterpret_cast<const sockaddr*>(&local), size) != 0) {
         lastError = WSAGetLastError();
         return false;
     }
     return true;
 }
 
-bool SetTimeouts(SOCKET s, int timeoutMs, int& lastError) {
-    // 0 would mean no limit.
-    const DWORD limit = timeoutMs > 0 ? static_cast<DWORD>(timeoutMs) : 1;
-    if (setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limit), sizeof(limit)) != 0 ||
-        setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&limit), sizeof(limit)) != 0) {
+// Connects the blocking socket with an overlapped ConnectEx whose end the
+// event tells, waiting no later than end. Under Wine this spares the two mode
+// switches and the select of a non-blocking connect, each a round trip to its
+// server and the mode switches the dearest.
+bool ConnectOverlapped(SOCKET s, const addrinfo& address, LPFN_CONNECTEX connectEx, HANDLE event,
+                       Clock::time_point end, int& lastError) {
+    if (!BindAnyLocal(s, address.ai_family, lastError)) {
+        return false;
+    }
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = event;
+    if (!connectEx(s, address.ai_addr, static_cast<int>(address.ai_addrlen), nullptr, 0, nullptr,
+                   &overlapped) &&
+        WSAGetLastError() != ERROR_IO_PENDING) {
+        lastError = WSAGetLastError();
+        return false;
+    }
+    if (!AwaitOverlapped(s, overlapped, end, lastError)) {
+        return false;
+    }
+    DWORD transferred = 0;
+    DWORD flags = 0;
+    // Until the context is updated, the socket lacks the options and state of
+    // a connected one.
+    if (!WSAGetOverlappedResult(s, &overlapped, &transferred, FALSE, &flags) ||
+        setsockopt(s, SOL_SOCKET, SO_UPDATE_CONNECT_CONTEXT, nullptr, 0) != 0) {
+        lastError = WSAGetLastError();
+        return false;
+    }
+    return true;
+}
+
+// Connected sockets block, their sends and receives overlapped calls: on a
+// non-blocking socket those would fail at once instead of pending.
+bool MakeBlocking(SOCKET s, int& lastError) {
+    u_long nonBlocking = 0;
+    if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0) {
         lastError = WSAGetLastError();
         return false;
     }
@@ -105,6 +210,9 @@ const int ZEvtSyncSocket::kTimedOut = WSAETIMEDOUT;
 
 ZEvtSyncSocket::~ZEvtSyncSocket() {
     Close();
+    if (ioEvent != 0) {
+        CloseHandle(reinterpret_cast<HANDLE>(ioEvent));
+    }
 }
 
 bool ZEvtSyncSocket::Connect(const std::string& host, unsigned short port) {
@@ -120,6 +228,14 @@ bool ZEvtSyncSocket::Connect(const std::vector<std::string>& hosts, unsigned sho
         lastError = WSANOTINITIALISED;
         return false;
     }
+    if (ioEvent == 0) {
+        ioEvent = reinterpret_cast<std::intptr_t>(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+        if (ioEvent == 0) {
+            lastError = static_cast<int>(GetLastError());
+            return false;
+        }
+    }
+    const HANDLE event = reinterpret_cast<HANDLE>(ioEvent);
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -133,7 +249,13 @@ bool ZEvtSyncSocket::Connect(const std::vector<std::string>& hosts, unsigned sho
             SOCKET s = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
             if (s == INVALID_SOCKET) {
                 lastError = WSAGetLastError();
-            } else if (ConnectOne(s, *a, end, lastError) && MakeBlocking(s, lastError)) {
+                continue;
+            }
+            LPFN_CONNECTEX connectEx = ConnectExFunction(s);
+            const bool connected =
+                connectEx ? ConnectOverlapped(s, *a, connectEx, event, end, lastError)
+                          : ConnectNonBlocking(s, *a, end, lastError) && MakeBlocking(s, lastError);
+            if (connected && SetNoDelay(s, lastError)) {
                 handle = static_cast<std::intptr_t>(s);
             } else {
                 closesocket(s);
@@ -156,22 +278,6 @@ bool ZEvtSyncSocket::IsReusable() const {
     return WSAPoll(&p, 1, 0) == 0;
 }
 
-// The socket's own time-outs carry the wait that starts now: the time-out, or
-// less when the call's deadline comes first. Set again only when it changed.
-bool ZEvtSyncSocket::ApplyTimeout() {
-    const Clock::time_point end = WaitEnd();
-    const int waitMs = MillisecondsLeft(end);
-    appliedUpToDeadline = end == deadline;
-    if (appliedTimeoutMs == waitMs) {
-        return true;
-    }
-    if (!SetTimeouts(static_cast<SOCKET>(handle), waitMs, lastError)) {
-        return false;
-    }
-    appliedTimeoutMs = waitMs;
-    return true;
-}
-
 // A send or receive that timed out: when its wait ended at the deadline, the
 // deadline ended it, even if the system's timer woke a little early.
 void ZEvtSyncSocket::NoteTimeout() {
@@ -182,45 +288,40 @@ void ZEvtSyncSocket::NoteTimeout() {
 }
 
 bool ZEvtSyncSocket::Send(const char* data, std::size_t length) {
-    if (!IsConnected()) {
-        lastError = WSAENOTCONN;
-        return false;
-    }
-    if (PastDeadline() || !ApplyTimeout()) {
-        return false;
-    }
-    SOCKET s = static_cast<SOCKET>(handle);
-    while (length > 0) {
-        int piece = length > INT_MAX ? INT_MAX : static_cast<int>(length);
-        int n = ::send(s, data, piece, 0);
-        if (n == SOCKET_ERROR) {
-            lastError = WSAGetLastError();
-            NoteTimeout();
+    std::size_t sent = 0;
+    do {
+        // WSABUF has no const form; a send only reads it.
+        if (!Transfer(true, const_cast<char*>(data), length, sent)) {
             return false;
         }
-        data += n;
-        length -= static_cast<std::size_t>(n);
-    }
+        data += sent;
+        length -= sent;
+    } while (length > 0);
     return true;
 }
 
 bool ZEvtSyncSocket::Receive(char* buffer, std::size_t capacity, std::size_t& received) {
     received = 0;
+    return Transfer(false, buffer, capacity, received);
+}
+
+// One send or receive, bounded by the wait that starts now: the time-out, or
+// less when the call's deadline comes first.
+bool ZEvtSyncSocket::Transfer(bool sending, char* data, std::size_t length, std::size_t& transferred) {
     if (!IsConnected()) {
         lastError = WSAENOTCONN;
         return false;
     }
-    if (PastDeadline() || !ApplyTimeout()) {
+    if (PastDeadline()) {
         return false;
     }
-    int piece = capacity > INT_MAX ? INT_MAX : static_cast<int>(capacity);
-    int n = ::recv(static_cast<SOCKET>(handle), buffer, piece, 0);
-    if (n == SOCKET_ERROR) {
-        lastError = WSAGetLastError();
+    const Clock::time_point end = WaitEnd();
+    appliedUpToDeadline = end == deadline;
+    if (!TransferOnce(static_cast<SOCKET>(handle), reinterpret_cast<HANDLE>(ioEvent), sending, data, length,
+                      end, transferred, lastError)) {
         NoteTimeout();
         return false;
     }
-    received = static_cast<std::size_t>(n);
     return true;
 }
 
@@ -229,5 +330,4 @@ void ZEvtSyncSocket::Close() {
         closesocket(static_cast<SOCKET>(handle));
     }
     handle = kNoSocket;
-    appliedTimeoutMs = -1;
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -283,6 +284,47 @@ TEST(HttpClient, FailsOnASilentServerAndWhereNoneListens) {
     }
     EXPECT_FALSE(client.Exchange(url, request));
     EXPECT_EQ(client.Status(), -1);
+}
+
+// A server that stops taking the request holds the call no longer than the
+// time-out, whether the first send is large or the connection has carried
+// sends before.
+TEST(HttpClient, FailsASendTheServerNeverTakes) {
+    const struct {
+        const char* name;
+        bool earlierCall;
+        std::size_t sendBlockSize;
+    } cases[] = {
+        {"one large send on a new connection", false, 8 << 20},
+        {"small sends on a kept-open connection", true, 1000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::atomic<bool> done{false};
+        CLoopbackServer server([&](CConnection& connection) {
+            if (c.earlierCall) {
+                connection.ReadRequest();
+                connection.Send(kOk);
+            }
+            // Reads nothing more; lets go once the client has, or when it never does.
+            for (auto start = std::chrono::steady_clock::now();
+                 !done && std::chrono::steady_clock::now() - start < std::chrono::seconds(8);) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        });
+        CAtlHttpClientT client;
+        if (c.earlierCall) {
+            ASSERT_TRUE(client.Exchange(server.Url(), Post("x")));
+        }
+        CHttpRequest request = Post(std::string(8 << 20, 'x'));
+        request.timeoutMs = 300;
+        request.sendBlockSize = c.sendBlockSize;
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(client.Exchange(server.Url(), request));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(5000));
+        EXPECT_FALSE(client.IsConnected());
+        done = true;
+    }
 }
 
 // A server that keeps the call alive, each byte within the receive time-out,

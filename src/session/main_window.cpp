@@ -63,6 +63,7 @@ bool CVelmarinDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     const int smallIcon = GetSystemMetrics(SM_CXSMICON);
     m_normalIcon = LoadResourceIcon(m_resources, kNormalIcon, smallIcon);
+    StartTrayIcon();
     m_offlineIcon = LoadResourceIcon(m_resources, kOfflineIcon, smallIcon);
     m_newMessageIcon = LoadResourceIcon(m_resources, kNewMessageIcon, smallIcon);
 
@@ -84,7 +85,6 @@ bool CVelmarinDlg::OnInitDialog() {
 
     PostMessageW(m_hWnd, kCreateViewMessage, 0, 0);
 
-    StartTrayIcon();
     m_taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
     RegisterShowHotKey();
     InstallDlgSkin(this);

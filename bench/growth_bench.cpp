@@ -38,13 +38,13 @@ constexpr int kMemorySize = 5000;
 // Enough notices to pass the popup's queue bound.
 constexpr int kQueueCycles = 120;
 
-long pageCalls = 0; // the fake page's count: this thread only
+long g_pageCalls = 0; // the fake page's count: this thread only
 
 LRESULT CALLBACK FakePage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_CALL_SCRIPT) {
         const auto& arguments = *reinterpret_cast<const CScriptArguments*>(lParam);
         if (wParam && arguments.size() == kMessageFields) {
-            ++pageCalls;
+            ++g_pageCalls;
         }
         return 0;
     }
@@ -122,15 +122,15 @@ double Median(std::vector<double> values) {
 
 void RunPlans(HWND page, CSessionRecord& session, CTipDlg& tip, const std::string& host, unsigned short port,
               Results& results) {
-    CBenchHost host_(page, session, tip);
-    CHeartbeatCycle cycle(host_);
+    CBenchHost benchHost(page, session, tip);
+    CHeartbeatCycle cycle(benchHost);
     CRawHttp control(host, port);
     auto oneCycle = [&](int n) {
         if (n > 0 && control.Exchange(QueueRequest(host, port, n)) != 200) {
             results.failed = true;
         }
         results.expectedCalls += n;
-        host_.pageMs = 0;
+        benchHost.pageMs = 0;
         const auto start = std::chrono::steady_clock::now();
         cycle.Run();
         return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
@@ -142,7 +142,7 @@ void RunPlans(HWND page, CSessionRecord& session, CTipDlg& tip, const std::strin
         for (size_t i = 0; i < std::size(kPlans); ++i) {
             if (round < kPlans[i].cycles) {
                 times[i].push_back(oneCycle(kPlans[i].messages));
-                pageTimes[i].push_back(host_.pageMs);
+                pageTimes[i].push_back(benchHost.pageMs);
             }
         }
     }
@@ -174,7 +174,7 @@ int main(int argc, char** argv) {
     const std::string host(url.host.begin(), url.host.end());
     SetServiceEndpoint(std::wstring(base.begin(), base.end()) + L"/serv/clientservice.asmx");
     const CSignInResult signIn = ExchangeSignIn(kUser, kPassword);
-    if (signIn.outcome != SignInOutcome::kSignedIn) {
+    if (signIn.outcome != SignInOutcome::SignedIn) {
         std::fprintf(stderr, "growth_bench: sign-in failed\n");
         return 1;
     }
@@ -215,9 +215,9 @@ int main(int argc, char** argv) {
         std::printf("cycle_ms_%d=%.2f\npage_ms_%d=%.2f\n", kPlans[i].messages, results.medianMs[i],
                     kPlans[i].messages, results.medianPageMs[i]);
     }
-    std::printf("page_calls=%ld\nexpected_calls=%ld\n", pageCalls, results.expectedCalls);
+    std::printf("page_calls=%ld\nexpected_calls=%ld\n", g_pageCalls, results.expectedCalls);
     std::printf("queue=%zu\nqueue_limit=%zu\n", results.queueAtEnd, CTipDlg::kMaxWaiting);
     std::printf("private_after_first=%lld\nprivate_at_end=%lld\nmemory_cycles=%d\n",
                 results.privateAfterFirst, results.privateAtEnd, kMemoryCycles);
-    return results.failed || pageCalls != results.expectedCalls ? 1 : 0;
+    return results.failed || g_pageCalls != results.expectedCalls ? 1 : 0;
 }

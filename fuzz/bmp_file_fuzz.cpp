@@ -8,7 +8,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const CBmpFileLayout layout = CheckBmpFile(data, size);
-    if (layout.kind == BmpFileKind::kPlain &&
+    if (layout.kind == BmpFileKind::Plain &&
         (layout.headerOffset + layout.headerBytes > layout.pixelOffset ||
          layout.pixelOffset + layout.pixelBytes > size || layout.width <= 0 || layout.height <= 0)) {
         std::abort();

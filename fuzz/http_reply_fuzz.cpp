@@ -11,20 +11,20 @@ namespace {
 class CFuzzSource : public IHttpReplySource {
 public:
     CFuzzSource(const std::uint8_t* data, std::size_t size, std::size_t step)
-        : data(data), size(size), step(step) {}
+        : m_data(data), m_size(size), m_step(step) {}
 
     bool Receive(char* buffer, std::size_t capacity, std::size_t& received) override {
-        received = std::min({capacity, size - at, step});
-        std::memcpy(buffer, data + at, received);
-        at += received;
+        received = std::min({capacity, m_size - m_at, m_step});
+        std::memcpy(buffer, m_data + m_at, received);
+        m_at += received;
         return true;
     }
 
 private:
-    const std::uint8_t* data;
-    std::size_t size;
-    std::size_t step;
-    std::size_t at = 0;
+    const std::uint8_t* m_data;
+    std::size_t m_size;
+    std::size_t m_step;
+    std::size_t m_at = 0;
 };
 
 } // namespace

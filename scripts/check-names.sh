@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Every name of our own code as .clang-tidy has it (clang-tidy's identifier
 # naming), over both builds' compile databases: the portable files through the
-# native one, the rest through the Windows one with mingw-w64's headers.
+# native one, the rest through the Windows one with mingw-w64's headers, and
+# the fuzz targets through theirs.
 # Usage: check-names.sh [--fix]   (--fix renames, then formats)
+# NAMES_JOBS: how many clang-tidy run at once (default: one a core).
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -21,8 +23,12 @@ python3 - "$top" "$root" >"$out/units" <<'PY'
 import json, sys
 top, root = sys.argv[1], sys.argv[2]
 seen = set()
-for db in ("native", "win"):
-    for entry in json.load(open(f"{root}/{db}/compile_commands.json")):
+for db in ("native", "win", "fuzz"):
+    try:
+        entries = json.load(open(f"{root}/{db}/compile_commands.json"))
+    except FileNotFoundError:  # the fuzz build is optional
+        continue
+    for entry in entries:
         f = entry["file"]
         if (f.startswith(top + "/") and not f.startswith(f"{top}/{root}/") and f not in seen
                 and f.endswith((".c", ".cpp"))):
@@ -39,7 +45,7 @@ check_one() { # file database
             "--extra-arg=-isystem$gcc_dir/include/c++/backward")
     fi
     name=$(echo "${1#"$top"/}" | tr / _)
-    "$tidy" --quiet --header-filter="^$top/(src|tests|bench|tools)/" -p "$root/$2" "${extra[@]}" ${fix:+--export-fixes="$out/fixes/$name.yaml"} "$1" \
+    "$tidy" --quiet --header-filter="^$top/(src|tests|bench|tools|fuzz)/" -p "$root/$2" "${extra[@]}" ${fix:+--export-fixes="$out/fixes/$name.yaml"} "$1" \
         >"$out/$name.log" 2>&1
 }
 export -f check_one
@@ -47,7 +53,7 @@ export tidy top root out gcc_dir
 fix=""
 [ "${1:-}" = --fix ] && fix=1
 export fix
-tr '\t' ' ' <"$out/units" | xargs -P "$(nproc)" -L1 bash -c 'check_one "$0" "$1"'
+tr '\t' ' ' <"$out/units" | xargs -P "${NAMES_JOBS:-$(nproc)}" -L1 bash -c 'check_one "$0" "$1"'
 
 if [ -n "$fix" ]; then
     clang-apply-replacements-16 "$out/fixes"

@@ -78,6 +78,8 @@ wine_core_filter+=':SettingsPaths.*:SettingsFileTest.*:SoapReply.*:ReleaseManife
 # The CPU-bound native part fills the slots as the Wine jobs wait.
 pool_start single_body layers bash -c "scripts/check-layers.sh && bash tests/runner/layers_test.sh"
 pool_start single_body format bash scripts/check-format.sh
+# One clang-tidy at a time: the job holds one slot of the pool.
+NAMES_JOBS=1 SINGLE_TIMEOUT=1500 pool_start single_body names bash scripts/check-names.sh
 pool_start single_body runner-pool bash tests/runner/pool_test.sh
 pool_start with_service native-core_tests gtest_body native-core_tests "$root/native/bin/core_tests"
 if [ -f devservice/test_devservice.py ]; then

@@ -45,7 +45,7 @@ public:
             VariantClear(&value);
         }
     }
-    VARIANT* data() { return m_values.empty() ? nullptr : m_values.data(); }
+    VARIANT* Data() { return m_values.empty() ? nullptr : m_values.data(); }
     VARIANT& operator[](size_t i) { return m_values[i]; }
 
 private:
@@ -102,7 +102,7 @@ bool SMSHtmlView::CallScript(const std::wstring& name, const std::vector<std::ws
                 }
             }
             if (SUCCEEDED(hr)) {
-                DISPPARAMS params{values.data(), nullptr, static_cast<UINT>(args.size()), 0};
+                DISPPARAMS params{values.Data(), nullptr, static_cast<UINT>(args.size()), 0};
                 unique_variant returned;
                 EXCEPINFO exception{};
                 UINT argError = 0;

@@ -37,10 +37,10 @@ private:
 // (the whole window, frame included).
 class unique_hdc_window {
 public:
-    enum area { client_area, whole_window };
+    enum Area { kClientArea, kWholeWindow };
 
-    explicit unique_hdc_window(HWND hwnd, area which = client_area)
-        : m_hwnd(hwnd), m_dc(which == whole_window ? GetWindowDC(hwnd) : GetDC(hwnd)) {}
+    explicit unique_hdc_window(HWND hwnd, Area which = kClientArea)
+        : m_hwnd(hwnd), m_dc(which == kWholeWindow ? GetWindowDC(hwnd) : GetDC(hwnd)) {}
     unique_hdc_window(const unique_hdc_window&) = delete;
     unique_hdc_window& operator=(const unique_hdc_window&) = delete;
     ~unique_hdc_window() {

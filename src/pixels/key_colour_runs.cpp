@@ -6,21 +6,21 @@ namespace {
 class CKeyMatcher {
 public:
     CKeyMatcher(const CPixelImage& image, SkinColour key)
-        : image_(image), key_(key), key565_(ColourTo565(key)) {}
+        : m_image(image), m_key(key), m_key565(ColourTo565(key)) {}
 
     bool IsKey(const std::uint8_t* row, int x) const {
-        switch (image_.bitsPerPixel) {
+        switch (m_image.bitsPerPixel) {
         case 8: {
             const std::size_t index = row[x];
-            if (image_.palette == nullptr || index >= image_.paletteEntries) {
+            if (m_image.palette == nullptr || index >= m_image.paletteEntries) {
                 return false;
             }
-            const std::uint8_t* quad = image_.palette + index * 4;
-            return MakeSkinColour(quad[2], quad[1], quad[0]) == key_;
+            const std::uint8_t* quad = m_image.palette + index * 4;
+            return MakeSkinColour(quad[2], quad[1], quad[0]) == m_key;
         }
         case 16: {
             const std::uint16_t pixel = static_cast<std::uint16_t>(row[2 * x] | (row[2 * x + 1] << 8));
-            return pixel == key565_;
+            return pixel == m_key565;
         }
         case 24:
             return IsKeyBgr(row + 3 * x);
@@ -34,12 +34,12 @@ public:
 
 private:
     bool IsKeyBgr(const std::uint8_t* p) const {
-        return p[0] == BlueOf(key_) && p[1] == GreenOf(key_) && p[2] == RedOf(key_);
+        return p[0] == BlueOf(m_key) && p[1] == GreenOf(m_key) && p[2] == RedOf(m_key);
     }
 
-    const CPixelImage& image_;
-    SkinColour key_;
-    std::uint16_t key565_;
+    const CPixelImage& m_image;
+    SkinColour m_key;
+    std::uint16_t m_key565;
 };
 
 bool SupportedDepth(int bitsPerPixel) {

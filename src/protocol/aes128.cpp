@@ -97,11 +97,11 @@ void MixColumns(Block state, bool inverse) {
 } // namespace
 
 CAes128::CAes128(const uint8_t (&key)[kAesKeySize]) {
-    std::memcpy(roundKeys.data(), key, kAesKeySize);
+    std::memcpy(m_roundKeys.data(), key, kAesKeySize);
     uint8_t roundConstant = 0x01;
-    for (size_t i = kAesKeySize; i < roundKeys.size(); i += 4) {
+    for (size_t i = kAesKeySize; i < m_roundKeys.size(); i += 4) {
         uint8_t word[4];
-        std::memcpy(word, &roundKeys[i - 4], 4);
+        std::memcpy(word, &m_roundKeys[i - 4], 4);
         if (i % kAesKeySize == 0) {
             // RotWord, SubWord, then the round constant.
             const uint8_t first = word[0];
@@ -112,7 +112,7 @@ CAes128::CAes128(const uint8_t (&key)[kAesKeySize]) {
             roundConstant = XTime(roundConstant);
         }
         for (int j = 0; j < 4; ++j) {
-            roundKeys[i + j] = roundKeys[i + j - kAesKeySize] ^ word[j];
+            m_roundKeys[i + j] = m_roundKeys[i + j - kAesKeySize] ^ word[j];
         }
     }
 }
@@ -120,14 +120,14 @@ CAes128::CAes128(const uint8_t (&key)[kAesKeySize]) {
 void CAes128::EncryptBlock(const uint8_t* in, uint8_t* out) const {
     Block state;
     std::memcpy(state, in, kAesBlockSize);
-    AddRoundKey(state, &roundKeys[0]);
+    AddRoundKey(state, &m_roundKeys[0]);
     for (int round = 1; round <= kRounds; ++round) {
         SubBytes(state, kSBoxes.forward);
         ShiftRows(state, false);
         if (round != kRounds) {
             MixColumns(state, false);
         }
-        AddRoundKey(state, &roundKeys[round * kAesBlockSize]);
+        AddRoundKey(state, &m_roundKeys[round * kAesBlockSize]);
     }
     std::memcpy(out, state, kAesBlockSize);
 }
@@ -135,11 +135,11 @@ void CAes128::EncryptBlock(const uint8_t* in, uint8_t* out) const {
 void CAes128::DecryptBlock(const uint8_t* in, uint8_t* out) const {
     Block state;
     std::memcpy(state, in, kAesBlockSize);
-    AddRoundKey(state, &roundKeys[kRounds * kAesBlockSize]);
+    AddRoundKey(state, &m_roundKeys[kRounds * kAesBlockSize]);
     for (int round = kRounds - 1; round >= 0; --round) {
         ShiftRows(state, true);
         SubBytes(state, kSBoxes.inverse);
-        AddRoundKey(state, &roundKeys[round * kAesBlockSize]);
+        AddRoundKey(state, &m_roundKeys[round * kAesBlockSize]);
         if (round != 0) {
             MixColumns(state, true);
         }

@@ -17,5 +17,5 @@ public:
 
 private:
     static constexpr int kRounds = 10;
-    std::array<uint8_t, kAesBlockSize*(kRounds + 1)> roundKeys;
+    std::array<uint8_t, kAesBlockSize*(kRounds + 1)> m_roundKeys;
 };

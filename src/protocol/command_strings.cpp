@@ -33,8 +33,8 @@ bool HasCredentials(const CCommandContext& context) {
 } // namespace
 
 CCommandContext::CCommandContext(std::wstring userNo, std::wstring password)
-    : userNo(std::move(userNo)), password(std::move(password)), sessionKey(MakeSessionKey()),
-      passwordDigest(::PasswordDigest(this->password)) {}
+    : m_userNo(std::move(userNo)), m_password(std::move(password)), m_sessionKey(MakeSessionKey()),
+      m_passwordDigest(::PasswordDigest(this->m_password)) {}
 
 std::wstring BuildTokenRequest(const CCommandContext& context) {
     if (!HasCredentials(context)) {

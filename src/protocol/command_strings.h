@@ -9,16 +9,16 @@ class CCommandContext {
 public:
     CCommandContext(std::wstring userNo, std::wstring password);
 
-    const std::wstring& UserNo() const { return userNo; }
-    const std::wstring& Password() const { return password; }
-    const std::wstring& SessionKey() const { return sessionKey; }
-    const std::wstring& PasswordDigest() const { return passwordDigest; }
+    const std::wstring& UserNo() const { return m_userNo; }
+    const std::wstring& Password() const { return m_password; }
+    const std::wstring& SessionKey() const { return m_sessionKey; }
+    const std::wstring& PasswordDigest() const { return m_passwordDigest; }
 
 private:
-    std::wstring userNo;
-    std::wstring password;
-    std::wstring sessionKey;
-    std::wstring passwordDigest;
+    std::wstring m_userNo;
+    std::wstring m_password;
+    std::wstring m_sessionKey;
+    std::wstring m_passwordDigest;
 };
 
 // Each builder returns the whole command, or an empty string when its

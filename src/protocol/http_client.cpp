@@ -115,15 +115,15 @@ bool ResolveLocation(const CHttpUrl& current, const std::wstring& location, CHtt
 // Feeds the reply reader from the connection, through TLS when it is open.
 class CSocketReplySource : public IHttpReplySource {
 public:
-    CSocketReplySource(ZEvtSyncSocket& socket, CTlsChannel& tls) : socket(socket), tls(tls) {}
+    CSocketReplySource(ZEvtSyncSocket& socket, CTlsChannel& tls) : m_socket(socket), m_tls(tls) {}
     bool Receive(char* buffer, std::size_t capacity, std::size_t& received) override {
-        return tls.IsOpen() ? tls.Receive(buffer, capacity, received)
-                            : socket.Receive(buffer, capacity, received);
+        return m_tls.IsOpen() ? m_tls.Receive(buffer, capacity, received)
+                              : m_socket.Receive(buffer, capacity, received);
     }
 
 private:
-    ZEvtSyncSocket& socket; // borrowed from the client
-    CTlsChannel& tls;       // borrowed from the client
+    ZEvtSyncSocket& m_socket; // borrowed from the client
+    CTlsChannel& m_tls;       // borrowed from the client
 };
 
 // The scheme's length when url starts with "http://" or "https://" (any case), else 0.
@@ -195,23 +195,23 @@ std::wstring BuildRequestText(const CHttpUrl& url, const CHttpRequest& request) 
 }
 
 bool CAtlHttpClientT::Exchange(const std::wstring& url, const CHttpRequest& request) {
-    reply.Reset();
+    m_reply.Reset();
     CHttpUrl target;
     if (!ParseHttpUrl(url, target)) {
         return false;
     }
-    socket.SetDeadline(ZEvtSyncSocket::Clock::now() + std::chrono::milliseconds(request.callDeadlineMs));
+    m_socket.SetDeadline(ZEvtSyncSocket::Clock::now() + std::chrono::milliseconds(request.callDeadlineMs));
     for (int redirects = 0;; ++redirects) {
         if (!SendAndRead(target, request)) {
             return false;
         }
-        if (IsAccepted(reply.Status())) {
+        if (IsAccepted(m_reply.Status())) {
             return true;
         }
         std::wstring location;
         CHttpUrl next;
-        if (!IsRedirect(reply.Status()) || redirects == kMaxRedirects ||
-            !reply.HeaderValue(L"Location", location) || !ResolveRedirect(target, location, next)) {
+        if (!IsRedirect(m_reply.Status()) || redirects == kMaxRedirects ||
+            !m_reply.HeaderValue(L"Location", location) || !ResolveRedirect(target, location, next)) {
             return false;
         }
         target = next;
@@ -219,8 +219,8 @@ bool CAtlHttpClientT::Exchange(const std::wstring& url, const CHttpRequest& requ
 }
 
 bool CAtlHttpClientT::SendAndRead(const CHttpUrl& url, const CHttpRequest& request) {
-    reply.Reset();
-    socket.SetTimeout(request.timeoutMs);
+    m_reply.Reset();
+    m_socket.SetTimeout(request.timeoutMs);
     std::string head = ToAnsi(BuildRequestText(url, request));
     if (!Connect(url)) {
         return false;
@@ -234,44 +234,44 @@ bool CAtlHttpClientT::SendAndRead(const CHttpUrl& url, const CHttpRequest& reque
     for (; sent && at < request.body.size(); at += block) {
         sent = Send(request.body.data() + at, std::min(block, request.body.size() - at));
     }
-    CSocketReplySource source(socket, tls);
+    CSocketReplySource source(m_socket, m_tls);
     // A body read up to the end of the connection also ends at a failed read;
     // when that was the deadline, the body is not whole.
-    if (!sent || !reply.Read(source, request.readBlockSize) || socket.DeadlinePassed()) {
+    if (!sent || !m_reply.Read(source, request.readBlockSize) || m_socket.DeadlinePassed()) {
         Disconnect();
         return false;
     }
-    if (reply.EndsConnection()) {
+    if (m_reply.EndsConnection()) {
         Disconnect();
     }
     return true;
 }
 
 bool CAtlHttpClientT::Send(const char* data, std::size_t length) {
-    return tls.IsOpen() ? tls.Send(data, length) : socket.Send(data, length);
+    return m_tls.IsOpen() ? m_tls.Send(data, length) : m_socket.Send(data, length);
 }
 
 void CAtlHttpClientT::Disconnect() {
-    tls.Close();
-    socket.Close();
+    m_tls.Close();
+    m_socket.Close();
 }
 
 // Reuses the open connection when it leads to the same place and the server
 // has not closed it meanwhile; otherwise connects afresh. An https connection
 // carries nothing before its certificate has passed.
 bool CAtlHttpClientT::Connect(const CHttpUrl& url) {
-    if (socket.IsConnected() && connectedTo.secure == url.secure && connectedTo.host == url.host &&
-        connectedTo.port == url.port && socket.IsReusable() && (!url.secure || tls.IsReusable())) {
+    if (m_socket.IsConnected() && m_connectedTo.secure == url.secure && m_connectedTo.host == url.host &&
+        m_connectedTo.port == url.port && m_socket.IsReusable() && (!url.secure || m_tls.IsReusable())) {
         return true;
     }
     Disconnect();
-    if (!socket.Connect(ToAnsi(BareHost(url.host)), url.port)) {
+    if (!m_socket.Connect(ToAnsi(BareHost(url.host)), url.port)) {
         return false;
     }
-    if (url.secure && !tls.Open(socket, BareHost(url.host))) {
+    if (url.secure && !m_tls.Open(m_socket, BareHost(url.host))) {
         Disconnect();
         return false;
     }
-    connectedTo = url;
+    m_connectedTo = url;
     return true;
 }

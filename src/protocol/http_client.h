@@ -55,15 +55,15 @@ public:
     bool Exchange(const std::wstring& url, const CHttpRequest& request);
 
     // The number from the last status line read, or -1.
-    int Status() const { return reply.Status(); }
+    int Status() const { return m_reply.Status(); }
     bool HeaderValue(const std::wstring& name, std::wstring& value) const {
-        return reply.HeaderValue(name, value);
+        return m_reply.HeaderValue(name, value);
     }
-    const std::string& Body() const { return reply.Body(); }
-    HttpReadOutcome Outcome() const { return reply.Outcome(); }
-    bool IsConnected() const { return socket.IsConnected(); }
+    const std::string& Body() const { return m_reply.Body(); }
+    HttpReadOutcome Outcome() const { return m_reply.Outcome(); }
+    bool IsConnected() const { return m_socket.IsConnected(); }
     // The TLS failure of the last https connect (TlsFailure::None otherwise).
-    TlsFailure LastTlsFailure() const { return tls.LastFailure(); }
+    TlsFailure LastTlsFailure() const { return m_tls.LastFailure(); }
 
 private:
     bool SendAndRead(const CHttpUrl& url, const CHttpRequest& request);
@@ -71,8 +71,8 @@ private:
     bool Send(const char* data, std::size_t length);
     void Disconnect();
 
-    ZEvtSyncSocket socket;
-    CTlsChannel tls;      // open over the socket while connected to an https URL
-    CHttpUrl connectedTo; // the scheme, host and port the socket is connected to
-    CHttpReply reply;
+    ZEvtSyncSocket m_socket;
+    CTlsChannel m_tls;      // open over the socket while connected to an https URL
+    CHttpUrl m_connectedTo; // the scheme, host and port the socket is connected to
+    CHttpReply m_reply;
 };

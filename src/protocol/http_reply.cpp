@@ -72,19 +72,19 @@ bool CHeaderNameLess::operator()(const std::wstring& a, const std::wstring& b) c
 }
 
 void CHttpReply::Reset() {
-    status = -1;
-    headers.clear();
-    received.clear();
-    position = 0;
-    emptyReads = 0;
-    body.clear();
-    endsConnection = false;
-    outcome = HttpReadOutcome::NotRead;
+    m_status = -1;
+    m_headers.clear();
+    m_received.clear();
+    m_position = 0;
+    m_emptyReads = 0;
+    m_body.clear();
+    m_endsConnection = false;
+    m_outcome = HttpReadOutcome::NotRead;
 }
 
 bool CHttpReply::HeaderValue(const std::wstring& name, std::wstring& value) const {
-    auto found = headers.find(name);
-    if (found == headers.end()) {
+    auto found = m_headers.find(name);
+    if (found == m_headers.end()) {
         return false;
     }
     value = found->second;
@@ -99,22 +99,22 @@ bool CHttpReply::Read(IHttpReplySource& source, std::size_t bodyReadSize) {
         if (!ReadHeaderBlock(source, start, blockEnd)) {
             return false;
         }
-        std::size_t lineEnd = received.find("\r\n", start);
+        std::size_t lineEnd = m_received.find("\r\n", start);
         if (!ParseStatusLine(start, lineEnd)) {
-            outcome = HttpReadOutcome::StatusInvalid;
+            m_outcome = HttpReadOutcome::StatusInvalid;
             return false;
         }
         std::size_t next = blockEnd + 4;
         // Interim replies (100 Continue and the like) come before the real one.
-        if (status < 200) {
+        if (m_status < 200) {
             start = next;
             continue;
         }
         if (!ParseHeaders(lineEnd + 2, blockEnd + 2)) {
-            outcome = HttpReadOutcome::HeaderParseFailed;
+            m_outcome = HttpReadOutcome::HeaderParseFailed;
             return false;
         }
-        position = next;
+        m_position = next;
         break;
     }
     if (!ReadBody(source, std::max<std::size_t>(bodyReadSize, 1))) {
@@ -122,49 +122,49 @@ bool CHttpReply::Read(IHttpReplySource& source, std::size_t bodyReadSize) {
     }
     std::wstring connection;
     if (HeaderValue(L"Connection", connection) && HasToken(connection, L"close")) {
-        endsConnection = true;
+        m_endsConnection = true;
     }
-    outcome = HttpReadOutcome::Ok;
+    m_outcome = HttpReadOutcome::Ok;
     return true;
 }
 
 bool CHttpReply::Append(IHttpReplySource& source, std::size_t readSize, std::size_t& got) {
-    std::size_t old = received.size();
-    received.resize(old + readSize);
+    std::size_t old = m_received.size();
+    m_received.resize(old + readSize);
     got = 0;
-    bool ok = source.Receive(received.data() + old, readSize, got);
+    bool ok = source.Receive(m_received.data() + old, readSize, got);
     got = ok ? std::min(got, readSize) : 0;
-    received.resize(old + got);
+    m_received.resize(old + got);
     return ok;
 }
 
 bool CHttpReply::Fill(IHttpReplySource& source, std::size_t readSize) {
     std::size_t got = 0;
-    if (received.size() >= kMaxReplyBytes || !Append(source, readSize, got)) {
+    if (m_received.size() >= kMaxReplyBytes || !Append(source, readSize, got)) {
         return false;
     }
     if (got > 0) {
-        emptyReads = 0;
+        m_emptyReads = 0;
         return true;
     }
-    return ++emptyReads <= kToleratedEmptyReads;
+    return ++m_emptyReads <= kToleratedEmptyReads;
 }
 
 bool CHttpReply::ReadHeaderBlock(IHttpReplySource& source, std::size_t start, std::size_t& blockEnd) {
-    emptyReads = 0;
+    m_emptyReads = 0;
     std::size_t searchFrom = start;
     for (;;) {
-        blockEnd = received.find("\r\n\r\n", searchFrom);
+        blockEnd = m_received.find("\r\n\r\n", searchFrom);
         if (blockEnd != std::string::npos) {
             return true;
         }
-        if (received.size() - start > kMaxHeaderBlockBytes) {
-            outcome = HttpReadOutcome::HeaderParseFailed;
+        if (m_received.size() - start > kMaxHeaderBlockBytes) {
+            m_outcome = HttpReadOutcome::HeaderParseFailed;
             return false;
         }
-        searchFrom = std::max(start, received.size() >= 3 ? received.size() - 3 : 0);
+        searchFrom = std::max(start, m_received.size() >= 3 ? m_received.size() - 3 : 0);
         if (!Fill(source, kHeaderReadSize)) {
-            outcome = HttpReadOutcome::SocketReadFailed;
+            m_outcome = HttpReadOutcome::SocketReadFailed;
             return false;
         }
     }
@@ -172,18 +172,18 @@ bool CHttpReply::ReadHeaderBlock(IHttpReplySource& source, std::size_t start, st
 
 bool CHttpReply::ParseStatusLine(std::size_t start, std::size_t end) {
     std::size_t p = start;
-    while (p < end && !IsBlank(received[p])) {
+    while (p < end && !IsBlank(m_received[p])) {
         ++p;
     }
-    while (p < end && IsBlank(received[p])) {
+    while (p < end && IsBlank(m_received[p])) {
         ++p;
     }
-    if (p == end || !IsDigit(received[p])) {
+    if (p == end || !IsDigit(m_received[p])) {
         return false;
     }
     int number = 0;
-    for (; p < end && IsDigit(received[p]); ++p) {
-        number = number * 10 + (received[p] - '0');
+    for (; p < end && IsDigit(m_received[p]); ++p) {
+        number = number * 10 + (m_received[p] - '0');
         if (number > kMaxStatus) {
             return false;
         }
@@ -191,7 +191,7 @@ bool CHttpReply::ParseStatusLine(std::size_t start, std::size_t end) {
     if (number < kMinStatus) {
         return false;
     }
-    status = number;
+    m_status = number;
     return true;
 }
 
@@ -201,18 +201,18 @@ bool CHttpReply::ParseHeaders(std::size_t start, std::size_t end) {
     std::string line;
     bool haveLine = false;
     for (std::size_t p = start; p < end;) {
-        std::size_t lineEnd = received.find("\r\n", p);
-        if (haveLine && IsBlank(received[p])) {
-            while (p < lineEnd && IsBlank(received[p])) {
+        std::size_t lineEnd = m_received.find("\r\n", p);
+        if (haveLine && IsBlank(m_received[p])) {
+            while (p < lineEnd && IsBlank(m_received[p])) {
                 ++p;
             }
             line += ' ';
-            line.append(received, p, lineEnd - p);
+            line.append(m_received, p, lineEnd - p);
         } else {
             if (haveLine && !AddHeader(line)) {
                 return false;
             }
-            line.assign(received, p, lineEnd - p);
+            line.assign(m_received, p, lineEnd - p);
             haveLine = true;
         }
         p = lineEnd + 2;
@@ -241,7 +241,7 @@ bool CHttpReply::AddHeader(const std::string& line) {
     }
     std::wstring name = FromAnsi(line.substr(0, colon));
     std::wstring value = FromAnsi(line.substr(first, last - first));
-    auto [slot, added] = headers.emplace(name, value);
+    auto [slot, added] = m_headers.emplace(name, value);
     if (!added) {
         slot->second.append(L",").append(value);
     }
@@ -249,19 +249,19 @@ bool CHttpReply::AddHeader(const std::string& line) {
 }
 
 bool CHttpReply::ReadBody(IHttpReplySource& source, std::size_t bodyReadSize) {
-    emptyReads = 0;
+    m_emptyReads = 0;
     std::wstring value;
     if (HeaderValue(L"Transfer-Encoding", value) && EqualsIgnoringCase(value, L"chunked")) {
         if (ReadChunkedBody(source, bodyReadSize)) {
             return true;
         }
-        outcome = HttpReadOutcome::ChunkedBodyReadFailed;
+        m_outcome = HttpReadOutcome::ChunkedBodyReadFailed;
         return false;
     }
     bool ok = HeaderValue(L"Content-Length", value) ? ReadLengthBody(source, bodyReadSize, value)
                                                     : ReadToClose(source, bodyReadSize);
     if (!ok) {
-        outcome = HttpReadOutcome::BodyReadFailed;
+        m_outcome = HttpReadOutcome::BodyReadFailed;
     }
     return ok;
 }
@@ -284,8 +284,8 @@ bool CHttpReply::ReadLengthBody(IHttpReplySource& source, std::size_t bodyReadSi
     if (!ReadBytes(source, bodyReadSize, count)) {
         return false;
     }
-    body.assign(received, position, count);
-    position += count;
+    m_body.assign(m_received, m_position, count);
+    m_position += count;
     return true;
 }
 
@@ -312,11 +312,12 @@ bool CHttpReply::ReadChunkedBody(IHttpReplySource& source, std::size_t bodyReadS
         if (size == 0) {
             break;
         }
-        if (!ReadBytes(source, bodyReadSize, size + 2) || received.compare(position + size, 2, "\r\n") != 0) {
+        if (!ReadBytes(source, bodyReadSize, size + 2) ||
+            m_received.compare(m_position + size, 2, "\r\n") != 0) {
             return false;
         }
-        body.append(received, position, size);
-        position += size + 2;
+        m_body.append(m_received, m_position, size);
+        m_position += size + 2;
     }
     // Trailer fields up to the empty line; none of them is used.
     do {
@@ -328,18 +329,18 @@ bool CHttpReply::ReadChunkedBody(IHttpReplySource& source, std::size_t bodyReadS
 }
 
 bool CHttpReply::ReadLine(IHttpReplySource& source, std::size_t readSize, std::string& line) {
-    std::size_t searchFrom = position;
+    std::size_t searchFrom = m_position;
     for (;;) {
-        std::size_t end = received.find("\r\n", searchFrom);
+        std::size_t end = m_received.find("\r\n", searchFrom);
         if (end != std::string::npos) {
-            line.assign(received, position, end - position);
-            position = end + 2;
+            line.assign(m_received, m_position, end - m_position);
+            m_position = end + 2;
             return true;
         }
-        if (received.size() - position > kMaxHeaderBlockBytes) {
+        if (m_received.size() - m_position > kMaxHeaderBlockBytes) {
             return false;
         }
-        searchFrom = std::max(position, received.empty() ? 0 : received.size() - 1);
+        searchFrom = std::max(m_position, m_received.empty() ? 0 : m_received.size() - 1);
         if (!Fill(source, readSize)) {
             return false;
         }
@@ -347,8 +348,8 @@ bool CHttpReply::ReadLine(IHttpReplySource& source, std::size_t readSize, std::s
 }
 
 bool CHttpReply::ReadBytes(IHttpReplySource& source, std::size_t readSize, std::size_t count) {
-    while (received.size() - position < count) {
-        if (!Fill(source, std::min(readSize, count - (received.size() - position)))) {
+    while (m_received.size() - m_position < count) {
+        if (!Fill(source, std::min(readSize, count - (m_received.size() - m_position)))) {
             return false;
         }
     }
@@ -357,9 +358,9 @@ bool CHttpReply::ReadBytes(IHttpReplySource& source, std::size_t readSize, std::
 
 // The body is whatever arrives until the connection ends; a failed read ends it too.
 bool CHttpReply::ReadToClose(IHttpReplySource& source, std::size_t bodyReadSize) {
-    endsConnection = true;
+    m_endsConnection = true;
     for (int empty = 0; empty < kEmptyReadsEndingTheBody;) {
-        if (received.size() >= kMaxReplyBytes) {
+        if (m_received.size() >= kMaxReplyBytes) {
             return false;
         }
         std::size_t got = 0;
@@ -368,7 +369,7 @@ bool CHttpReply::ReadToClose(IHttpReplySource& source, std::size_t bodyReadSize)
         }
         empty = got == 0 ? empty + 1 : 0;
     }
-    body.assign(received, position, std::string::npos);
-    position = received.size();
+    m_body.assign(m_received, m_position, std::string::npos);
+    m_position = m_received.size();
     return true;
 }

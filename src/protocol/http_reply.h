@@ -44,14 +44,14 @@ public:
     // telling why. bodyReadSize is the largest single body read.
     bool Read(IHttpReplySource& source, std::size_t bodyReadSize);
 
-    HttpReadOutcome Outcome() const { return outcome; }
+    HttpReadOutcome Outcome() const { return m_outcome; }
     // The number from the last status line read, or -1.
-    int Status() const { return status; }
+    int Status() const { return m_status; }
     bool HeaderValue(const std::wstring& name, std::wstring& value) const;
-    const std::string& Body() const { return body; }
+    const std::string& Body() const { return m_body; }
     // True when the connection cannot carry another exchange: the reply said
     // "Connection: close", or its body ran to the end of the connection.
-    bool EndsConnection() const { return endsConnection; }
+    bool EndsConnection() const { return m_endsConnection; }
 
 private:
     // Appends one read to the bytes received.
@@ -69,12 +69,12 @@ private:
     bool ReadBytes(IHttpReplySource& source, std::size_t readSize, std::size_t count);
     bool ReadToClose(IHttpReplySource& source, std::size_t bodyReadSize);
 
-    int status = -1;
-    std::map<std::wstring, std::wstring, CHeaderNameLess> headers;
-    std::string received;     // every byte received for this reply
-    std::size_t position = 0; // first byte of received not yet consumed
-    int emptyReads = 0;       // empty reads in a row
-    std::string body;
-    bool endsConnection = false;
-    HttpReadOutcome outcome = HttpReadOutcome::NotRead;
+    int m_status = -1;
+    std::map<std::wstring, std::wstring, CHeaderNameLess> m_headers;
+    std::string m_received;     // every byte received for this reply
+    std::size_t m_position = 0; // first byte of received not yet consumed
+    int m_emptyReads = 0;       // empty reads in a row
+    std::string m_body;
+    bool m_endsConnection = false;
+    HttpReadOutcome m_outcome = HttpReadOutcome::NotRead;
 };

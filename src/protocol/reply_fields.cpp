@@ -67,8 +67,8 @@ uint32_t LeadingNumber(const std::wstring& text) {
 } // namespace
 
 void CReplyFields::Parse(const std::wstring& text) {
-    fields.clear();
-    resultCodeSeen = false;
+    m_fields.clear();
+    m_resultCodeSeen = false;
     size_t start = 0;
     for (;;) {
         const size_t end = std::min(text.find(kFieldSeparator, start), text.size());
@@ -77,9 +77,9 @@ void CReplyFields::Parse(const std::wstring& text) {
         if (equals != std::wstring::npos) {
             const std::wstring name = AsciiLower(piece.substr(0, equals));
             if (name == kResultField) {
-                resultCodeSeen = true;
+                m_resultCodeSeen = true;
             }
-            fields[name] = piece.substr(equals + 1);
+            m_fields[name] = piece.substr(equals + 1);
         }
         if (end == text.size()) {
             break;
@@ -89,8 +89,8 @@ void CReplyFields::Parse(const std::wstring& text) {
 }
 
 std::wstring CReplyFields::Field(const std::wstring& name) const {
-    const auto found = fields.find(AsciiLower(name));
-    return found == fields.end() ? std::wstring() : found->second;
+    const auto found = m_fields.find(AsciiLower(name));
+    return found == m_fields.end() ? std::wstring() : found->second;
 }
 
 std::wstring CReplyFields::ResultCode() const {

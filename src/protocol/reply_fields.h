@@ -13,11 +13,11 @@ public:
     // The "retn" field: "0" is success, anything else (empty included) a failure.
     std::wstring ResultCode() const;
     // Whether the last parsed text had a "retn" field, even an empty one.
-    bool ResultCodeSeen() const { return resultCodeSeen; }
+    bool ResultCodeSeen() const { return m_resultCodeSeen; }
 
 private:
-    std::map<std::wstring, std::wstring> fields; // keys lower-cased
-    bool resultCodeSeen = false;
+    std::map<std::wstring, std::wstring> m_fields; // keys lower-cased
+    bool m_resultCodeSeen = false;
 };
 
 // Deciphers with the primary key; if that shows no result code and a fallback

@@ -14,10 +14,10 @@ namespace {
 // Guards the client and the session cookie. The user-interface thread and the
 // heartbeat worker take it; it is held for a whole Entry call. Timed, for
 // the one call that may not wait long.
-std::timed_mutex serviceLock;
-std::unique_ptr<ClientService::CClientServiceT> serviceClient;
-std::wstring endpointUrl;
-std::wstring sessionCookie;
+std::timed_mutex g_serviceLock;
+std::unique_ptr<ClientService::CClientServiceT> g_serviceClient;
+std::wstring g_endpointUrl;
+std::wstring g_sessionCookie;
 
 // The cookie goes into every request's Cookie line and the browser's store:
 // a control character in it could end that line or smuggle another one.
@@ -29,7 +29,7 @@ bool StoreCookie(const std::optional<std::wstring>& setCookie) {
     if (std::any_of(value.begin(), value.end(), [](wchar_t c) { return c < L' ' || c == 0x7F; })) {
         return false;
     }
-    sessionCookie = std::move(value);
+    g_sessionCookie = std::move(value);
     return true;
 }
 
@@ -40,13 +40,13 @@ bool Call(const std::wstring& command, std::wstring& reply, std::optional<std::w
     }
     try {
         {
-            std::lock_guard lock(serviceLock);
-            if (!serviceClient || !serviceClient->Entry(command, sessionCookie, result)) {
+            std::lock_guard lock(g_serviceLock);
+            if (!g_serviceClient || !g_serviceClient->Entry(command, g_sessionCookie, result)) {
                 return false;
             }
             if (setCookie) {
                 std::wstring value;
-                *setCookie = serviceClient->SetCookieHeader(value) ? std::optional(value) : std::nullopt;
+                *setCookie = g_serviceClient->SetCookieHeader(value) ? std::optional(value) : std::nullopt;
             }
         }
         // The text goes through the ANSI code page, as every reply of the service does.
@@ -63,16 +63,16 @@ bool Call(const std::wstring& command, std::wstring& reply, std::optional<std::w
 
 void SetServiceEndpoint(const std::wstring& url) {
     auto client = std::make_unique<ClientService::CClientServiceT>(url);
-    std::lock_guard lock(serviceLock);
-    serviceClient = std::move(client);
-    endpointUrl = url;
-    sessionCookie.clear();
+    std::lock_guard lock(g_serviceLock);
+    g_serviceClient = std::move(client);
+    g_endpointUrl = url;
+    g_sessionCookie.clear();
 }
 
 void DeleteServiceClient() {
     std::unique_ptr<ClientService::CClientServiceT> client;
-    std::lock_guard lock(serviceLock);
-    serviceClient.swap(client);
+    std::lock_guard lock(g_serviceLock);
+    g_serviceClient.swap(client);
 }
 
 bool CallEntry(const std::wstring& command, std::wstring& reply) {
@@ -85,8 +85,8 @@ bool CallEntryWithin(const std::wstring& command, std::wstring& reply, int deadl
     try {
         std::optional<std::wstring> result;
         {
-            std::unique_lock lock(serviceLock, end);
-            if (!lock || !serviceClient) {
+            std::unique_lock lock(g_serviceLock, end);
+            if (!lock || !g_serviceClient) {
                 return false;
             }
             const auto left =
@@ -96,8 +96,8 @@ bool CallEntryWithin(const std::wstring& command, std::wstring& reply, int deadl
             }
             const int leftMs = static_cast<int>(left);
             // A client of its own: the shared one keeps its patient timings.
-            ClientService::CClientServiceT client(endpointUrl, {leftMs, leftMs});
-            if (!client.Entry(command, sessionCookie, result)) {
+            ClientService::CClientServiceT client(g_endpointUrl, {leftMs, leftMs});
+            if (!client.Entry(command, g_sessionCookie, result)) {
                 return false;
             }
         }
@@ -116,9 +116,9 @@ bool CallEntry(const std::wstring& command, std::wstring& reply, std::optional<s
 
 bool CaptureSessionCookie() {
     try {
-        std::lock_guard lock(serviceLock);
+        std::lock_guard lock(g_serviceLock);
         std::wstring value;
-        return !serviceClient || !serviceClient->SetCookieHeader(value) || StoreCookie(value);
+        return !g_serviceClient || !g_serviceClient->SetCookieHeader(value) || StoreCookie(value);
     } catch (const std::exception&) {
         return false;
     }
@@ -126,7 +126,7 @@ bool CaptureSessionCookie() {
 
 bool CaptureSessionCookie(const std::optional<std::wstring>& setCookie) {
     try {
-        std::lock_guard lock(serviceLock);
+        std::lock_guard lock(g_serviceLock);
         return StoreCookie(setCookie);
     } catch (const std::exception&) {
         return false;
@@ -134,6 +134,6 @@ bool CaptureSessionCookie(const std::optional<std::wstring>& setCookie) {
 }
 
 std::wstring SessionCookie() {
-    std::lock_guard lock(serviceLock);
-    return sessionCookie;
+    std::lock_guard lock(g_serviceLock);
+    return g_sessionCookie;
 }

@@ -24,7 +24,7 @@ CSignInResult ExchangeSignIn(const std::wstring& number, const std::wstring& pas
     }
     ReadReply(reply, context.SessionKey(), L"", fields);
     if (fields.ResultCode() != kSuccessCode) {
-        result.outcome = SignInOutcome::kTokenRefused;
+        result.outcome = SignInOutcome::TokenRefused;
         result.resultCode = fields.ResultCode();
         // The service may explain a refusal in a field named after its code;
         // without one the user still gets the code's meaning, never a blank box.
@@ -42,12 +42,12 @@ CSignInResult ExchangeSignIn(const std::wstring& number, const std::wstring& pas
     }
     ReadReply(reply, context.SessionKey(), context.PasswordDigest(), fields);
     if (fields.ResultCode() != kSuccessCode) {
-        result.outcome = SignInOutcome::kLoginRefused;
+        result.outcome = SignInOutcome::LoginRefused;
         result.resultCode = fields.ResultCode();
         result.message = ResultMessage(result.resultCode);
         return result;
     }
-    result.outcome = SignInOutcome::kSignedIn;
+    result.outcome = SignInOutcome::SignedIn;
     result.sessionId = fields.Field(kSessionIdField);
     result.skey = fields.Field(kSkeyField);
     return result;

@@ -6,14 +6,14 @@
 #include <string>
 
 enum class SignInOutcome {
-    kSignedIn,
-    kSendFailed,   // a call did not go through
-    kTokenRefused, // the token reply's result code was not "0"
-    kLoginRefused, // the login reply's result code was not "0", or it was unreadable
+    SignedIn,
+    SendFailed,   // a call did not go through
+    TokenRefused, // the token reply's result code was not "0"
+    LoginRefused, // the login reply's result code was not "0", or it was unreadable
 };
 
 struct CSignInResult {
-    SignInOutcome outcome = SignInOutcome::kSendFailed;
+    SignInOutcome outcome = SignInOutcome::SendFailed;
     std::wstring resultCode; // of the refusing reply
     std::wstring message;    // the text for the user when refused
     std::wstring sessionId;

@@ -29,13 +29,13 @@ CHttpRequest EntryHttpRequest(const std::wstring& requestData, const std::wstrin
 
 bool CClientServiceT::Entry(const std::wstring& requestData, const std::wstring& cookie,
                             std::optional<std::wstring>& result) {
-    const CHttpRequest request = EntryHttpRequest(requestData, cookie, timings);
+    const CHttpRequest request = EntryHttpRequest(requestData, cookie, m_timings);
     // A 500 reply carries a SOAP fault, but no caller reads one: it fails like any other status.
-    if (!http.Exchange(url, request) || http.Status() != kStatusOk || http.Body().empty()) {
+    if (!m_http.Exchange(m_url, request) || m_http.Status() != kStatusOk || m_http.Body().empty()) {
         return false;
     }
     CSoapRootHandler handler;
-    if (!handler.Parse(http.Body())) {
+    if (!handler.Parse(m_http.Body())) {
         return false;
     }
     result = handler.Result();

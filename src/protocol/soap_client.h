@@ -22,19 +22,19 @@ CHttpRequest EntryHttpRequest(const std::wstring& requestData, const std::wstrin
 class CClientServiceT {
 public:
     explicit CClientServiceT(std::wstring url, CEntryTimings timings = {})
-        : url(std::move(url)), timings(timings) {}
+        : m_url(std::move(url)), m_timings(timings) {}
 
     // Calls Entry with the cookie line when cookie is not empty; result is
     // empty when the reply carried no EntryResult or a nil one.
     bool Entry(const std::wstring& requestData, const std::wstring& cookie,
                std::optional<std::wstring>& result);
     // The Set-Cookie header of the last reply received.
-    bool SetCookieHeader(std::wstring& value) const { return http.HeaderValue(L"Set-Cookie", value); }
+    bool SetCookieHeader(std::wstring& value) const { return m_http.HeaderValue(L"Set-Cookie", value); }
 
 private:
-    std::wstring url;
-    CEntryTimings timings;
-    CAtlHttpClientT http;
+    std::wstring m_url;
+    CEntryTimings m_timings;
+    CAtlHttpClientT m_http;
 };
 
 } // namespace ClientService

@@ -115,68 +115,68 @@ enum class Stage {
 // The content handler: applies the reply rules as the reader reports the document.
 class CReplyRules {
 public:
-    explicit CReplyRules(XML_Parser parser) : parser(parser) {}
+    explicit CReplyRules(XML_Parser parser) : m_parser(parser) {}
 
     void StartElement(const XML_Char* name, const XML_Char** attributes);
     void EndElement();
     void Text(const XML_Char* text, int length) {
-        if (stage == Stage::InResult && skipDepth == 0) {
-            resultText.append(text, static_cast<std::size_t>(length));
+        if (m_stage == Stage::InResult && m_skipDepth == 0) {
+            m_resultText.append(text, static_cast<std::size_t>(length));
         }
     }
     void Fail() {
-        failed = true;
-        XML_StopParser(parser, XML_FALSE);
+        m_failed = true;
+        XML_StopParser(m_parser, XML_FALSE);
     }
-    bool Succeeded() const { return !failed && stage == Stage::Done && wrapperSeen; }
+    bool Succeeded() const { return !m_failed && m_stage == Stage::Done && m_wrapperSeen; }
     std::optional<std::wstring> Result() const {
-        if (!resultSeen || resultNil) {
+        if (!m_resultSeen || m_resultNil) {
             return std::nullopt;
         }
-        return WideFromUtf8(resultText);
+        return WideFromUtf8(m_resultText);
     }
 
 private:
     void EnvelopeElement(const CExpandedName& name);
 
-    XML_Parser parser; // borrowed: the reader that calls us
-    Stage stage = Stage::BeforeEnvelope;
-    int skipDepth = 0; // inside an element skipped with its content
-    bool failed = false;
-    bool wrapperSeen = false;
-    bool resultSeen = false;
-    bool resultNil = false;
-    std::string resultText; // UTF-8
+    XML_Parser m_parser; // borrowed: the reader that calls us
+    Stage m_stage = Stage::BeforeEnvelope;
+    int m_skipDepth = 0; // inside an element skipped with its content
+    bool m_failed = false;
+    bool m_wrapperSeen = false;
+    bool m_resultSeen = false;
+    bool m_resultNil = false;
+    std::string m_resultText; // UTF-8
 };
 
 // Elements before the body's content: Envelope first, then Header and Body;
 // other names of the envelope namespace are skipped.
 void CReplyRules::EnvelopeElement(const CExpandedName& name) {
-    bool first = stage == Stage::BeforeEnvelope;
+    bool first = m_stage == Stage::BeforeEnvelope;
     if (name.ns != kSoapEnvelopeNamespace) {
         Fail();
     } else if (name.local == "Envelope" && first) {
-        stage = Stage::InEnvelope;
-    } else if (name.local == "Header" && stage == Stage::InEnvelope) {
-        stage = Stage::InHeader;
+        m_stage = Stage::InEnvelope;
+    } else if (name.local == "Header" && m_stage == Stage::InEnvelope) {
+        m_stage = Stage::InHeader;
     } else if (name.local == "Body" && !first) {
-        stage = Stage::InBody;
+        m_stage = Stage::InBody;
     } else if (IsEnvelopePart(name)) {
         Fail();
     } else {
-        skipDepth = 1;
+        m_skipDepth = 1;
     }
 }
 
 void CReplyRules::StartElement(const XML_Char* name, const XML_Char** attributes) {
-    if (failed) {
+    if (m_failed) {
         return;
     }
-    if (skipDepth > 0) {
-        ++skipDepth;
+    if (m_skipDepth > 0) {
+        ++m_skipDepth;
         return;
     }
-    switch (stage) {
+    switch (m_stage) {
     case Stage::BeforeEnvelope:
     case Stage::InEnvelope:
     case Stage::AfterHeader:
@@ -189,33 +189,33 @@ void CReplyRules::StartElement(const XML_Char* name, const XML_Char** attributes
         if (!demanded || *demanded) {
             Fail();
         } else {
-            skipDepth = 1;
+            m_skipDepth = 1;
         }
         break;
     }
     case Stage::InBody:
-        wrapperSeen = true;
-        stage = Stage::InWrapper;
+        m_wrapperSeen = true;
+        m_stage = Stage::InWrapper;
         break;
     case Stage::InWrapper:
-        if (SplitName(name).local != kResultElement || resultSeen) {
+        if (SplitName(name).local != kResultElement || m_resultSeen) {
             Fail();
             break;
         }
-        resultSeen = true;
+        m_resultSeen = true;
         if (const XML_Char* nil = FindAttribute(attributes, kSchemaInstanceNamespace, "nil")) {
-            resultNil = ReadBoolean(nil).value_or(false);
+            m_resultNil = ReadBoolean(nil).value_or(false);
         }
-        stage = Stage::InResult;
+        m_stage = Stage::InResult;
         break;
     case Stage::AfterWrapper:
-        skipDepth = 1;
+        m_skipDepth = 1;
         break;
     case Stage::AfterBody:
         if (IsEnvelopePart(SplitName(name))) {
             Fail();
         } else {
-            skipDepth = 1;
+            m_skipDepth = 1;
         }
         break;
     case Stage::InResult:
@@ -226,31 +226,31 @@ void CReplyRules::StartElement(const XML_Char* name, const XML_Char** attributes
 }
 
 void CReplyRules::EndElement() {
-    if (failed) {
+    if (m_failed) {
         return;
     }
-    if (skipDepth > 0) {
-        --skipDepth;
+    if (m_skipDepth > 0) {
+        --m_skipDepth;
         return;
     }
-    switch (stage) {
+    switch (m_stage) {
     case Stage::InResult:
-        stage = Stage::InWrapper;
+        m_stage = Stage::InWrapper;
         break;
     case Stage::InWrapper:
-        stage = Stage::AfterWrapper;
+        m_stage = Stage::AfterWrapper;
         break;
     case Stage::InBody:
     case Stage::AfterWrapper:
-        stage = Stage::AfterBody;
+        m_stage = Stage::AfterBody;
         break;
     case Stage::InHeader:
-        stage = Stage::AfterHeader;
+        m_stage = Stage::AfterHeader;
         break;
     case Stage::InEnvelope:
     case Stage::AfterHeader:
     case Stage::AfterBody:
-        stage = Stage::Done;
+        m_stage = Stage::Done;
         break;
     case Stage::BeforeEnvelope:
     case Stage::Done:
@@ -279,7 +279,7 @@ struct CParserFree {
 } // namespace
 
 bool CSoapRootHandler::Parse(const std::string& document) {
-    result.reset();
+    m_result.reset();
     if (document.size() > static_cast<std::size_t>(INT_MAX)) {
         return false;
     }
@@ -297,6 +297,6 @@ bool CSoapRootHandler::Parse(const std::string& document) {
         !rules.Succeeded()) {
         return false;
     }
-    result = rules.Result();
+    m_result = rules.Result();
     return true;
 }

@@ -10,8 +10,8 @@ public:
     // False when the document is malformed or breaks the envelope rules.
     bool Parse(const std::string& document);
     // The EntryResult text; empty when it was absent or nil.
-    const std::optional<std::wstring>& Result() const { return result; }
+    const std::optional<std::wstring>& Result() const { return m_result; }
 
 private:
-    std::optional<std::wstring> result;
+    std::optional<std::wstring> m_result;
 };

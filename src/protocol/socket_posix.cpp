@@ -100,15 +100,15 @@ bool ZEvtSyncSocket::Connect(const std::vector<std::string>& hosts, unsigned sho
     for (const std::string& host : hosts) {
         addrinfo* found = nullptr;
         if (int rc = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found); rc != 0) {
-            lastError = rc;
+            m_lastError = rc;
             continue;
         }
         for (addrinfo* a = found; a && !IsConnected(); a = a->ai_next) {
             int fd = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
             if (fd == -1) {
-                lastError = errno;
-            } else if (ConnectOne(fd, *a, end, lastError)) {
-                handle = fd;
+                m_lastError = errno;
+            } else if (ConnectOne(fd, *a, end, m_lastError)) {
+                m_handle = fd;
             } else {
                 ::close(fd);
             }
@@ -126,22 +126,22 @@ bool ZEvtSyncSocket::IsReusable() const {
     if (!IsConnected()) {
         return false;
     }
-    pollfd p{static_cast<int>(handle), POLLIN, 0};
+    pollfd p{static_cast<int>(m_handle), POLLIN, 0};
     return poll(&p, 1, 0) == 0;
 }
 
 bool ZEvtSyncSocket::Send(const char* data, std::size_t length) {
     if (!IsConnected()) {
-        lastError = ENOTCONN;
+        m_lastError = ENOTCONN;
         return false;
     }
     if (PastDeadline()) {
         return false;
     }
     const Clock::time_point end = WaitEnd();
-    int fd = static_cast<int>(handle);
+    int fd = static_cast<int>(m_handle);
     while (length > 0) {
-        if (!WaitFor(fd, POLLOUT, end, lastError)) {
+        if (!WaitFor(fd, POLLOUT, end, m_lastError)) {
             NoteDeadline();
             return false;
         }
@@ -150,7 +150,7 @@ bool ZEvtSyncSocket::Send(const char* data, std::size_t length) {
             if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
                 continue;
             }
-            lastError = errno;
+            m_lastError = errno;
             return false;
         }
         data += n;
@@ -162,16 +162,16 @@ bool ZEvtSyncSocket::Send(const char* data, std::size_t length) {
 bool ZEvtSyncSocket::Receive(char* buffer, std::size_t capacity, std::size_t& received) {
     received = 0;
     if (!IsConnected()) {
-        lastError = ENOTCONN;
+        m_lastError = ENOTCONN;
         return false;
     }
     if (PastDeadline()) {
         return false;
     }
     const Clock::time_point end = WaitEnd();
-    int fd = static_cast<int>(handle);
+    int fd = static_cast<int>(m_handle);
     for (;;) {
-        if (!WaitFor(fd, POLLIN, end, lastError)) {
+        if (!WaitFor(fd, POLLIN, end, m_lastError)) {
             NoteDeadline();
             return false;
         }
@@ -181,7 +181,7 @@ bool ZEvtSyncSocket::Receive(char* buffer, std::size_t capacity, std::size_t& re
             return true;
         }
         if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-            lastError = errno;
+            m_lastError = errno;
             return false;
         }
     }
@@ -189,7 +189,7 @@ bool ZEvtSyncSocket::Receive(char* buffer, std::size_t capacity, std::size_t& re
 
 void ZEvtSyncSocket::Close() {
     if (IsConnected()) {
-        ::close(static_cast<int>(handle));
+        ::close(static_cast<int>(m_handle));
     }
-    handle = kNoSocket;
+    m_handle = kNoSocket;
 }

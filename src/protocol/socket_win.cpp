@@ -210,8 +210,8 @@ const int ZEvtSyncSocket::kTimedOut = WSAETIMEDOUT;
 
 ZEvtSyncSocket::~ZEvtSyncSocket() {
     Close();
-    if (ioEvent != 0) {
-        CloseHandle(reinterpret_cast<HANDLE>(ioEvent));
+    if (m_ioEvent != 0) {
+        CloseHandle(reinterpret_cast<HANDLE>(m_ioEvent));
     }
 }
 
@@ -225,38 +225,38 @@ bool ZEvtSyncSocket::Connect(const std::vector<std::string>& hosts, unsigned sho
     // not answer must not hold the caller for each in turn.
     const Clock::time_point end = WaitEnd();
     if (!StartWinsock()) {
-        lastError = WSANOTINITIALISED;
+        m_lastError = WSANOTINITIALISED;
         return false;
     }
-    if (ioEvent == 0) {
-        ioEvent = reinterpret_cast<std::intptr_t>(CreateEventW(nullptr, FALSE, FALSE, nullptr));
-        if (ioEvent == 0) {
-            lastError = static_cast<int>(GetLastError());
+    if (m_ioEvent == 0) {
+        m_ioEvent = reinterpret_cast<std::intptr_t>(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+        if (m_ioEvent == 0) {
+            m_lastError = static_cast<int>(GetLastError());
             return false;
         }
     }
-    const HANDLE event = reinterpret_cast<HANDLE>(ioEvent);
+    const HANDLE event = reinterpret_cast<HANDLE>(m_ioEvent);
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     for (const std::string& host : hosts) {
         addrinfo* found = nullptr;
         if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) {
-            lastError = WSAGetLastError();
+            m_lastError = WSAGetLastError();
             continue;
         }
         for (addrinfo* a = found; a && !IsConnected(); a = a->ai_next) {
             SOCKET s = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
             if (s == INVALID_SOCKET) {
-                lastError = WSAGetLastError();
+                m_lastError = WSAGetLastError();
                 continue;
             }
             LPFN_CONNECTEX connectEx = ConnectExFunction(s);
             const bool connected =
-                connectEx ? ConnectOverlapped(s, *a, connectEx, event, end, lastError)
-                          : ConnectNonBlocking(s, *a, end, lastError) && MakeBlocking(s, lastError);
-            if (connected && SetNoDelay(s, lastError)) {
-                handle = static_cast<std::intptr_t>(s);
+                connectEx ? ConnectOverlapped(s, *a, connectEx, event, end, m_lastError)
+                          : ConnectNonBlocking(s, *a, end, m_lastError) && MakeBlocking(s, m_lastError);
+            if (connected && SetNoDelay(s, m_lastError)) {
+                m_handle = static_cast<std::intptr_t>(s);
             } else {
                 closesocket(s);
             }
@@ -274,15 +274,15 @@ bool ZEvtSyncSocket::IsReusable() const {
     if (!IsConnected()) {
         return false;
     }
-    WSAPOLLFD p{static_cast<SOCKET>(handle), POLLIN, 0};
+    WSAPOLLFD p{static_cast<SOCKET>(m_handle), POLLIN, 0};
     return WSAPoll(&p, 1, 0) == 0;
 }
 
 // A send or receive that timed out: when its wait ended at the deadline, the
 // deadline ended it, even if the system's timer woke a little early.
 void ZEvtSyncSocket::NoteTimeout() {
-    if (lastError == WSAETIMEDOUT && appliedUpToDeadline) {
-        deadlinePassed = true;
+    if (m_lastError == WSAETIMEDOUT && m_appliedUpToDeadline) {
+        m_deadlinePassed = true;
     }
     NoteDeadline();
 }
@@ -309,16 +309,16 @@ bool ZEvtSyncSocket::Receive(char* buffer, std::size_t capacity, std::size_t& re
 // less when the call's deadline comes first.
 bool ZEvtSyncSocket::Transfer(bool sending, char* data, std::size_t length, std::size_t& transferred) {
     if (!IsConnected()) {
-        lastError = WSAENOTCONN;
+        m_lastError = WSAENOTCONN;
         return false;
     }
     if (PastDeadline()) {
         return false;
     }
     const Clock::time_point end = WaitEnd();
-    appliedUpToDeadline = end == deadline;
-    if (!TransferOnce(static_cast<SOCKET>(handle), reinterpret_cast<HANDLE>(ioEvent), sending, data, length,
-                      end, transferred, lastError)) {
+    m_appliedUpToDeadline = end == m_deadline;
+    if (!TransferOnce(static_cast<SOCKET>(m_handle), reinterpret_cast<HANDLE>(m_ioEvent), sending, data,
+                      length, end, transferred, m_lastError)) {
         NoteTimeout();
         return false;
     }
@@ -327,7 +327,7 @@ bool ZEvtSyncSocket::Transfer(bool sending, char* data, std::size_t length, std:
 
 void ZEvtSyncSocket::Close() {
     if (IsConnected()) {
-        closesocket(static_cast<SOCKET>(handle));
+        closesocket(static_cast<SOCKET>(m_handle));
     }
-    handle = kNoSocket;
+    m_handle = kNoSocket;
 }

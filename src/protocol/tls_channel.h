@@ -38,10 +38,10 @@ public:
     bool Receive(char* buffer, std::size_t capacity, std::size_t& received);
     // Forgets the session; the socket stays as it is.
     void Close();
-    TlsFailure LastFailure() const { return lastFailure; }
+    TlsFailure LastFailure() const { return m_lastFailure; }
 
 private:
     struct CState; // the platform's session
-    std::unique_ptr<CState> state;
-    TlsFailure lastFailure = TlsFailure::None;
+    std::unique_ptr<CState> m_state;
+    TlsFailure m_lastFailure = TlsFailure::None;
 };

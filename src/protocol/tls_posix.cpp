@@ -8,7 +8,7 @@ CTlsChannel::CTlsChannel() = default;
 CTlsChannel::~CTlsChannel() = default;
 
 bool CTlsChannel::Open(ZEvtSyncSocket&, const std::wstring&) {
-    lastFailure = TlsFailure::Unsupported;
+    m_lastFailure = TlsFailure::Unsupported;
     return false;
 }
 

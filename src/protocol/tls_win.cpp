@@ -278,27 +278,27 @@ struct CTlsChannel::CState {
     }
 };
 
-CTlsChannel::CTlsChannel() : state(std::make_unique<CState>()) {}
+CTlsChannel::CTlsChannel() : m_state(std::make_unique<CState>()) {}
 
 CTlsChannel::~CTlsChannel() = default;
 
 bool CTlsChannel::Open(ZEvtSyncSocket& socket, const std::wstring& host) {
     Close();
-    lastFailure = TlsFailure::None;
-    CState& s = *state;
+    m_lastFailure = TlsFailure::None;
+    CState& s = *m_state;
     s.socket = &socket;
     s.host = host;
     if (!s.AcquireCredentials() || !s.Handshake()) {
-        lastFailure = TlsFailure::Handshake;
+        m_lastFailure = TlsFailure::Handshake;
     } else if (!IsTls12OrNewer(s.context)) {
-        lastFailure = TlsFailure::Protocol;
+        m_lastFailure = TlsFailure::Protocol;
     } else if (!CertificatePasses(s.context, host)) {
-        lastFailure = TlsFailure::Certificate;
+        m_lastFailure = TlsFailure::Certificate;
     } else if (QueryContextAttributesW(&s.context, SECPKG_ATTR_STREAM_SIZES, &s.sizes) != SEC_E_OK ||
                s.sizes.cbMaximumMessage == 0) {
-        lastFailure = TlsFailure::Handshake;
+        m_lastFailure = TlsFailure::Handshake;
     }
-    if (lastFailure != TlsFailure::None) {
+    if (m_lastFailure != TlsFailure::None) {
         Close();
         return false;
     }
@@ -306,11 +306,11 @@ bool CTlsChannel::Open(ZEvtSyncSocket& socket, const std::wstring& host) {
 }
 
 bool CTlsChannel::IsOpen() const {
-    return state->socket != nullptr;
+    return m_state->socket != nullptr;
 }
 
 bool CTlsChannel::IsReusable() const {
-    const CState& s = *state;
+    const CState& s = *m_state;
     return IsOpen() && !s.peerEnded && s.incoming.empty() && s.plainAt >= s.plain.size();
 }
 
@@ -318,7 +318,7 @@ bool CTlsChannel::Send(const char* data, std::size_t length) {
     if (!IsOpen()) {
         return false;
     }
-    CState& s = *state;
+    CState& s = *m_state;
     std::string record;
     while (length > 0) {
         const std::size_t piece = std::min<std::size_t>(length, s.sizes.cbMaximumMessage);
@@ -331,7 +331,7 @@ bool CTlsChannel::Send(const char* data, std::size_t length) {
             {0, SECBUFFER_EMPTY, nullptr}};
         SecBufferDesc desc{SECBUFFER_VERSION, 4, buffers};
         if (EncryptMessage(&s.context, 0, &desc, 0) != SEC_E_OK) {
-            lastFailure = TlsFailure::Protocol;
+            m_lastFailure = TlsFailure::Protocol;
             return false;
         }
         const std::size_t total = buffers[0].cbBuffer + buffers[1].cbBuffer + buffers[2].cbBuffer;
@@ -349,7 +349,7 @@ bool CTlsChannel::Receive(char* buffer, std::size_t capacity, std::size_t& recei
     if (!IsOpen()) {
         return false;
     }
-    CState& s = *state;
+    CState& s = *m_state;
     for (;;) {
         if (s.plainAt < s.plain.size()) {
             received = std::min(capacity, s.plain.size() - s.plainAt);
@@ -361,7 +361,7 @@ bool CTlsChannel::Receive(char* buffer, std::size_t capacity, std::size_t& recei
             return true;
         }
         bool needInput = s.incoming.empty();
-        if (!needInput && !s.DecipherRecord(needInput, lastFailure)) {
+        if (!needInput && !s.DecipherRecord(needInput, m_lastFailure)) {
             return false;
         }
         if (!needInput) {
@@ -377,13 +377,13 @@ bool CTlsChannel::Receive(char* buffer, std::size_t capacity, std::size_t& recei
             // record was cut short.
             s.peerEnded = true;
             if (!s.incoming.empty()) {
-                lastFailure = TlsFailure::Protocol;
+                m_lastFailure = TlsFailure::Protocol;
                 return false;
             }
             return true;
         }
         if (s.incoming.size() + got > kMaxPendingRecord) {
-            lastFailure = TlsFailure::Protocol;
+            m_lastFailure = TlsFailure::Protocol;
             return false;
         }
         s.incoming.append(piece, got);
@@ -391,5 +391,5 @@ bool CTlsChannel::Receive(char* buffer, std::size_t capacity, std::size_t& recei
 }
 
 void CTlsChannel::Close() {
-    state->DropContext();
+    m_state->DropContext();
 }

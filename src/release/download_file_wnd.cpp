@@ -87,9 +87,9 @@ public:
     CTempFile(const CTempFile&) = delete;
     CTempFile& operator=(const CTempFile&) = delete;
     ~CTempFile() {
-        file.reset();
-        if (!name.empty()) {
-            DeleteFileW(name.c_str());
+        m_file.reset();
+        if (!m_name.empty()) {
+            DeleteFileW(m_name.c_str());
         }
     }
 
@@ -100,26 +100,26 @@ public:
         if (length == 0 || length > MAX_PATH || !GetTempFileNameW(folder, kTempPrefix, 0, path)) {
             return false;
         }
-        name = path;
+        m_name = path;
         HANDLE handle = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_TEMPORARY, nullptr);
-        file.reset(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
-        return static_cast<bool>(file);
+        m_file.reset(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
+        return static_cast<bool>(m_file);
     }
 
     bool Append(const BYTE* data, DWORD size) {
         DWORD written = 0;
-        return WriteFile(file.get(), data, size, &written, nullptr) && written == size;
+        return WriteFile(m_file.get(), data, size, &written, nullptr) && written == size;
     }
 
     // The whole file, read back from its start.
     bool ReadAll(DWORD size, CBuffer& out) {
         CBuffer buffer;
-        if (!buffer.Allocate(size) || SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) != 0) {
+        if (!buffer.Allocate(size) || SetFilePointer(m_file.get(), 0, nullptr, FILE_BEGIN) != 0) {
             return false;
         }
         for (DWORD done = 0, got = 0; done < size; done += got) {
-            if (!ReadFile(file.get(), buffer.bytes.get() + done, size - done, &got, nullptr) || got == 0) {
+            if (!ReadFile(m_file.get(), buffer.bytes.get() + done, size - done, &got, nullptr) || got == 0) {
                 return false;
             }
         }
@@ -128,8 +128,8 @@ public:
     }
 
 private:
-    std::wstring name;
-    unique_handle file;
+    std::wstring m_name;
+    unique_handle m_file;
 };
 
 // COM for the worker thread, for what the internet functions load.

@@ -70,7 +70,7 @@ public:
         CUserSession fresh;
         const CSignInResult result =
             SignIn(current.userNumber, current.password, m_links.settings->Get().appServer, fresh);
-        if (result.outcome != SignInOutcome::kSignedIn) {
+        if (result.outcome != SignInOutcome::SignedIn) {
             return false;
         }
         m_links.session->Set(fresh);
@@ -156,7 +156,7 @@ DWORD WINAPI CHeartbeatWorker::ThreadMain(void* parameter) {
         CWindowsHeartbeatHost host(worker.m_links, worker.m_stopEvent.get());
         CHeartbeatCycle cycle(host);
         // Five seconds from the end of a cycle, or until the stop event.
-        while (cycle.Run() == HeartbeatOutcome::kGoOn) {
+        while (cycle.Run() == HeartbeatOutcome::GoOn) {
             if (WaitForSingleObject(worker.m_stopEvent.get(), kPauseMs) != WAIT_TIMEOUT) {
                 break;
             }

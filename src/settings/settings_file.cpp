@@ -17,7 +17,7 @@ const wchar_t kSettingsKey[] = L"KKLLMMNNPPQQRRSS";
 // The temporary file is written in pieces, so that a kill can cut it anywhere.
 constexpr std::size_t kWritePiece = 512;
 
-ReplaceKillPoint killPoint = nullptr;
+ReplaceKillPoint g_killPoint = nullptr;
 
 // A name no other writer uses at the same time: two running copies (signed
 // in with different numbers) may save the same file at once.
@@ -139,13 +139,13 @@ bool ReadFileBytes(const std::filesystem::path& path, std::size_t maxBytes, std:
 }
 
 void SetReplaceKillPointForTests(ReplaceKillPoint hook) {
-    killPoint = hook;
+    g_killPoint = hook;
 }
 
 bool ReplaceFileContent(const std::filesystem::path& path, const std::string& bytes) {
     // A kill point that fires returns at once, with no clean-up, as a killed process would.
     int step = 0;
-    auto killed = [&step] { return killPoint && !killPoint(step++); };
+    auto killed = [&step] { return g_killPoint && !g_killPoint(step++); };
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) {
         return false;

@@ -382,7 +382,7 @@ void CLoginDlg::OnLogin() {
     const std::wstring number = WindowText(Item(IDC_LOGIN_NUMBER));
     const std::wstring password = WindowText(Item(IDC_LOGIN_PASSWORD));
     const LoginInputFault fault = CheckLoginInput(number, password);
-    if (fault != LoginInputFault::kNone) {
+    if (fault != LoginInputFault::None) {
         const CLoginInputMessage message = LoginInputMessage(fault);
         MessageBoxW(m_hWnd, message.text, message.caption, MB_OK | MB_ICONEXCLAMATION);
         SetFocus(Item(message.focusNumber ? IDC_LOGIN_NUMBER : IDC_LOGIN_PASSWORD));

@@ -29,13 +29,13 @@ bool Login(HWND owner, const std::wstring& number, const std::wstring& password,
     }
     const CSignInResult result = SignIn(number, password, appServer, session);
     switch (result.outcome) {
-    case SignInOutcome::kSignedIn:
+    case SignInOutcome::SignedIn:
         return true;
-    case SignInOutcome::kSendFailed:
+    case SignInOutcome::SendFailed:
         MessageBoxW(owner, kSendFailed, kLoginCaption, kMessageBox);
         return false;
-    case SignInOutcome::kTokenRefused:
-    case SignInOutcome::kLoginRefused:
+    case SignInOutcome::TokenRefused:
+    case SignInOutcome::LoginRefused:
         MessageBoxW(owner, result.message.c_str(), kLoginCaption, kMessageBox);
         return false;
     }

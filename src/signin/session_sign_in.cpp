@@ -14,7 +14,7 @@ constexpr wchar_t kCookieUrlSuffix[] = L"/#";
 CSignInResult SignIn(const std::wstring& number, const std::wstring& password, const std::wstring& appServer,
                      CUserSession& session) {
     CSignInResult result = ExchangeSignIn(number, password);
-    if (result.outcome != SignInOutcome::kSignedIn) {
+    if (result.outcome != SignInOutcome::SignedIn) {
         return result;
     }
     session = {number, password, result.sessionId, result.skey};

@@ -52,27 +52,27 @@ void FillGradient(HDC dc, const RECT& rect, COLORREF start, COLORREF end) {
     }
 }
 
-CBufferDC::CBufferDC(const RECT& rect, HDC target) : target_(target), rect_(rect) {
-    if (IsRectEmpty(&rect_)) {
-        GetClipBox(target, &rect_);
+CBufferDC::CBufferDC(const RECT& rect, HDC target) : m_target(target), m_rect(rect) {
+    if (IsRectEmpty(&m_rect)) {
+        GetClipBox(target, &m_rect);
     }
-    memory_.reset(CreateCompatibleDC(target));
+    m_memory.reset(CreateCompatibleDC(target));
     // As large as the rectangle's far corner, so drawing uses the target's coordinates.
-    bitmap_.reset(
-        CreateCompatibleBitmap(target, std::max<LONG>(rect_.right, 1), std::max<LONG>(rect_.bottom, 1)));
-    if (!memory_ || !bitmap_) {
+    m_bitmap.reset(
+        CreateCompatibleBitmap(target, std::max<LONG>(m_rect.right, 1), std::max<LONG>(m_rect.bottom, 1)));
+    if (!m_memory || !m_bitmap) {
         return;
     }
-    previous_ = SelectObject(memory_.get(), bitmap_.get());
-    ExcludeClipRect(memory_.get(), 0, 0, rect_.right, rect_.top);
-    ExcludeClipRect(memory_.get(), 0, 0, rect_.left, rect_.bottom);
+    m_previous = SelectObject(m_memory.get(), m_bitmap.get());
+    ExcludeClipRect(m_memory.get(), 0, 0, m_rect.right, m_rect.top);
+    ExcludeClipRect(m_memory.get(), 0, 0, m_rect.left, m_rect.bottom);
 }
 
 CBufferDC::~CBufferDC() {
-    if (!memory_ || !bitmap_) {
+    if (!m_memory || !m_bitmap) {
         return;
     }
-    BitBlt(target_, rect_.left, rect_.top, rect_.right - rect_.left, rect_.bottom - rect_.top, memory_.get(),
-           rect_.left, rect_.top, SRCCOPY);
-    SelectObject(memory_.get(), previous_);
+    BitBlt(m_target, m_rect.left, m_rect.top, m_rect.right - m_rect.left, m_rect.bottom - m_rect.top,
+           m_memory.get(), m_rect.left, m_rect.top, SRCCOPY);
+    SelectObject(m_memory.get(), m_previous);
 }

@@ -21,13 +21,13 @@ public:
     CBufferDC(const CBufferDC&) = delete;
     CBufferDC& operator=(const CBufferDC&) = delete;
 
-    HDC get() const { return memory_.get(); }
-    const RECT& rect() const { return rect_; }
+    HDC get() const { return m_memory.get(); }
+    const RECT& rect() const { return m_rect; }
 
 private:
-    HDC target_; // borrowed
-    RECT rect_;
-    unique_hdc memory_;
-    unique_hbitmap bitmap_;
-    HGDIOBJ previous_ = nullptr; // the memory DC's own bitmap, put back at the end
+    HDC m_target; // borrowed
+    RECT m_rect;
+    unique_hdc m_memory;
+    unique_hbitmap m_bitmap;
+    HGDIOBJ m_previous = nullptr; // the memory DC's own bitmap, put back at the end
 };

@@ -69,17 +69,17 @@ bool CMyBitmap::LoadFromFile(const std::string& path) {
     // for the other kinds.
     const CBmpFileLayout layout =
         CheckBmpFile(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-    if (layout.kind == BmpFileKind::kMalformed) {
+    if (layout.kind == BmpFileKind::Malformed) {
         return false;
     }
-    if (layout.kind == BmpFileKind::kPlain) {
+    if (layout.kind == BmpFileKind::Plain) {
         unique_hbitmap bitmap = PlainBitmap(bytes, layout);
         if (!bitmap) {
             return false;
         }
-        bitmap_ = std::move(bitmap);
-        width_ = layout.width;
-        height_ = layout.height;
+        m_bitmap = std::move(bitmap);
+        m_width = layout.width;
+        m_height = layout.height;
         return true;
     }
     com_ptr<IStream> stream = StreamOnCopy(bytes.data(), bytes.size());
@@ -119,24 +119,24 @@ bool CMyBitmap::LoadFromFile(const std::string& path) {
             return false;
         }
     }
-    bitmap_ = std::move(bitmap);
-    width_ = width;
-    height_ = height;
+    m_bitmap = std::move(bitmap);
+    m_width = width;
+    m_height = height;
     return true;
 }
 
 void CMyBitmap::Attach(HBITMAP bitmap) {
-    bitmap_.reset(bitmap);
+    m_bitmap.reset(bitmap);
     BITMAP info{};
     if (bitmap != nullptr && GetObjectA(bitmap, sizeof(info), &info) != 0) {
-        width_ = info.bmWidth;
-        height_ = info.bmHeight;
+        m_width = info.bmWidth;
+        m_height = info.bmHeight;
     } else {
-        width_ = height_ = 0;
+        m_width = m_height = 0;
     }
 }
 
 void CMyBitmap::DeleteObject() {
-    bitmap_.reset();
-    width_ = height_ = 0;
+    m_bitmap.reset();
+    m_width = m_height = 0;
 }

@@ -19,13 +19,13 @@ public:
     void Attach(HBITMAP bitmap);
     void DeleteObject();
 
-    HBITMAP GetSafeHandle() const { return bitmap_.get(); }
-    bool HasImage() const { return static_cast<bool>(bitmap_); }
-    int Width() const { return width_; }
-    int Height() const { return height_; }
+    HBITMAP GetSafeHandle() const { return m_bitmap.get(); }
+    bool HasImage() const { return static_cast<bool>(m_bitmap); }
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
 
 private:
-    unique_hbitmap bitmap_;
-    int width_ = 0;
-    int height_ = 0;
+    unique_hbitmap m_bitmap;
+    int m_width = 0;
+    int m_height = 0;
 };

@@ -27,13 +27,13 @@ bool HasRegion(HWND hwnd, HRGN region) {
 
 } // namespace
 
-CSkinButton::CSkinButton() : textColour(GetSysColor(COLOR_BTNTEXT)) {}
+CSkinButton::CSkinButton() : m_textColour(GetSysColor(COLOR_BTNTEXT)) {}
 
 LRESULT CSkinButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     try {
         switch (message) {
         case WM_PAINT:
-            if (skin == nullptr || !skin->loaded) {
+            if (m_skin == nullptr || !m_skin->loaded) {
                 break;
             }
             Paint();
@@ -95,20 +95,20 @@ void CSkinButton::Redraw() {
 }
 
 void CSkinButton::Press() {
-    pressed = true;
-    hover = true;
+    m_pressed = true;
+    m_hover = true;
     Redraw();
     SetFocus(m_hWnd);
 }
 
 void CSkinButton::Release() {
     ReleaseCapture();
-    pressed = false;
-    if (!hover) {
+    m_pressed = false;
+    if (!m_hover) {
         Redraw(); // released outside the shape: no click
         return;
     }
-    hover = false;
+    m_hover = false;
     Redraw();
     SendMessageA(GetParent(m_hWnd), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(m_hWnd), BN_CLICKED),
                  reinterpret_cast<LPARAM>(m_hWnd));
@@ -126,15 +126,15 @@ void CSkinButton::OnMouseMoveAt(POINT point) {
         inside = PtInRect(&client, point);
     }
     if (inside) {
-        if (!hover) {
-            hover = true;
+        if (!m_hover) {
+            m_hover = true;
             Redraw();
             SetCapture(m_hWnd); // so that the move that leaves is seen too
         }
-    } else if (hover) {
-        hover = false;
+    } else if (m_hover) {
+        m_hover = false;
         Redraw();
-        if (!pressed) {
+        if (!m_pressed) {
             ReleaseCapture();
         }
     }
@@ -154,14 +154,15 @@ void CSkinButton::Paint() {
     if (!memory || !surface || !source) {
         return;
     }
-    focused = GetFocus() == m_hWnd;
-    enabled = !(GetWindowLongPtrA(m_hWnd, GWL_STYLE) & WS_DISABLED);
-    const int index = ButtonStateImage(enabled, hover, pressed, focused);
-    const CPixelRect state = ButtonStateSource(index, skin->bitmap.Width(), skin->bitmap.Height());
-    const CNineGridBorders borders{skin->topHeight, skin->bottomHeight, skin->leftWidth, skin->rightWidth};
+    m_focused = GetFocus() == m_hWnd;
+    m_enabled = !(GetWindowLongPtrA(m_hWnd, GWL_STYLE) & WS_DISABLED);
+    const int index = ButtonStateImage(m_enabled, m_hover, m_pressed, m_focused);
+    const CPixelRect state = ButtonStateSource(index, m_skin->bitmap.Width(), m_skin->bitmap.Height());
+    const CNineGridBorders borders{m_skin->topHeight, m_skin->bottomHeight, m_skin->leftWidth,
+                                   m_skin->rightWidth};
     {
         unique_select_object selectSurface(memory.get(), surface.get());
-        unique_select_object selectSource(source.get(), skin->bitmap.GetSafeHandle());
+        unique_select_object selectSource(source.get(), m_skin->bitmap.GetSafeHandle());
         SetStretchBltMode(memory.get(), COLORONCOLOR);
         const auto copies = NineGridCopies(state, w, h, borders);
         for (std::size_t i = 0; i < copies.size(); ++i) {
@@ -193,16 +194,16 @@ void CSkinButton::Paint() {
     caption.resize(static_cast<std::size_t>(GetWindowTextA(m_hWnd, caption.data(), length + 1)));
     auto font = reinterpret_cast<HFONT>(SendMessageA(GetParent(m_hWnd), WM_GETFONT, 0, 0));
     unique_select_object selectFont(paint.get(), font != nullptr ? font : GetStockObject(DEFAULT_GUI_FONT));
-    SetTextColor(paint.get(), enabled ? textColour : kDisabledText);
+    SetTextColor(paint.get(), m_enabled ? m_textColour : kDisabledText);
     SetBkMode(paint.get(), TRANSPARENT);
     DrawTextA(paint.get(), caption.c_str(), static_cast<int>(caption.size()), &client,
               DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     // Keyboard users see where Tab went, unless cues wait for the keyboard.
     const auto cues = static_cast<UINT>(SendMessageA(m_hWnd, WM_QUERYUISTATE, 0, 0));
-    if (focused && !(cues & UISF_HIDEFOCUS)) {
-        RECT focus{std::max(kFocusInset, skin->leftWidth), std::max(kFocusInset, skin->topHeight),
-                   w - std::max(kFocusInset, skin->rightWidth),
-                   h - std::max(kFocusInset, skin->bottomHeight)};
+    if (m_focused && !(cues & UISF_HIDEFOCUS)) {
+        RECT focus{std::max(kFocusInset, m_skin->leftWidth), std::max(kFocusInset, m_skin->topHeight),
+                   w - std::max(kFocusInset, m_skin->rightWidth),
+                   h - std::max(kFocusInset, m_skin->bottomHeight)};
         if (focus.right > focus.left && focus.bottom > focus.top) {
             DrawFocusRect(paint.get(), &focus);
         }

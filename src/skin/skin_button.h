@@ -12,9 +12,9 @@ public:
     CSkinButton();
 
     // The shared skin (borrowed); null leaves the system's look.
-    void SetSkin(const ButtonSkin* buttonSkin) { skin = buttonSkin; }
-    bool IsHover() const { return hover; }
-    bool IsPressed() const { return pressed; }
+    void SetSkin(const ButtonSkin* buttonSkin) { m_skin = buttonSkin; }
+    bool IsHover() const { return m_hover; }
+    bool IsPressed() const { return m_pressed; }
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -26,10 +26,10 @@ private:
     void Release();
     void Redraw();
 
-    const ButtonSkin* skin = nullptr;
-    bool hover = false;
-    bool pressed = false;
-    bool focused = false;
-    bool enabled = true;
-    COLORREF textColour;
+    const ButtonSkin* m_skin = nullptr;
+    bool m_hover = false;
+    bool m_pressed = false;
+    bool m_focused = false;
+    bool m_enabled = true;
+    COLORREF m_textColour;
 };

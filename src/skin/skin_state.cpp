@@ -26,12 +26,12 @@ CSkinState::~CSkinState() {
 }
 
 int CSkinState::InitSkin(const char* path) {
-    themePath = path != nullptr ? path : "";
-    return LoadButtonSkin(buttonSkin, themePath) ? 1 : 0;
+    m_themePath = path != nullptr ? path : "";
+    return LoadButtonSkin(m_buttonSkin, m_themePath) ? 1 : 0;
 }
 
 int CSkinState::InstallDlgSkin(CWindow* dialog) {
-    auto frame = std::make_unique<CSkinWin>(themePath);
+    auto frame = std::make_unique<CSkinWin>(m_themePath);
     HWND hwnd = dialog != nullptr ? dialog->GetSafeHwnd() : nullptr;
     if (hwnd == nullptr || !IsWindow(hwnd) || !frame->IsLoaded()) {
         return 0;
@@ -40,9 +40,9 @@ int CSkinState::InstallDlgSkin(CWindow* dialog) {
     frame->Install(hwnd);
     const LONG style = GetWindowLongA(hwnd, GWL_STYLE);
     frame->SetStyleBits(style & WS_THICKFRAME, style & WS_MINIMIZEBOX, style & WS_MAXIMIZEBOX);
-    LoadMenuSettings(themePath);
+    LoadMenuSettings(m_themePath);
     SetPropA(hwnd, kSkinMenuProperty, reinterpret_cast<HANDLE>(1));
-    frames.push_back(std::move(frame));
+    m_frames.push_back(std::move(frame));
     return 1;
 }
 
@@ -60,18 +60,19 @@ int CSkinState::InstallCtlSkin(HWND dialog, int controlId) {
     if (!button->Subclass(control)) {
         return 0;
     }
-    button->SetSkin(&buttonSkin);
-    controls.emplace(reinterpret_cast<std::uintptr_t>(dialog), ControlEntry{kButtonClass, std::move(button)});
+    button->SetSkin(&m_buttonSkin);
+    m_controls.emplace(reinterpret_cast<std::uintptr_t>(dialog),
+                       ControlEntry{kButtonClass, std::move(button)});
     return 1;
 }
 
 int CSkinState::UnstallCtlSkin(HWND dialog) {
-    return static_cast<int>(controls.erase(reinterpret_cast<std::uintptr_t>(dialog)));
+    return static_cast<int>(m_controls.erase(reinterpret_cast<std::uintptr_t>(dialog)));
 }
 
 void CSkinState::ReleaseSkin() {
-    frames.clear();
-    controls.clear();
+    m_frames.clear();
+    m_controls.clear();
 }
 
 CSkinState& SkinState() {

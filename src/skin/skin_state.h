@@ -36,15 +36,15 @@ public:
     int UnstallCtlSkin(HWND dialog);
     void ReleaseSkin();
 
-    std::size_t FrameCount() const { return frames.size(); }
-    std::size_t ControlCount() const { return controls.size(); }
+    std::size_t FrameCount() const { return m_frames.size(); }
+    std::size_t ControlCount() const { return m_controls.size(); }
 
 private:
-    std::string themePath;
-    ButtonSkin buttonSkin;
-    std::vector<std::unique_ptr<CSkinWin>> frames;
+    std::string m_themePath;
+    ButtonSkin m_buttonSkin;
+    std::vector<std::unique_ptr<CSkinWin>> m_frames;
     // Dialog handle (as an integer) to its controls, in installation order.
-    std::multimap<std::uintptr_t, ControlEntry> controls;
+    std::multimap<std::uintptr_t, ControlEntry> m_controls;
 };
 
 // The library's one state, made on first use.

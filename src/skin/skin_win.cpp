@@ -44,40 +44,41 @@ CSkinWin::~CSkinWin() {
 }
 
 void CSkinWin::LoadTheme(const std::string& themePath) {
-    LoadThemeImage(kPersonality, "DialogBmp", themePath, dialogBmp);
-    if (!LoadThemeImage(kPersonality, "Top", themePath, top) ||
-        !LoadThemeImage(kPersonality, "Left", themePath, left) ||
-        !LoadThemeImage(kPersonality, "Right", themePath, right) ||
-        !LoadThemeImage(kPersonality, "Bottom", themePath, bottom)) {
+    LoadThemeImage(kPersonality, "DialogBmp", themePath, m_dialogBmp);
+    if (!LoadThemeImage(kPersonality, "Top", themePath, m_top) ||
+        !LoadThemeImage(kPersonality, "Left", themePath, m_left) ||
+        !LoadThemeImage(kPersonality, "Right", themePath, m_right) ||
+        !LoadThemeImage(kPersonality, "Bottom", themePath, m_bottom)) {
         return;
     }
-    bands = {top.Height() / 2, left.Width() / 2, right.Width() / 2, bottom.Height() / 2};
+    m_bands = {m_top.Height() / 2, m_left.Width() / 2, m_right.Width() / 2, m_bottom.Height() / 2};
     auto readInt = [&](const char* key, int defaultValue) {
         return ReadProfileInt(kPersonality, key, defaultValue, themePath);
     };
-    topSplit = SplitBand(readInt("TopTopHeight", 0), readInt("TopBotHeight", 0), top.Width());
-    leftSplit = SplitBand(readInt("LeftTopHeight", 0), readInt("LeftBotHeight", 0), left.Height());
-    rightSplit = SplitBand(readInt("RightTopHeight", 0), readInt("RightBotHeight", 0), right.Height());
-    bottomSplit = SplitBand(readInt("BottomTopHeight", 0), readInt("BottomBotHeight", 0), bottom.Width());
+    m_topSplit = SplitBand(readInt("TopTopHeight", 0), readInt("TopBotHeight", 0), m_top.Width());
+    m_leftSplit = SplitBand(readInt("LeftTopHeight", 0), readInt("LeftBotHeight", 0), m_left.Height());
+    m_rightSplit = SplitBand(readInt("RightTopHeight", 0), readInt("RightBotHeight", 0), m_right.Height());
+    m_bottomSplit = SplitBand(readInt("BottomTopHeight", 0), readInt("BottomBotHeight", 0), m_bottom.Width());
     if (!LoadCaptionButtons(themePath)) {
         return;
     }
-    textShift = readInt("TextShift", 0);
-    textShiftVert = readInt("TextShiftVert", 0);
-    titleText = ReadColour(kColours, "TitleText", themePath, GetSysColor(COLOR_CAPTIONTEXT));
-    inactiveTitleText = ReadColour(kColours, "InactiveTitleText", themePath, GetSysColor(COLOR_CAPTIONTEXT));
-    usesTran = readInt("UsesTran", 0) != 0;
-    if (usesTran) {
-        transColor = ReadColour(kColours, "TransColor", themePath, kDefaultTransColor);
+    m_textShift = readInt("TextShift", 0);
+    m_textShiftVert = readInt("TextShiftVert", 0);
+    m_titleText = ReadColour(kColours, "TitleText", themePath, GetSysColor(COLOR_CAPTIONTEXT));
+    m_inactiveTitleText =
+        ReadColour(kColours, "InactiveTitleText", themePath, GetSysColor(COLOR_CAPTIONTEXT));
+    m_usesTran = readInt("UsesTran", 0) != 0;
+    if (m_usesTran) {
+        m_transColor = ReadColour(kColours, "TransColor", themePath, kDefaultTransColor);
     }
-    windowText = ReadColour(kColours, "WindowText", themePath, RGB(0, 0, 0));
-    loaded = true;
+    m_windowText = ReadColour(kColours, "WindowText", themePath, RGB(0, 0, 0));
+    m_loaded = true;
 }
 
 bool CSkinWin::LoadCaptionButtons(const std::string& themePath) {
     const int count = ReadProfileInt(kPersonality, "ButtonCount", 0, themePath);
     // Every caption-button image holds at least one state.
-    buttonImgCount = std::max(1, ReadProfileInt(kPersonality, "ButtonImgCount", 4, themePath));
+    m_buttonImgCount = std::max(1, ReadProfileInt(kPersonality, "ButtonImgCount", 4, themePath));
     for (int i = 0; i < count; ++i) {
         char section[32];
         std::snprintf(section, sizeof(section), "Button%d", i);
@@ -88,17 +89,17 @@ bool CSkinWin::LoadCaptionButtons(const std::string& themePath) {
         CPixelRect* rect = nullptr;
         switch (action) {
         case kActionClose:
-            image = &closeButton;
-            rect = &closeRect;
+            image = &m_closeButton;
+            rect = &m_closeRect;
             break;
         case kActionMinimize:
-            image = &minButton;
-            rect = &minRect;
+            image = &m_minButton;
+            rect = &m_minRect;
             break;
         case kActionMaximize:
             // The second maximize section is the restore button.
-            image = maxButton.HasImage() ? &restoreButton : &maxButton;
-            rect = maxButton.HasImage() ? &restoreRect : &maxRect;
+            image = m_maxButton.HasImage() ? &m_restoreButton : &m_maxButton;
+            rect = m_maxButton.HasImage() ? &m_restoreRect : &m_maxRect;
             break;
         default:
             continue;
@@ -106,15 +107,15 @@ bool CSkinWin::LoadCaptionButtons(const std::string& themePath) {
         if (!LoadThemeImage(section, "ButtonImage", themePath, *image)) {
             return false;
         }
-        *rect = CaptionButtonThemeRect(x, y, image->Width(), image->Height(), buttonImgCount);
+        *rect = CaptionButtonThemeRect(x, y, image->Width(), image->Height(), m_buttonImgCount);
     }
     return true;
 }
 
 void CSkinWin::SetStyleBits(bool isSizable, bool minBox, bool maxBox) {
-    sizable = isSizable;
-    hasMinBox = minBox;
-    hasMaxBox = maxBox;
+    m_sizable = isSizable;
+    m_hasMinBox = minBox;
+    m_hasMaxBox = maxBox;
 }
 
 LRESULT CSkinWin::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -122,7 +123,7 @@ LRESULT CSkinWin::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (hwnd == nullptr || !IsWindow(hwnd)) {
         return 0;
     }
-    if (!loaded) {
+    if (!m_loaded) {
         return Default();
     }
     if (auto result = OnStateMessage(message, wParam, lParam)) {
@@ -146,7 +147,7 @@ LRESULT CSkinWin::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         Default();
         auto dc = reinterpret_cast<HDC>(wParam);
         SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, windowText);
+        SetTextColor(dc, m_windowText);
         return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
     }
     case WM_WINDOWPOSCHANGING:
@@ -162,27 +163,27 @@ std::optional<LRESULT> CSkinWin::OnStateMessage(UINT message, WPARAM wParam, LPA
     switch (message) {
     case WM_SIZE:
         Default();
-        if (wParam != SIZE_MINIMIZED && windowState == kStateMinimized) {
+        if (wParam != SIZE_MINIMIZED && m_windowState == kStateMinimized) {
             // Restored by other means than ours (the taskbar, ShowWindow).
-            windowState = stateBeforeMinimize;
+            m_windowState = m_stateBeforeMinimize;
         }
         ApplyShape();
         return 0;
     case WM_ACTIVATE:
-        active = LOWORD(wParam) == WA_ACTIVE || LOWORD(wParam) == WA_CLICKACTIVE;
+        m_active = LOWORD(wParam) == WA_ACTIVE || LOWORD(wParam) == WA_CLICKACTIVE;
         PaintFrame();
-        DefWindowProcA(hwnd, WM_NCACTIVATE, active, -1);
+        DefWindowProcA(hwnd, WM_NCACTIVATE, m_active, -1);
         // The dialog still sees it: its manager saves and restores the focused control here.
         Default();
         return 0;
     case WM_NCACTIVATE:
-        active = wParam != 0;
+        m_active = wParam != 0;
         PaintFrame();
         DefWindowProcA(hwnd, WM_NCACTIVATE, wParam, -1);
         return wParam == 0 ? 1 : 0;
     case WM_SETTEXT: {
         const LRESULT result = Default();
-        title = lParam != 0 ? reinterpret_cast<const char*>(lParam) : "";
+        m_title = lParam != 0 ? reinterpret_cast<const char*>(lParam) : "";
         PaintFrame();
         return result;
     }
@@ -198,8 +199,8 @@ std::optional<LRESULT> CSkinWin::OnStateMessage(UINT message, WPARAM wParam, LPA
         return Default();
     case WM_GETMINMAXINFO: {
         auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-        info->ptMinTrackSize.x = top.Width() + left.Width() + right.Width();
-        info->ptMinTrackSize.y = left.Height() + kMinTrackExtraHeight;
+        info->ptMinTrackSize.x = m_top.Width() + m_left.Width() + m_right.Width();
+        info->ptMinTrackSize.y = m_left.Height() + kMinTrackExtraHeight;
         return 0;
     }
     default:
@@ -236,17 +237,17 @@ std::optional<LRESULT> CSkinWin::OnMouseMessage(UINT message, LPARAM lParam) {
     switch (message) {
     case WM_MOUSEMOVE:
     case WM_LBUTTONUP:
-        if (trackingButton) {
+        if (m_trackingButton) {
             return OnCapturedMouse(message, lParam);
         }
-        if (message == WM_LBUTTONUP && pressedHit != 0) {
+        if (message == WM_LBUTTONUP && m_pressedHit != 0) {
             ResetCaptionLook(); // released over the client area
         }
         return Default();
     case WM_CAPTURECHANGED:
-        if (trackingButton) {
+        if (m_trackingButton) {
             // Taken away (another window, a menu): nothing stays pressed.
-            trackingButton = false;
+            m_trackingButton = false;
             ResetCaptionLook();
         }
         return Default();
@@ -282,22 +283,22 @@ std::optional<LRESULT> CSkinWin::OnMenuMessage(UINT message, WPARAM wParam, LPAR
 void CSkinWin::OnCalcSize(LPARAM lParam) {
     auto* params = reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam);
     RECT& r = params->rgrc[0];
-    r.left += bands.left;
-    r.top += bands.top;
-    r.right -= bands.right;
-    r.bottom -= bands.bottom;
+    r.left += m_bands.left;
+    r.top += m_bands.top;
+    r.right -= m_bands.right;
+    r.bottom -= m_bands.bottom;
     params->rgrc[1] = r;
 }
 
 void CSkinWin::OnEraseBackground(HDC dc) {
-    if (!dialogBmp.HasImage() || dc == nullptr) {
+    if (!m_dialogBmp.HasImage() || dc == nullptr) {
         return;
     }
     RECT client{};
     GetClientRect(GetHwnd(), &client);
-    const int w = dialogBmp.Width(), h = dialogBmp.Height();
+    const int w = m_dialogBmp.Width(), h = m_dialogBmp.Height();
     unique_hdc memory(CreateCompatibleDC(dc));
-    unique_select_object select(memory.get(), dialogBmp.GetSafeHandle());
+    unique_select_object select(memory.get(), m_dialogBmp.GetSafeHandle());
     for (int i = 0; i <= client.right / w; ++i) {
         for (int j = 0; j <= client.bottom / h; ++j) {
             BitBlt(dc, i * w, j * h, w, h, memory.get(), 0, 0, SRCCOPY);
@@ -314,7 +315,7 @@ LRESULT CSkinWin::OnNcHitTest(LPARAM lParam) {
 
 LRESULT CSkinWin::OnNcMouse(UINT message, WPARAM wParam, LPARAM lParam) {
     const int hit = static_cast<int>(wParam);
-    const bool movesOrSizes = IsSizingHit(hit) || (hit == HTCAPTION && windowState != kStateMaximized);
+    const bool movesOrSizes = IsSizingHit(hit) || (hit == HTCAPTION && m_windowState != kStateMaximized);
     switch (message) {
     case WM_NCMOUSEMOVE:
         if (movesOrSizes) {
@@ -323,11 +324,11 @@ LRESULT CSkinWin::OnNcMouse(UINT message, WPARAM wParam, LPARAM lParam) {
         HoverAt(hit);
         return 0;
     case WM_NCLBUTTONDOWN:
-        pressedHit = hoverHit = hit;
+        m_pressedHit = m_hoverHit = hit;
         PaintFrame();
         if (IsCaptionButtonHit(hit)) {
             // So that the release is seen wherever it happens.
-            trackingButton = true;
+            m_trackingButton = true;
             SetCapture(GetHwnd());
         } else if (movesOrSizes) {
             Default(); // the system moves or sizes the window
@@ -347,12 +348,12 @@ LRESULT CSkinWin::OnNcMouse(UINT message, WPARAM wParam, LPARAM lParam) {
         if (hit == HTMINBUTTON) {
             Minimize();
         } else if (hit == HTMAXBUTTON) {
-            if (windowState == kStateMaximized) {
+            if (m_windowState == kStateMaximized) {
                 RestoreFromMaximized();
             } else {
                 Maximize();
             }
-        } else if (pressedHit == 0) {
+        } else if (m_pressedHit == 0) {
             return 0;
         }
         // The button moved or the window changed under the pointer: the next
@@ -360,8 +361,8 @@ LRESULT CSkinWin::OnNcMouse(UINT message, WPARAM wParam, LPARAM lParam) {
         ResetCaptionLook();
         return 0;
     case WM_NCLBUTTONDBLCLK:
-        if (hit == HTCAPTION && sizable) {
-            if (windowState == kStateMaximized) {
+        if (hit == HTCAPTION && m_sizable) {
+            if (m_windowState == kStateMaximized) {
                 RestoreFromMaximized();
             } else {
                 Maximize();
@@ -390,7 +391,7 @@ LRESULT CSkinWin::OnCapturedMouse(UINT message, LPARAM lParam) {
         HoverAt(hit); // as a move over the frame would, with nothing passed on
         return 0;
     }
-    trackingButton = false;
+    m_trackingButton = false;
     ReleaseCapture();
     if (IsCaptionButtonHit(hit)) {
         return OnNcMouse(WM_NCLBUTTONUP, static_cast<WPARAM>(hit), at);
@@ -400,17 +401,17 @@ LRESULT CSkinWin::OnCapturedMouse(UINT message, LPARAM lParam) {
 }
 
 void CSkinWin::HoverAt(int hit) {
-    hoverHit = hit;
-    pressedHit = 0;
-    if (hit != lastHit) {
+    m_hoverHit = hit;
+    m_pressedHit = 0;
+    if (hit != m_lastHit) {
         // Repaint on a change of area only, not on every move.
         PaintFrame();
-        lastHit = hit;
+        m_lastHit = hit;
     }
 }
 
 void CSkinWin::ResetCaptionLook() {
-    pressedHit = hoverHit = lastHit = 0;
+    m_pressedHit = m_hoverHit = m_lastHit = 0;
     PaintFrame();
 }
 
@@ -419,11 +420,11 @@ void CSkinWin::Maximize() {
     if (IsIconic(hwnd)) {
         RestoreFromMinimized();
     }
-    if (windowState == kStateMaximized) {
+    if (m_windowState == kStateMaximized) {
         return; // a second maximize would lose the rectangle to restore
     }
-    GetWindowRect(hwnd, &savedRect);
-    windowState = kStateMaximized;
+    GetWindowRect(hwnd, &m_savedRect);
+    m_windowState = kStateMaximized;
     RECT work{};
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
     MoveWindow(hwnd, work.left, work.top, work.right - work.left, work.bottom - work.top, TRUE);
@@ -431,38 +432,38 @@ void CSkinWin::Maximize() {
 }
 
 void CSkinWin::RestoreFromMaximized() {
-    if (windowState != kStateMaximized) {
+    if (m_windowState != kStateMaximized) {
         return;
     }
     HWND hwnd = GetHwnd();
-    MoveWindow(hwnd, savedRect.left, savedRect.top, savedRect.right - savedRect.left,
-               savedRect.bottom - savedRect.top, TRUE);
-    windowState = kStateNormal;
+    MoveWindow(hwnd, m_savedRect.left, m_savedRect.top, m_savedRect.right - m_savedRect.left,
+               m_savedRect.bottom - m_savedRect.top, TRUE);
+    m_windowState = kStateNormal;
     UpdateWindow(hwnd);
 }
 
 void CSkinWin::Minimize() {
-    if (windowState == kStateMinimized) {
+    if (m_windowState == kStateMinimized) {
         return;
     }
-    stateBeforeMinimize = windowState;
-    windowState = kStateMinimized;
+    m_stateBeforeMinimize = m_windowState;
+    m_windowState = kStateMinimized;
     ShowWindow(GetHwnd(), SW_MINIMIZE);
 }
 
 void CSkinWin::RestoreFromMinimized() {
     ShowWindow(GetHwnd(), SW_RESTORE);
-    if (windowState == kStateMinimized) {
-        windowState = stateBeforeMinimize;
+    if (m_windowState == kStateMinimized) {
+        m_windowState = m_stateBeforeMinimize;
     }
     PaintFrame();
 }
 
 void CSkinWin::RestoreCommand(bool sendWhenNormal) {
     // A minimized window is brought back first, whichever way it was minimized.
-    if (windowState == kStateMinimized || IsIconic(GetHwnd())) {
+    if (m_windowState == kStateMinimized || IsIconic(GetHwnd())) {
         RestoreFromMinimized();
-    } else if (windowState == kStateMaximized) {
+    } else if (m_windowState == kStateMaximized) {
         RestoreFromMaximized();
     } else if (sendWhenNormal) {
         SendMessageA(GetHwnd(), WM_SYSCOMMAND, kSysRestore, 0);
@@ -520,7 +521,7 @@ LRESULT CSkinWin::OnSysCommand(WPARAM wParam) {
         Maximize();
         return 0;
     }
-    if (wParam == kSysRestore && (windowState != kStateNormal || IsIconic(GetHwnd()))) {
+    if (wParam == kSysRestore && (m_windowState != kStateNormal || IsIconic(GetHwnd()))) {
         RestoreCommand(false);
         return 0;
     }

@@ -16,10 +16,10 @@ public:
     explicit CSkinWin(const std::string& themePath);
     ~CSkinWin() override;
 
-    bool IsLoaded() const { return loaded; }
+    bool IsLoaded() const { return m_loaded; }
     // The window style bits the frame obeys, taken when it is installed.
     void SetStyleBits(bool isSizable, bool minBox, bool maxBox);
-    int WindowState() const { return windowState; }
+    int WindowState() const { return m_windowState; }
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
@@ -73,26 +73,26 @@ private:
     const CPixelRect& MaxPositionRect() const;
     bool ShowsRestore() const;
 
-    std::string title;
-    CMyBitmap top, left, right, bottom;
-    CMyBitmap dialogBmp;
-    int lastHit = 0;
-    int hoverHit = 0;
-    int pressedHit = 0;
+    std::string m_title;
+    CMyBitmap m_top, m_left, m_right, m_bottom;
+    CMyBitmap m_dialogBmp;
+    int m_lastHit = 0;
+    int m_hoverHit = 0;
+    int m_pressedHit = 0;
     // A caption button went down and the window holds the capture until it is released.
-    bool trackingButton = false;
-    CBandSplit topSplit, leftSplit, rightSplit, bottomSplit;
-    CMyBitmap minButton, maxButton, closeButton, restoreButton;
-    CPixelRect minRect{}, maxRect{}, closeRect{}, restoreRect{};
-    RECT savedRect{};
-    int windowState = kStateNormal;
-    int stateBeforeMinimize = kStateNormal;
-    bool sizable = false, hasMinBox = false, hasMaxBox = false;
-    CFrameBands bands;
-    int buttonImgCount = 4;
-    int textShift = 0, textShiftVert = 0;
-    COLORREF titleText = 0, inactiveTitleText = 0, transColor = RGB(255, 0, 255), windowText = 0;
-    bool usesTran = false;
-    bool loaded = false;
-    bool active = false;
+    bool m_trackingButton = false;
+    CBandSplit m_topSplit, m_leftSplit, m_rightSplit, m_bottomSplit;
+    CMyBitmap m_minButton, m_maxButton, m_closeButton, m_restoreButton;
+    CPixelRect m_minRect{}, m_maxRect{}, m_closeRect{}, m_restoreRect{};
+    RECT m_savedRect{};
+    int m_windowState = kStateNormal;
+    int m_stateBeforeMinimize = kStateNormal;
+    bool m_sizable = false, m_hasMinBox = false, m_hasMaxBox = false;
+    CFrameBands m_bands;
+    int m_buttonImgCount = 4;
+    int m_textShift = 0, m_textShiftVert = 0;
+    COLORREF m_titleText = 0, m_inactiveTitleText = 0, m_transColor = RGB(255, 0, 255), m_windowText = 0;
+    bool m_usesTran = false;
+    bool m_loaded = false;
+    bool m_active = false;
 };

@@ -28,14 +28,14 @@ SIZE WindowSize(HWND hwnd) {
 
 void CSkinWin::DrawBand(HDC dc, Band band, bool activeLook, int start, int length, int across) const {
     const bool horizontal = band == Band::Top || band == Band::Bottom;
-    const CMyBitmap& image = band == Band::Top     ? top
-                             : band == Band::Left  ? left
-                             : band == Band::Right ? right
-                                                   : bottom;
-    const CBandSplit split = band == Band::Top     ? topSplit
-                             : band == Band::Left  ? leftSplit
-                             : band == Band::Right ? rightSplit
-                                                   : bottomSplit;
+    const CMyBitmap& image = band == Band::Top     ? m_top
+                             : band == Band::Left  ? m_left
+                             : band == Band::Right ? m_right
+                                                   : m_bottom;
+    const CBandSplit split = band == Band::Top     ? m_topSplit
+                             : band == Band::Left  ? m_leftSplit
+                             : band == Band::Right ? m_rightSplit
+                                                   : m_bottomSplit;
     unique_hdc source(CreateCompatibleDC(dc));
     unique_select_object select(source.get(), image.GetSafeHandle());
     // Active look: upper half (horizontal bands) or left half (vertical ones).
@@ -55,21 +55,21 @@ void CSkinWin::DrawBand(HDC dc, Band band, bool activeLook, int start, int lengt
 
 void CSkinWin::PaintFrame() {
     HWND hwnd = GetHwnd();
-    if (!loaded || hwnd == nullptr) {
+    if (!m_loaded || hwnd == nullptr) {
         return;
     }
     const SIZE size = WindowSize(hwnd);
     const int w = size.cx, h = size.cy;
-    const int t = bands.top, l = bands.left, r = bands.right, b = bands.bottom;
-    unique_hdc_window window(hwnd, unique_hdc_window::whole_window);
+    const int t = m_bands.top, l = m_bands.left, r = m_bands.right, b = m_bands.bottom;
+    unique_hdc_window window(hwnd, unique_hdc_window::kWholeWindow);
     if (!window) {
         return;
     }
     // Sides and bottom straight onto the window, around the title band.
     ExcludeClipRect(window.get(), 0, 0, w, t);
-    DrawBand(window.get(), Band::Left, active, 0, h, 0);
-    DrawBand(window.get(), Band::Right, active, 0, h, w - r);
-    DrawBand(window.get(), Band::Bottom, active, l, w - r - l, h - b);
+    DrawBand(window.get(), Band::Left, m_active, 0, h, 0);
+    DrawBand(window.get(), Band::Right, m_active, 0, h, w - r);
+    DrawBand(window.get(), Band::Bottom, m_active, l, w - r - l, h - b);
     SelectClipRgn(window.get(), nullptr);
 
     // The title band is composed off-screen and copied in one go.
@@ -79,12 +79,12 @@ void CSkinWin::PaintFrame() {
         return;
     }
     unique_select_object selectBand(band.get(), bandBitmap.get());
-    DrawBand(band.get(), Band::Top, active, l, w - r - l + 1, 0);
-    DrawBand(band.get(), Band::Left, active, 0, left.Height(), 0);
-    DrawBand(band.get(), Band::Right, active, 0, right.Height(), w - r);
-    if (usesTran) {
+    DrawBand(band.get(), Band::Top, m_active, l, w - r - l + 1, 0);
+    DrawBand(band.get(), Band::Left, m_active, 0, m_left.Height(), 0);
+    DrawBand(band.get(), Band::Right, m_active, 0, m_right.Height(), w - r);
+    if (m_usesTran) {
         selectBand.reset(); // a bitmap's pixels are read outside any DC
-        unique_hrgn shape = RegionFromKeyColour(bandBitmap.get(), transColor);
+        unique_hrgn shape = RegionFromKeyColour(bandBitmap.get(), m_transColor);
         selectBand = unique_select_object(band.get(), bandBitmap.get());
         unique_hrgn body(CreateRectRgn(0, t, w, h));
         CombineRgn(shape.get(), shape.get(), body.get(), RGN_OR);
@@ -103,13 +103,13 @@ void CSkinWin::ApplyShape() {
     HWND hwnd = GetHwnd();
     InvalidateRect(hwnd, nullptr, TRUE);
     PaintFrame();
-    if (!usesTran) {
+    if (!m_usesTran) {
         SetWindowRgn(hwnd, nullptr, TRUE);
         return;
     }
     const SIZE size = WindowSize(hwnd);
     const int w = size.cx, h = size.cy;
-    unique_hdc_window window(hwnd, unique_hdc_window::whole_window);
+    unique_hdc_window window(hwnd, unique_hdc_window::kWholeWindow);
     unique_hdc shape(CreateCompatibleDC(window.get()));
     unique_hbitmap shapeBitmap = CompatibleBitmap(window.get(), w, h);
     if (!window || !shape || !shapeBitmap) {
@@ -119,20 +119,21 @@ void CSkinWin::ApplyShape() {
         unique_select_object selectShape(shape.get(), shapeBitmap.get());
         // Black inside: the client area stays solid unless black is the key.
         PatBlt(shape.get(), 0, 0, w, h, BLACKNESS);
-        DrawBand(shape.get(), Band::Top, true, bands.left, w - bands.right - bands.left + 1, 0);
+        DrawBand(shape.get(), Band::Top, true, m_bands.left, w - m_bands.right - m_bands.left + 1, 0);
         DrawBand(shape.get(), Band::Left, true, 0, h, 0);
-        DrawBand(shape.get(), Band::Right, true, 0, h, w - bands.right);
-        DrawBand(shape.get(), Band::Bottom, true, bands.left, w - bands.right - bands.left, h - bands.bottom);
+        DrawBand(shape.get(), Band::Right, true, 0, h, w - m_bands.right);
+        DrawBand(shape.get(), Band::Bottom, true, m_bands.left, w - m_bands.right - m_bands.left,
+                 h - m_bands.bottom);
     }
-    SetWindowRegion(hwnd, RegionFromKeyColour(shapeBitmap.get(), transColor), true);
+    SetWindowRegion(hwnd, RegionFromKeyColour(shapeBitmap.get(), m_transColor), true);
 }
 
 bool CSkinWin::ShowsRestore() const {
-    return windowState == kStateMaximized && restoreButton.HasImage();
+    return m_windowState == kStateMaximized && m_restoreButton.HasImage();
 }
 
 const CPixelRect& CSkinWin::MaxPositionRect() const {
-    return ShowsRestore() ? restoreRect : maxRect;
+    return ShowsRestore() ? m_restoreRect : m_maxRect;
 }
 
 void CSkinWin::DrawCaptionButton(HDC dc, const CMyBitmap& image, const CPixelRect& themeRect, int imageIndex,
@@ -140,9 +141,9 @@ void CSkinWin::DrawCaptionButton(HDC dc, const CMyBitmap& image, const CPixelRec
     const CPixelRect at = CaptionButtonWindowRect(themeRect, windowWidth);
     const int width = at.right - at.left;
     const int height = at.bottom - at.top;
-    if (usesTran) {
+    if (m_usesTran) {
         TransparentCopy(dc, at.left, at.top, width, height, image.GetSafeHandle(), imageIndex * width, 0,
-                        transColor);
+                        m_transColor);
         return;
     }
     unique_hdc source(CreateCompatibleDC(dc));
@@ -151,18 +152,19 @@ void CSkinWin::DrawCaptionButton(HDC dc, const CMyBitmap& image, const CPixelRec
 }
 
 void CSkinWin::DrawCaptionButtons(HDC dc, int windowWidth) const {
-    if (closeButton.HasImage()) {
-        DrawCaptionButton(dc, closeButton, closeRect, CaptionButtonStateIndex(HTCLOSE, pressedHit, hoverHit),
-                          windowWidth);
+    if (m_closeButton.HasImage()) {
+        DrawCaptionButton(dc, m_closeButton, m_closeRect,
+                          CaptionButtonStateIndex(HTCLOSE, m_pressedHit, m_hoverHit), windowWidth);
     }
-    if (hasMinBox && minButton.HasImage()) {
-        DrawCaptionButton(dc, minButton, minRect, CaptionButtonStateIndex(HTMINBUTTON, pressedHit, hoverHit),
-                          windowWidth);
+    if (m_hasMinBox && m_minButton.HasImage()) {
+        DrawCaptionButton(dc, m_minButton, m_minRect,
+                          CaptionButtonStateIndex(HTMINBUTTON, m_pressedHit, m_hoverHit), windowWidth);
     }
-    const CMyBitmap& maxImage = ShowsRestore() ? restoreButton : maxButton;
+    const CMyBitmap& maxImage = ShowsRestore() ? m_restoreButton : m_maxButton;
     if (maxImage.HasImage()) {
-        const int index = MaxButtonImageIndex(
-            hasMaxBox, hasMinBox, CaptionButtonStateIndex(HTMAXBUTTON, pressedHit, hoverHit), buttonImgCount);
+        const int index = MaxButtonImageIndex(m_hasMaxBox, m_hasMinBox,
+                                              CaptionButtonStateIndex(HTMAXBUTTON, m_pressedHit, m_hoverHit),
+                                              m_buttonImgCount);
         if (index >= 0) {
             DrawCaptionButton(dc, maxImage, MaxPositionRect(), index, windowWidth);
         }
@@ -177,17 +179,17 @@ void CSkinWin::DrawIcon(HDC dc) const {
     const int cx = GetSystemMetrics(SM_CXSMICON), cy = GetSystemMetrics(SM_CYSMICON);
     unique_hicon scaled(static_cast<HICON>(CopyImage(icon, IMAGE_ICON, cx, cy, 0)));
     if (scaled) {
-        DrawIconEx(dc, bands.left, kIconTop, scaled.get(), cx, cy, 0, nullptr, DI_NORMAL);
+        DrawIconEx(dc, m_bands.left, kIconTop, scaled.get(), cx, cy, 0, nullptr, DI_NORMAL);
     }
 }
 
 void CSkinWin::DrawTitle(HDC dc, HDC windowDC, int windowWidth) {
     HWND hwnd = GetHwnd();
-    if (title.empty()) {
+    if (m_title.empty()) {
         const int length = GetWindowTextLengthA(hwnd);
         std::string text(static_cast<std::size_t>(length) + 1, '\0');
         text.resize(static_cast<std::size_t>(GetWindowTextA(hwnd, text.data(), length + 1)));
-        title = text;
+        m_title = text;
     }
     // Everything but face, size and weight comes from the dialog's font, or
     // from the window DC's when the dialog has none.
@@ -203,12 +205,12 @@ void CSkinWin::DrawTitle(HDC dc, HDC windowDC, int windowWidth) {
     font.lfWeight = FW_NORMAL;
     unique_hfont titleFont(CreateFontIndirectW(&font));
     unique_select_object select(dc, titleFont.get());
-    SetTextColor(dc, active ? titleText : inactiveTitleText);
+    SetTextColor(dc, m_active ? m_titleText : m_inactiveTitleText);
     SetBkMode(dc, TRANSPARENT);
-    const CPixelRect at =
-        TitleTextBox(textShift, textShiftVert, windowWidth, top.Width(), topSplit.farEdge, bands.top);
+    const CPixelRect at = TitleTextBox(m_textShift, m_textShiftVert, windowWidth, m_top.Width(),
+                                       m_topSplit.farEdge, m_bands.top);
     RECT box{at.left, at.top, at.right, at.bottom};
-    DrawTextA(dc, title.c_str(), static_cast<int>(title.size()), &box,
+    DrawTextA(dc, m_title.c_str(), static_cast<int>(m_title.size()), &box,
               DT_SINGLELINE | DT_VCENTER | DT_WORD_ELLIPSIS);
 }
 
@@ -216,17 +218,17 @@ CFrameHitInput CSkinWin::HitInput(int windowWidth, int windowHeight) const {
     CFrameHitInput input;
     input.width = windowWidth;
     input.height = windowHeight;
-    input.bands = bands;
-    input.hasClose = closeButton.HasImage();
-    input.hasMin = minButton.HasImage();
-    input.hasMax = maxButton.HasImage();
-    input.close = CaptionButtonWindowRect(closeRect, windowWidth);
-    input.min = CaptionButtonWindowRect(minRect, windowWidth);
+    input.bands = m_bands;
+    input.hasClose = m_closeButton.HasImage();
+    input.hasMin = m_minButton.HasImage();
+    input.hasMax = m_maxButton.HasImage();
+    input.close = CaptionButtonWindowRect(m_closeRect, windowWidth);
+    input.min = CaptionButtonWindowRect(m_minRect, windowWidth);
     input.max = CaptionButtonWindowRect(MaxPositionRect(), windowWidth);
-    input.hasMinBox = hasMinBox;
-    input.hasMaxBox = hasMaxBox;
-    input.sizable = sizable;
-    input.windowState = windowState;
+    input.hasMinBox = m_hasMinBox;
+    input.hasMaxBox = m_hasMaxBox;
+    input.sizable = m_sizable;
+    input.windowState = m_windowState;
     input.smallIconWidth = GetSystemMetrics(SM_CXSMICON);
     input.smallIconHeight = GetSystemMetrics(SM_CYSMICON);
     return input;

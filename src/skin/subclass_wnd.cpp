@@ -19,15 +19,15 @@ thread_local CCurrentMessage t_current;
 // Saves the thread's current message, replaces it, and puts it back on every way out.
 class CCurrentMessageScope {
 public:
-    CCurrentMessageScope(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) : saved_(t_current) {
+    CCurrentMessageScope(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) : m_saved(t_current) {
         t_current = {hwnd, message, wParam, lParam};
     }
-    ~CCurrentMessageScope() { t_current = saved_; }
+    ~CCurrentMessageScope() { t_current = m_saved; }
     CCurrentMessageScope(const CCurrentMessageScope&) = delete;
     CCurrentMessageScope& operator=(const CCurrentMessageScope&) = delete;
 
 private:
-    CCurrentMessage saved_;
+    CCurrentMessage m_saved;
 };
 
 } // namespace
@@ -38,30 +38,30 @@ private:
 class CSubclassWndMap {
 public:
     CSubclassWnd* First(HWND hwnd) const {
-        auto it = first_.find(hwnd);
-        return it == first_.end() ? nullptr : it->second;
+        auto it = m_first.find(hwnd);
+        return it == m_first.end() ? nullptr : it->second;
     }
-    void SetFirst(HWND hwnd, CSubclassWnd* handler) { first_[hwnd] = handler; }
-    void Remove(HWND hwnd) { first_.erase(hwnd); }
+    void SetFirst(HWND hwnd, CSubclassWnd* handler) { m_first[hwnd] = handler; }
+    void Remove(HWND hwnd) { m_first.erase(hwnd); }
 
     WNDPROC PassThrough(HWND hwnd) const {
-        auto it = passThrough_.find(hwnd);
-        return it == passThrough_.end() ? nullptr : it->second;
+        auto it = m_passThrough.find(hwnd);
+        return it == m_passThrough.end() ? nullptr : it->second;
     }
-    void SetPassThrough(HWND hwnd, WNDPROC proc) { passThrough_[hwnd] = proc; }
+    void SetPassThrough(HWND hwnd, WNDPROC proc) { m_passThrough[hwnd] = proc; }
     WNDPROC TakePassThrough(HWND hwnd) {
-        auto it = passThrough_.find(hwnd);
-        if (it == passThrough_.end()) {
+        auto it = m_passThrough.find(hwnd);
+        if (it == m_passThrough.end()) {
             return nullptr;
         }
         WNDPROC proc = it->second;
-        passThrough_.erase(it);
+        m_passThrough.erase(it);
         return proc;
     }
 
 private:
-    std::unordered_map<HWND, CSubclassWnd*> first_;
-    std::unordered_map<HWND, WNDPROC> passThrough_;
+    std::unordered_map<HWND, CSubclassWnd*> m_first;
+    std::unordered_map<HWND, WNDPROC> m_passThrough;
 };
 
 namespace {
@@ -89,59 +89,59 @@ int CSubclassWnd::Install(CWindow* window) {
 
 int CSubclassWnd::Install(HWND window) {
     CSubclassWndMap& map = HandlerMap();
-    if (hwnd != nullptr) {
+    if (m_hwnd != nullptr) {
         LeaveWindow(map);
     }
     if (window == nullptr) {
         return 1;
     }
     CSubclassWnd* first = map.First(window);
-    next = first;
+    m_next = first;
     if (first != nullptr) {
-        previousProc = first->previousProc;
+        m_previousProc = first->m_previousProc;
     } else if (WNDPROC kept = map.TakePassThrough(window)) {
-        previousProc = kept; // the shared procedure is still in the window's chain
+        m_previousProc = kept; // the shared procedure is still in the window's chain
     } else {
-        previousProc = reinterpret_cast<WNDPROC>(
+        m_previousProc = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassSharedProc)));
     }
     map.SetFirst(window, this);
-    hwnd = window;
+    m_hwnd = window;
     return 1;
 }
 
 void CSubclassWnd::LeaveWindow(CSubclassWndMap& map) {
-    CSubclassWnd* first = map.First(hwnd);
+    CSubclassWnd* first = map.First(m_hwnd);
     if (first == this) {
-        if (next != nullptr) {
-            map.SetFirst(hwnd, next);
+        if (m_next != nullptr) {
+            map.SetFirst(m_hwnd, m_next);
         } else {
-            map.Remove(hwnd);
-            if (CurrentProc(hwnd) == SubclassSharedProc) {
-                SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previousProc));
-            } else if (IsWindow(hwnd)) {
+            map.Remove(m_hwnd);
+            if (CurrentProc(m_hwnd) == SubclassSharedProc) {
+                SetWindowLongPtrA(m_hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_previousProc));
+            } else if (IsWindow(m_hwnd)) {
                 // Someone subclassed the window after us: stay in its chain as a pass-through.
-                map.SetPassThrough(hwnd, previousProc);
+                map.SetPassThrough(m_hwnd, m_previousProc);
             }
         }
     } else {
-        for (CSubclassWnd* h = first; h != nullptr; h = h->next) {
-            if (h->next == this) {
-                h->next = next;
+        for (CSubclassWnd* h = first; h != nullptr; h = h->m_next) {
+            if (h->m_next == this) {
+                h->m_next = m_next;
                 break;
             }
         }
     }
-    hwnd = nullptr;
-    previousProc = nullptr;
-    next = nullptr;
+    m_hwnd = nullptr;
+    m_previousProc = nullptr;
+    m_next = nullptr;
 }
 
 LRESULT CSubclassWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (next != nullptr) {
-        return next->WindowProc(message, wParam, lParam);
+    if (m_next != nullptr) {
+        return m_next->WindowProc(message, wParam, lParam);
     }
-    return CallWindowProcA(previousProc, hwnd, message, wParam, lParam);
+    return CallWindowProcA(m_previousProc, m_hwnd, message, wParam, lParam);
 }
 
 LRESULT CSubclassWnd::Default() {
@@ -154,7 +154,7 @@ LRESULT CALLBACK SubclassSharedProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
     CSubclassWnd* first = map.First(hwnd);
     if (message == WM_NCDESTROY) {
         // Every handler leaves before the former procedure sees the window's last message.
-        WNDPROC former = first != nullptr ? first->previousProc : map.TakePassThrough(hwnd);
+        WNDPROC former = first != nullptr ? first->m_previousProc : map.TakePassThrough(hwnd);
         while ((first = map.First(hwnd)) != nullptr) {
             first->Uninstall();
         }

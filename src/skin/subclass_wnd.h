@@ -20,8 +20,8 @@ public:
     // Installs on hwnd; a null handle uninstalls. Always 1.
     int Install(HWND window);
     void Uninstall() { Install(static_cast<HWND>(nullptr)); }
-    bool IsInstalled() const { return hwnd != nullptr; }
-    HWND GetHwnd() const { return hwnd; }
+    bool IsInstalled() const { return m_hwnd != nullptr; }
+    HWND GetHwnd() const { return m_hwnd; }
 
     // Passes the message on: to the next handler, or to the former procedure.
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
@@ -32,9 +32,9 @@ private:
     friend LRESULT CALLBACK SubclassSharedProc(HWND, UINT, WPARAM, LPARAM);
     void LeaveWindow(CSubclassWndMap& map);
 
-    HWND hwnd = nullptr;            // borrowed
-    WNDPROC previousProc = nullptr; // the window's procedure before the first handler
-    CSubclassWnd* next = nullptr;   // the handler installed before this one
+    HWND m_hwnd = nullptr;            // borrowed
+    WNDPROC m_previousProc = nullptr; // the window's procedure before the first handler
+    CSubclassWnd* m_next = nullptr;   // the handler installed before this one
 };
 
 // The one window procedure of every subclassed window.

@@ -36,9 +36,9 @@ protected:
             GTEST_SKIP()
                 << "VELMARIN_DEVSERVICE is not set (scripts/run-tests.sh starts the stand-in service)";
         }
-        base = L"http://" + std::wstring(address, address + std::strlen(address));
+        m_base = L"http://" + std::wstring(address, address + std::strlen(address));
         ASSERT_TRUE(Control(L"reset", "{}"));
-        SetServiceEndpoint(base + L"/serv/clientservice.asmx");
+        SetServiceEndpoint(m_base + L"/serv/clientservice.asmx");
     }
     void TearDown() override { DeleteServiceClient(); }
 
@@ -47,14 +47,14 @@ protected:
         request.method = L"POST";
         request.contentType = L"application/json";
         request.body = json;
-        return control.Exchange(base + L"/control/" + name, request) && control.Status() == 200;
+        return m_control.Exchange(m_base + L"/control/" + name, request) && m_control.Status() == 200;
     }
 
     // The codes of the logged Entry commands, in order, and whether each carried the session cookie.
     std::vector<LoggedCommand> Log() {
         CHttpRequest request;
-        EXPECT_TRUE(control.Exchange(base + L"/control/log", request));
-        const std::string& body = control.Body();
+        EXPECT_TRUE(m_control.Exchange(m_base + L"/control/log", request));
+        const std::string& body = m_control.Body();
         std::vector<LoggedCommand> log;
         const std::string entryStart = "{\"time\": ";
         for (size_t at = body.find(entryStart); at != std::string::npos;) {
@@ -77,10 +77,10 @@ protected:
     // Downloads of the advertisement whose answer has ended, or -1.
     int AdsEnded() {
         CHttpRequest request;
-        if (!control.Exchange(base + L"/control/log", request)) {
+        if (!m_control.Exchange(m_base + L"/control/log", request)) {
             return -1;
         }
-        const std::string& body = control.Body();
+        const std::string& body = m_control.Body();
         const std::string key = "\"ended\": ";
         int ended = 0;
         for (size_t at = body.find(key); at != std::string::npos; at = body.find(key, at + 1)) {
@@ -89,6 +89,6 @@ protected:
         return ended;
     }
 
-    std::wstring base;
-    CAtlHttpClientT control;
+    std::wstring m_base;
+    CAtlHttpClientT m_control;
 };

@@ -33,7 +33,7 @@ public:
     bool Relogin() override {
         events.push_back(L"relogin");
         const CSignInResult result = ExchangeSignIn(session.userNumber, session.password);
-        if (result.outcome != SignInOutcome::kSignedIn) {
+        if (result.outcome != SignInOutcome::SignedIn) {
             return false;
         }
         session.sessionId = result.sessionId;
@@ -68,10 +68,10 @@ protected:
             return;
         }
         const CSignInResult result = ExchangeSignIn(kUser, kPassword);
-        ASSERT_EQ(result.outcome, SignInOutcome::kSignedIn);
-        host.session = {kUser, kPassword, result.sessionId, result.skey};
-        host.settings.isOpen = true;
-        host.settings.soundPaths = {L"first.wav", L"second.wav", L"third.wav"};
+        ASSERT_EQ(result.outcome, SignInOutcome::SignedIn);
+        m_host.session = {kUser, kPassword, result.sessionId, result.skey};
+        m_host.settings.isOpen = true;
+        m_host.settings.soundPaths = {L"first.wav", L"second.wav", L"third.wav"};
     }
 
     // Queues messages given as "id;sender;time;text;kind" pieces.
@@ -82,8 +82,8 @@ protected:
     // The session id named by the last logged command of this code.
     std::string LastSessionId(const std::string& code) {
         CHttpRequest request;
-        EXPECT_TRUE(control.Exchange(base + L"/control/log", request));
-        const std::string& body = control.Body();
+        EXPECT_TRUE(m_control.Exchange(m_base + L"/control/log", request));
+        const std::string& body = m_control.Body();
         const size_t entry = body.rfind("\"code\": \"" + code + "\"");
         if (entry == std::string::npos) {
             return {};
@@ -104,17 +104,17 @@ protected:
         return count;
     }
 
-    RecordingHost host;
+    RecordingHost m_host;
 };
 
 TEST_F(HeartbeatCycle, NoDataChangesNothing) {
-    CHeartbeatCycle cycle(host);
-    EXPECT_EQ(cycle.Run(), HeartbeatOutcome::kGoOn);
+    CHeartbeatCycle cycle(m_host);
+    EXPECT_EQ(cycle.Run(), HeartbeatOutcome::GoOn);
     EXPECT_EQ(Commands("9999"), 1u);
-    EXPECT_EQ(LastSessionId("9999"), Narrow(host.session.sessionId));
-    EXPECT_TRUE(host.pages.empty());
-    EXPECT_TRUE(host.sounds.empty());
-    EXPECT_TRUE(host.events.empty());
+    EXPECT_EQ(LastSessionId("9999"), Narrow(m_host.session.sessionId));
+    EXPECT_TRUE(m_host.pages.empty());
+    EXPECT_TRUE(m_host.sounds.empty());
+    EXPECT_TRUE(m_host.events.empty());
 }
 
 TEST_F(HeartbeatCycle, MessagesReachThePageInOrderAndOnlyNewOnesAreAnnounced) {
@@ -132,13 +132,13 @@ TEST_F(HeartbeatCycle, MessagesReachThePageInOrderAndOnlyNewOnesAreAnnounced) {
          {}},
     };
     for (const Case& c : cases) {
-        host.pages.clear();
-        host.events.clear();
+        m_host.pages.clear();
+        m_host.events.clear();
         Queue(c.messages);
-        CHeartbeatCycle cycle(host);
-        EXPECT_EQ(cycle.Run(), HeartbeatOutcome::kGoOn) << c.messages;
-        EXPECT_EQ(host.pages, c.pages) << c.messages;
-        EXPECT_EQ(host.events, c.events) << c.messages;
+        CHeartbeatCycle cycle(m_host);
+        EXPECT_EQ(cycle.Run(), HeartbeatOutcome::GoOn) << c.messages;
+        EXPECT_EQ(m_host.pages, c.pages) << c.messages;
+        EXPECT_EQ(m_host.events, c.events) << c.messages;
     }
 }
 
@@ -146,48 +146,48 @@ TEST_F(HeartbeatCycle, SoundsFollowTheKindOnlyWhileSoundIsOn) {
     const std::string kinds = R"(["a", "s", "t", "x", "2"], ["b", "s", "t", "x", "3"],)"
                               R"( ["c", "s", "t", "x", "4"], ["d", "s", "t", "x", "7"])";
     Queue(kinds);
-    CHeartbeatCycle(host).Run();
-    EXPECT_EQ(host.sounds, (std::vector<std::wstring>{L"first.wav", L"third.wav"}));
+    CHeartbeatCycle(m_host).Run();
+    EXPECT_EQ(m_host.sounds, (std::vector<std::wstring>{L"first.wav", L"third.wav"}));
 
-    host.sounds.clear();
-    host.settings.isOpen = false;
+    m_host.sounds.clear();
+    m_host.settings.isOpen = false;
     Queue(kinds);
-    CHeartbeatCycle(host).Run();
-    EXPECT_EQ(host.pages.size(), 8u);
-    EXPECT_TRUE(host.sounds.empty());
+    CHeartbeatCycle(m_host).Run();
+    EXPECT_EQ(m_host.pages.size(), 8u);
+    EXPECT_TRUE(m_host.sounds.empty());
 }
 
 TEST_F(HeartbeatCycle, WithoutConnectionNothingIsSent) {
-    CHeartbeatCycle cycle(host);
-    host.connected = false;
-    EXPECT_EQ(cycle.Run(), HeartbeatOutcome::kGoOn);
+    CHeartbeatCycle cycle(m_host);
+    m_host.connected = false;
+    EXPECT_EQ(cycle.Run(), HeartbeatOutcome::GoOn);
     EXPECT_EQ(Commands("9999"), 0u);
-    host.connected = true;
+    m_host.connected = true;
     cycle.Run();
     EXPECT_EQ(Commands("9999"), 1u);
-    EXPECT_EQ(host.offline, (std::vector<bool>{true, false}));
+    EXPECT_EQ(m_host.offline, (std::vector<bool>{true, false}));
 }
 
 TEST_F(HeartbeatCycle, DroppedSessionIsAnnouncedThenSignedInAgainAndUsedNext) {
-    const std::wstring oldSession = host.session.sessionId;
+    const std::wstring oldSession = m_host.session.sessionId;
     ASSERT_TRUE(Control(L"session", R"({"user": "05512345678", "action": "drop"})"));
-    CHeartbeatCycle cycle(host);
-    EXPECT_EQ(cycle.Run(), HeartbeatOutcome::kGoOn);
-    ASSERT_NE(host.session.sessionId, oldSession);
-    EXPECT_EQ(host.events, (std::vector<std::wstring>{L"notice 您已经掉线，正在重新登录！", L"relogin",
-                                                      L"show " + host.session.sessionId}));
+    CHeartbeatCycle cycle(m_host);
+    EXPECT_EQ(cycle.Run(), HeartbeatOutcome::GoOn);
+    ASSERT_NE(m_host.session.sessionId, oldSession);
+    EXPECT_EQ(m_host.events, (std::vector<std::wstring>{L"notice 您已经掉线，正在重新登录！", L"relogin",
+                                                        L"show " + m_host.session.sessionId}));
 
-    host.events.clear();
-    EXPECT_EQ(cycle.Run(), HeartbeatOutcome::kGoOn);
-    EXPECT_EQ(LastSessionId("9999"), Narrow(host.session.sessionId));
-    EXPECT_TRUE(host.events.empty()) << "the new session answers 10001";
+    m_host.events.clear();
+    EXPECT_EQ(cycle.Run(), HeartbeatOutcome::GoOn);
+    EXPECT_EQ(LastSessionId("9999"), Narrow(m_host.session.sessionId));
+    EXPECT_TRUE(m_host.events.empty()) << "the new session answers 10001";
 }
 
 TEST_F(HeartbeatCycle, SignedInElsewhereSignsOutOnceWithoutLogout) {
     ASSERT_TRUE(Control(L"session", R"({"user": "05512345678", "action": "elsewhere"})"));
-    CHeartbeatCycle cycle(host);
-    EXPECT_EQ(cycle.Run(), HeartbeatOutcome::kEnd);
-    EXPECT_EQ(host.events, std::vector<std::wstring>{L"forced"});
+    CHeartbeatCycle cycle(m_host);
+    EXPECT_EQ(cycle.Run(), HeartbeatOutcome::End);
+    EXPECT_EQ(m_host.events, std::vector<std::wstring>{L"forced"});
     EXPECT_EQ(Commands("1004"), 0u);
 }
 
@@ -196,37 +196,37 @@ TEST_F(HeartbeatCycle, SignedInElsewhereSignsOutOnceWithoutLogout) {
 TEST_F(HeartbeatCycle, StopDuringTheCallActsOnNothing) {
     const char* setups[] = {"messages", "elsewhere", "drop"};
     for (const std::string setup : setups) {
-        host.stop = false;
+        m_host.stop = false;
         if (setup == "messages") {
             Queue(R"(["a", "s", "t", "x", "0"])");
         } else {
             ASSERT_TRUE(Control(L"session", R"({"user": "05512345678", "action": ")" + setup + "\"}"));
         }
         ASSERT_TRUE(Control(L"fault", R"({"fault": "delay", "count": 1, "seconds": 1, "code": "9999"})"));
-        CHeartbeatCycle cycle(host);
+        CHeartbeatCycle cycle(m_host);
         std::thread exit([this] {
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            host.stop = true;
+            m_host.stop = true;
         });
-        EXPECT_EQ(cycle.Run(), HeartbeatOutcome::kEnd) << setup;
+        EXPECT_EQ(cycle.Run(), HeartbeatOutcome::End) << setup;
         exit.join();
-        EXPECT_TRUE(host.pages.empty()) << setup;
-        EXPECT_TRUE(host.sounds.empty()) << setup;
-        EXPECT_TRUE(host.events.empty()) << setup;
+        EXPECT_TRUE(m_host.pages.empty()) << setup;
+        EXPECT_TRUE(m_host.sounds.empty()) << setup;
+        EXPECT_TRUE(m_host.events.empty()) << setup;
         EXPECT_EQ(Commands("1000"), 1u) << setup << ": only the fixture's sign-in";
     }
 }
 
 TEST_F(HeartbeatCycle, ExitDuringTheSilentSignInLogsTheNewSessionOut) {
     ASSERT_TRUE(Control(L"session", R"({"user": "05512345678", "action": "drop"})"));
-    host.exitDuringRelogin = true;
-    CHeartbeatCycle cycle(host);
-    EXPECT_EQ(cycle.Run(), HeartbeatOutcome::kEnd);
-    EXPECT_EQ(host.events.back(), L"relogin") << "no page opens for it";
+    m_host.exitDuringRelogin = true;
+    CHeartbeatCycle cycle(m_host);
+    EXPECT_EQ(cycle.Run(), HeartbeatOutcome::End);
+    EXPECT_EQ(m_host.events.back(), L"relogin") << "no page opens for it";
     const std::vector<LoggedCommand> log = Log();
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.back().code, "1004");
-    EXPECT_EQ(LastSessionId("1004"), Narrow(host.session.sessionId));
+    EXPECT_EQ(LastSessionId("1004"), Narrow(m_host.session.sessionId));
 }
 
 } // namespace

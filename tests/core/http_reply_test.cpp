@@ -16,24 +16,24 @@ using enum HttpReadOutcome;
 class CPieceSource : public IHttpReplySource {
 public:
     explicit CPieceSource(const std::vector<std::string>& pieces, bool failAtEnd = false)
-        : pieces(pieces.begin(), pieces.end()), failAtEnd(failAtEnd) {}
+        : m_pieces(pieces.begin(), pieces.end()), m_failAtEnd(failAtEnd) {}
 
     bool Receive(char* buffer, std::size_t capacity, std::size_t& received) override {
         received = 0;
-        if (pieces.empty()) {
-            return !failAtEnd;
+        if (m_pieces.empty()) {
+            return !m_failAtEnd;
         }
-        received = pieces.front().copy(buffer, capacity);
-        pieces.front().erase(0, received);
-        if (pieces.front().empty()) {
-            pieces.pop_front();
+        received = m_pieces.front().copy(buffer, capacity);
+        m_pieces.front().erase(0, received);
+        if (m_pieces.front().empty()) {
+            m_pieces.pop_front();
         }
         return true;
     }
 
 private:
-    std::deque<std::string> pieces;
-    bool failAtEnd;
+    std::deque<std::string> m_pieces;
+    bool m_failAtEnd;
 };
 
 std::vector<std::string> Split(const std::string& bytes, std::size_t size) {

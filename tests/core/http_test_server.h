@@ -53,7 +53,7 @@ class CLoopbackServer;
 // One accepted connection, seen from the server.
 class CConnection {
 public:
-    CConnection(Socket s, CLoopbackServer& server) : s(s), server(server) {}
+    CConnection(Socket s, CLoopbackServer& server) : m_s(s), m_server(server) {}
     CConnection(const CConnection&) = delete;
     CConnection& operator=(const CConnection&) = delete;
     ~CConnection() { Close(); }
@@ -65,8 +65,8 @@ public:
     // False once the client has gone.
     bool Send(const std::string& bytes) {
         for (int n = 0, at = 0; at < static_cast<int>(bytes.size()); at += n) {
-            if (s == kNoSocket ||
-                (n = ::send(s, bytes.data() + at, static_cast<int>(bytes.size()) - at, kSendFlags)) <= 0) {
+            if (m_s == kNoSocket ||
+                (n = ::send(m_s, bytes.data() + at, static_cast<int>(bytes.size()) - at, kSendFlags)) <= 0) {
                 return false;
             }
         }
@@ -74,19 +74,19 @@ public:
     }
 
     void Close() {
-        if (s != kNoSocket) {
-            CloseSocket(s);
+        if (m_s != kNoSocket) {
+            CloseSocket(m_s);
         }
-        s = kNoSocket;
+        m_s = kNoSocket;
     }
 
 private:
     // Waits for more bytes in short steps, so that stopping the server ends the wait.
     bool Fill();
 
-    Socket s;
-    CLoopbackServer& server;
-    std::string pending;
+    Socket m_s;
+    CLoopbackServer& m_server;
+    std::string m_pending;
 };
 
 // Runs the script for each connection accepted, on its own thread.
@@ -94,26 +94,26 @@ class CLoopbackServer {
 public:
     using Script = std::function<void(CConnection& connection)>;
 
-    explicit CLoopbackServer(Script script) : script(std::move(script)) {
+    explicit CLoopbackServer(Script script) : m_script(std::move(script)) {
 #ifdef _WIN32
         WSADATA data;
         WSAStartup(MAKEWORD(2, 2), &data);
 #endif
-        listener = socket(AF_INET, SOCK_STREAM, 0);
+        m_listener = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-        listen(listener, 8);
+        bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+        listen(m_listener, 8);
         socklen_t size = sizeof(address);
-        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
-        port = ntohs(address.sin_port);
-        worker = std::thread([this] {
-            for (Socket s; !stop;) {
-                if (PollOne(listener, 20) > 0 && (s = accept(listener, nullptr, nullptr)) != kNoSocket) {
+        getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &size);
+        m_port = ntohs(address.sin_port);
+        m_worker = std::thread([this] {
+            for (Socket s; !m_stop;) {
+                if (PollOne(m_listener, 20) > 0 && (s = accept(m_listener, nullptr, nullptr)) != kNoSocket) {
                     CConnection connection(s, *this);
-                    ++accepted;
-                    this->script(connection);
+                    ++m_accepted;
+                    this->m_script(connection);
                 }
             }
         });
@@ -121,70 +121,70 @@ public:
     CLoopbackServer(const CLoopbackServer&) = delete;
     CLoopbackServer& operator=(const CLoopbackServer&) = delete;
     ~CLoopbackServer() {
-        stop = true;
-        worker.join();
-        CloseSocket(listener);
+        m_stop = true;
+        m_worker.join();
+        CloseSocket(m_listener);
     }
 
-    unsigned short Port() const { return port; }
+    unsigned short Port() const { return m_port; }
     std::wstring Url(const std::wstring& path = L"/serv/clientservice.asmx") const {
-        return L"http://127.0.0.1:" + std::to_wstring(port) + path;
+        return L"http://127.0.0.1:" + std::to_wstring(m_port) + path;
     }
-    int Accepted() const { return accepted; }
+    int Accepted() const { return m_accepted; }
     std::vector<std::string> Requests() const {
-        std::lock_guard<std::mutex> guard(lock);
-        return requests;
+        std::lock_guard<std::mutex> guard(m_lock);
+        return m_requests;
     }
 
 private:
     friend class CConnection;
 
-    Script script;
-    Socket listener = kNoSocket;
-    unsigned short port = 0;
-    std::atomic<bool> stop{false};
-    std::atomic<int> accepted{0};
-    mutable std::mutex lock;
-    std::vector<std::string> requests;
-    std::thread worker;
+    Script m_script;
+    Socket m_listener = kNoSocket;
+    unsigned short m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_accepted{0};
+    mutable std::mutex m_lock;
+    std::vector<std::string> m_requests;
+    std::thread m_worker;
 };
 
 inline std::string CConnection::ReadRequest() {
     std::size_t headEnd, length = 0;
-    while ((headEnd = pending.find("\r\n\r\n")) == std::string::npos) {
+    while ((headEnd = m_pending.find("\r\n\r\n")) == std::string::npos) {
         if (!Fill()) {
             return {};
         }
     }
     // Our client writes the header name in this case.
-    if (std::size_t at = pending.find("\r\nContent-Length: "); at < headEnd) {
-        length = std::stoul(pending.substr(at + 18));
+    if (std::size_t at = m_pending.find("\r\nContent-Length: "); at < headEnd) {
+        length = std::stoul(m_pending.substr(at + 18));
     }
-    while (pending.size() < headEnd + 4 + length) {
+    while (m_pending.size() < headEnd + 4 + length) {
         if (!Fill()) {
             return {};
         }
     }
-    std::string request = pending.substr(0, headEnd + 4 + length);
-    pending.erase(0, request.size());
-    std::lock_guard<std::mutex> guard(server.lock);
-    server.requests.push_back(request);
+    std::string request = m_pending.substr(0, headEnd + 4 + length);
+    m_pending.erase(0, request.size());
+    std::lock_guard<std::mutex> guard(m_server.m_lock);
+    m_server.m_requests.push_back(request);
     return request;
 }
 
 inline bool CConnection::Fill() {
     constexpr int kStepMs = 10;
     int ready = 0;
-    for (int waited = 0; s != kNoSocket && !server.stop && ready == 0 && waited < kServerWaitMs;
+    for (int waited = 0; m_s != kNoSocket && !m_server.m_stop && ready == 0 && waited < kServerWaitMs;
          waited += kStepMs) {
-        ready = PollOne(s, kStepMs);
+        ready = PollOne(m_s, kStepMs);
     }
     char buffer[4096];
-    const int n = ready > 0 ? ::recv(s, buffer, sizeof(buffer), 0) : 0;
+    const int n = ready > 0 ? ::recv(m_s, buffer, sizeof(buffer), 0) : 0;
     if (n <= 0) {
         return false;
     }
-    pending.append(buffer, static_cast<std::size_t>(n));
+    m_pending.append(buffer, static_cast<std::size_t>(n));
     return true;
 }
 
@@ -200,27 +200,27 @@ public:
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        listener = socket(AF_INET, SOCK_STREAM, 0);
-        bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-        listen(listener, 0);
+        m_listener = socket(AF_INET, SOCK_STREAM, 0);
+        bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+        listen(m_listener, 0);
         socklen_t size = sizeof(address);
-        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
-        port = ntohs(address.sin_port);
-        filler = socket(AF_INET, SOCK_STREAM, 0);
-        connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+        getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &size);
+        m_port = ntohs(address.sin_port);
+        m_filler = socket(AF_INET, SOCK_STREAM, 0);
+        connect(m_filler, reinterpret_cast<sockaddr*>(&address), sizeof(address));
     }
     CUnansweredPort(const CUnansweredPort&) = delete;
     CUnansweredPort& operator=(const CUnansweredPort&) = delete;
     ~CUnansweredPort() {
-        CloseSocket(filler);
-        CloseSocket(listener);
+        CloseSocket(m_filler);
+        CloseSocket(m_listener);
     }
-    unsigned short Port() const { return port; }
+    unsigned short Port() const { return m_port; }
 
 private:
-    Socket listener = kNoSocket;
-    Socket filler = kNoSocket;
-    unsigned short port = 0;
+    Socket m_listener = kNoSocket;
+    Socket m_filler = kNoSocket;
+    unsigned short m_port = 0;
 };
 
 // A whole reply with a Content-Length body.

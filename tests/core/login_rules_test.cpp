@@ -12,16 +12,16 @@ TEST(LoginRules, InputChecksStopAtTheFirstFaultInOrder) {
         LoginInputFault fault;
     };
     const Case cases[] = {
-        {L"", L"", LoginInputFault::kNoNumber},
-        {kNumberHint, L"pw", LoginInputFault::kNoNumber},
-        {L"0551234567", L"", LoginInputFault::kNumberLength},
-        {L"055123456789", L"pw", LoginInputFault::kNumberLength},
-        {L"15512345678", L"", LoginInputFault::kNoAreaCode},
-        {L"05512345678", L"", LoginInputFault::kNoPassword},
-        {L"05512345678", kPasswordHint, LoginInputFault::kNoPassword},
+        {L"", L"", LoginInputFault::NoNumber},
+        {kNumberHint, L"pw", LoginInputFault::NoNumber},
+        {L"0551234567", L"", LoginInputFault::NumberLength},
+        {L"055123456789", L"pw", LoginInputFault::NumberLength},
+        {L"15512345678", L"", LoginInputFault::NoAreaCode},
+        {L"05512345678", L"", LoginInputFault::NoPassword},
+        {L"05512345678", kPasswordHint, LoginInputFault::NoPassword},
         // Letters pass: the service decides.
-        {L"0551234abcd", L"pw", LoginInputFault::kNone},
-        {L"05512345678", L"请输入密码 ", LoginInputFault::kNone},
+        {L"0551234abcd", L"pw", LoginInputFault::None},
+        {L"05512345678", L"请输入密码 ", LoginInputFault::None},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(CheckLoginInput(c.number, c.password), c.fault) << c.number << " / " << c.password;
@@ -29,13 +29,13 @@ TEST(LoginRules, InputChecksStopAtTheFirstFaultInOrder) {
 }
 
 TEST(LoginRules, EachFaultHasItsTextCaptionAndFocus) {
-    const CLoginInputMessage number = LoginInputMessage(LoginInputFault::kNoNumber);
+    const CLoginInputMessage number = LoginInputMessage(LoginInputFault::NoNumber);
     EXPECT_STREQ(number.text, L"请输入用户账号！");
     EXPECT_STREQ(number.caption, L"用户登录");
     EXPECT_TRUE(number.focusNumber);
-    EXPECT_STREQ(LoginInputMessage(LoginInputFault::kNumberLength).text, L"请输入带区号的11位号码！");
-    EXPECT_STREQ(LoginInputMessage(LoginInputFault::kNoAreaCode).text, L"需输入带0的区号！");
-    const CLoginInputMessage password = LoginInputMessage(LoginInputFault::kNoPassword);
+    EXPECT_STREQ(LoginInputMessage(LoginInputFault::NumberLength).text, L"请输入带区号的11位号码！");
+    EXPECT_STREQ(LoginInputMessage(LoginInputFault::NoAreaCode).text, L"需输入带0的区号！");
+    const CLoginInputMessage password = LoginInputMessage(LoginInputFault::NoPassword);
     EXPECT_STREQ(password.text, L"请输入用户密码！");
     EXPECT_STREQ(password.caption, L"参数输入");
     EXPECT_FALSE(password.focusNumber);

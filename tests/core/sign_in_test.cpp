@@ -10,7 +10,7 @@ using SignIn = DevServiceTest;
 
 TEST_F(SignIn, SignsInAndHandsBackSessionKeyAndCookie) {
     const CSignInResult result = ExchangeSignIn(L"05512345678", L"abc123");
-    ASSERT_EQ(result.outcome, SignInOutcome::kSignedIn);
+    ASSERT_EQ(result.outcome, SignInOutcome::SignedIn);
     EXPECT_FALSE(result.sessionId.empty());
     EXPECT_FALSE(result.skey.empty());
     ASSERT_TRUE(result.setCookie.has_value());
@@ -31,7 +31,7 @@ TEST_F(SignIn, OddButValidRepliesStillSignIn) {
         ASSERT_TRUE(Control(L"reset", "{}"));
         ASSERT_TRUE(Control(L"options", c.options));
         const CSignInResult result = ExchangeSignIn(L"05512345678", L"abc123");
-        EXPECT_EQ(result.outcome, SignInOutcome::kSignedIn) << c.options;
+        EXPECT_EQ(result.outcome, SignInOutcome::SignedIn) << c.options;
         EXPECT_FALSE(result.sessionId.empty()) << c.options;
         EXPECT_EQ(!result.skey.empty(), c.skeyExpected) << c.options;
     }
@@ -39,14 +39,14 @@ TEST_F(SignIn, OddButValidRepliesStillSignIn) {
 
 TEST_F(SignIn, RefusalsCarryTheirCodeAndAMessage) {
     const CSignInResult wrong = ExchangeSignIn(L"05512345678", L"wrong");
-    EXPECT_EQ(wrong.outcome, SignInOutcome::kLoginRefused);
+    EXPECT_EQ(wrong.outcome, SignInOutcome::LoginRefused);
     EXPECT_EQ(wrong.resultCode, L"11000");
     EXPECT_EQ(wrong.message, L"无效账号/密码");
 
     // A refused token never shows an empty box: the code's own meaning stands in.
     ASSERT_TRUE(Control(L"force", R"({"code": "1000", "retn": "10005", "count": 1})"));
     const CSignInResult token = ExchangeSignIn(L"05512345678", L"abc123");
-    EXPECT_EQ(token.outcome, SignInOutcome::kTokenRefused);
+    EXPECT_EQ(token.outcome, SignInOutcome::TokenRefused);
     EXPECT_EQ(token.resultCode, L"10005");
     EXPECT_FALSE(token.message.empty());
     const std::vector<LoggedCommand> log = Log();
@@ -62,7 +62,7 @@ TEST_F(SignIn, RefusalsCarryTheirCodeAndAMessage) {
 TEST_F(SignIn, AnUnreachableServiceIsASendFailure) {
     SetServiceEndpoint(L"http://127.0.0.1:9/serv/clientservice.asmx");
     const CSignInResult result = ExchangeSignIn(L"05512345678", L"abc123");
-    EXPECT_EQ(result.outcome, SignInOutcome::kSendFailed);
+    EXPECT_EQ(result.outcome, SignInOutcome::SendFailed);
     EXPECT_TRUE(result.sessionId.empty());
 }
 

@@ -56,40 +56,40 @@ TEST(BmpFile, LayoutOfEachKind) {
         CBmpFields fields;
         BmpFileKind kind;
     } cases[] = {
-        {"24 bits", {}, BmpFileKind::kPlain},
-        {"top-down rows", {.height = -2}, BmpFileKind::kPlain},
-        {"32 bits with masks", {.depth = 32, .compression = 3, .tableBytes = 12}, BmpFileKind::kPlain},
-        {"16 bits with masks", {.depth = 16, .compression = 3, .tableBytes = 12}, BmpFileKind::kPlain},
-        {"8 bits, full palette", {.depth = 8, .tableBytes = 1024}, BmpFileKind::kPlain},
-        {"4 bits, short palette", {.depth = 4, .coloursUsed = 3, .tableBytes = 12}, BmpFileKind::kPlain},
-        {"1 bit", {.width = 33, .depth = 1, .tableBytes = 8}, BmpFileKind::kPlain},
-        {"a gap before the rows", {.pixelOffsetShift = 100}, BmpFileKind::kPlain},
-        {"bytes after the rows", {.pixelBytesShift = 7}, BmpFileKind::kPlain},
-        {"a larger header", {.infoSize = 124}, BmpFileKind::kOther},
-        {"a core header", {.infoSize = 12}, BmpFileKind::kOther},
-        {"rows cut short", {.pixelBytesShift = -1}, BmpFileKind::kMalformed},
+        {"24 bits", {}, BmpFileKind::Plain},
+        {"top-down rows", {.height = -2}, BmpFileKind::Plain},
+        {"32 bits with masks", {.depth = 32, .compression = 3, .tableBytes = 12}, BmpFileKind::Plain},
+        {"16 bits with masks", {.depth = 16, .compression = 3, .tableBytes = 12}, BmpFileKind::Plain},
+        {"8 bits, full palette", {.depth = 8, .tableBytes = 1024}, BmpFileKind::Plain},
+        {"4 bits, short palette", {.depth = 4, .coloursUsed = 3, .tableBytes = 12}, BmpFileKind::Plain},
+        {"1 bit", {.width = 33, .depth = 1, .tableBytes = 8}, BmpFileKind::Plain},
+        {"a gap before the rows", {.pixelOffsetShift = 100}, BmpFileKind::Plain},
+        {"bytes after the rows", {.pixelBytesShift = 7}, BmpFileKind::Plain},
+        {"a larger header", {.infoSize = 124}, BmpFileKind::Other},
+        {"a core header", {.infoSize = 12}, BmpFileKind::Other},
+        {"rows cut short", {.pixelBytesShift = -1}, BmpFileKind::Malformed},
         {"rows inside the palette",
          {.depth = 8, .tableBytes = 1024, .pixelOffsetShift = -4},
-         BmpFileKind::kMalformed},
+         BmpFileKind::Malformed},
         {"more colours than the depth has",
          {.depth = 4, .coloursUsed = 17, .tableBytes = 68},
-         BmpFileKind::kMalformed},
-        {"a huge palette on 24 bits", {.coloursUsed = 0x40000000}, BmpFileKind::kMalformed},
-        {"no width", {.width = 0}, BmpFileKind::kMalformed},
-        {"negative width", {.width = -3}, BmpFileKind::kMalformed},
-        {"no height", {.height = 0}, BmpFileKind::kMalformed},
-        {"too wide", {.width = kLargestBmpSide + 1, .height = 1}, BmpFileKind::kMalformed},
-        {"too tall upside down", {.width = 1, .height = -kLargestBmpSide - 1}, BmpFileKind::kMalformed},
-        {"two planes", {.planes = 2}, BmpFileKind::kMalformed},
-        {"odd depth", {.depth = 12}, BmpFileKind::kMalformed},
-        {"run-length coded", {.depth = 8, .compression = 1, .tableBytes = 1024}, BmpFileKind::kMalformed},
-        {"masks on 24 bits", {.compression = 3, .tableBytes = 12}, BmpFileKind::kMalformed},
+         BmpFileKind::Malformed},
+        {"a huge palette on 24 bits", {.coloursUsed = 0x40000000}, BmpFileKind::Malformed},
+        {"no width", {.width = 0}, BmpFileKind::Malformed},
+        {"negative width", {.width = -3}, BmpFileKind::Malformed},
+        {"no height", {.height = 0}, BmpFileKind::Malformed},
+        {"too wide", {.width = kLargestBmpSide + 1, .height = 1}, BmpFileKind::Malformed},
+        {"too tall upside down", {.width = 1, .height = -kLargestBmpSide - 1}, BmpFileKind::Malformed},
+        {"two planes", {.planes = 2}, BmpFileKind::Malformed},
+        {"odd depth", {.depth = 12}, BmpFileKind::Malformed},
+        {"run-length coded", {.depth = 8, .compression = 1, .tableBytes = 1024}, BmpFileKind::Malformed},
+        {"masks on 24 bits", {.compression = 3, .tableBytes = 12}, BmpFileKind::Malformed},
     };
     for (const auto& c : cases) {
         const std::vector<std::uint8_t> file = MakeBmp(c.fields);
         const CBmpFileLayout layout = CheckBmpFile(file.data(), file.size());
         EXPECT_EQ(layout.kind, c.kind) << c.name;
-        if (layout.kind != BmpFileKind::kPlain) {
+        if (layout.kind != BmpFileKind::Plain) {
             continue;
         }
         EXPECT_EQ(layout.headerOffset, 14u) << c.name;
@@ -104,11 +104,11 @@ TEST(BmpFile, ShortOrForeignFiles) {
     const std::vector<std::uint8_t> bmp = MakeBmp({});
     for (std::size_t size = 0; size < 54; ++size) {
         const BmpFileKind kind = CheckBmpFile(bmp.data(), size).kind;
-        EXPECT_EQ(kind, size < 18 ? BmpFileKind::kOther : BmpFileKind::kMalformed) << size << " bytes";
+        EXPECT_EQ(kind, size < 18 ? BmpFileKind::Other : BmpFileKind::Malformed) << size << " bytes";
     }
     const std::uint8_t gif[] = "GIF89a\x01\x00\x01\x00\x00\x00\x00;..................................";
-    EXPECT_EQ(CheckBmpFile(gif, sizeof gif).kind, BmpFileKind::kOther);
-    EXPECT_EQ(CheckBmpFile(nullptr, 100).kind, BmpFileKind::kOther);
+    EXPECT_EQ(CheckBmpFile(gif, sizeof gif).kind, BmpFileKind::Other);
+    EXPECT_EQ(CheckBmpFile(nullptr, 100).kind, BmpFileKind::Other);
 }
 
 } // namespace

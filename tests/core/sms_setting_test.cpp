@@ -70,40 +70,42 @@ protected:
         const std::wstring separator(1, fs::path::preferred_separator);
         const std::wstring wideDir =
             fs::temp_directory_path().wstring() + separator + L"velmarin_设置_" + std::to_wstring(random());
-        widePath = wideDir + separator + L"velmarin.dat";
-        dir = WidePath(wideDir);
-        path = WidePath(widePath);
-        fs::create_directories(dir);
+        m_widePath = wideDir + separator + L"velmarin.dat";
+        m_dir = WidePath(wideDir);
+        m_path = WidePath(m_widePath);
+        fs::create_directories(m_dir);
     }
     void TearDown() override {
         std::error_code ec;
-        fs::remove_all(dir, ec);
+        fs::remove_all(m_dir, ec);
     }
 
     void WriteBytes(const std::string& bytes) {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        std::ofstream out(m_path, std::ios::binary | std::ios::trunc);
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
     std::string ReadBytes() {
-        std::ifstream in(path, std::ios::binary);
+        std::ifstream in(m_path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
     std::wstring Saved() { return Decoded(ReadBytes()); }
     bool SavedHas(const std::wstring& text) { return Saved().find(text) != std::wstring::npos; }
     std::unique_ptr<CSMSSetting> Loaded(const std::wstring& xml) {
         WriteBytes(Encoded(xml));
-        auto settings = std::make_unique<CSMSSetting>(widePath);
+        auto settings = std::make_unique<CSMSSetting>(m_widePath);
         EXPECT_TRUE(settings->Load());
         return settings;
     }
     std::unique_ptr<CSMSSetting> LoadedWith(const std::wstring& from, const std::wstring& to) {
         return Loaded(Replace(kBaseXml, from, to));
     }
-    std::size_t FilesInDir() { return std::distance(fs::directory_iterator(dir), fs::directory_iterator()); }
+    std::size_t FilesInDir() {
+        return std::distance(fs::directory_iterator(m_dir), fs::directory_iterator());
+    }
 
-    fs::path dir;
-    fs::path path;
-    std::wstring widePath;
+    fs::path m_dir;
+    fs::path m_path;
+    std::wstring m_widePath;
 };
 
 } // namespace
@@ -206,10 +208,10 @@ TEST_F(SettingsFileTest, BooleansNumbersAndKeyCharacter) {
 
 // Whatever cannot be read counts as missing: defaults, and the file is left alone.
 TEST_F(SettingsFileTest, UnreadableFilesLoadLikeAMissingOne) {
-    CSMSSetting missing(widePath);
+    CSMSSetting missing(m_widePath);
     EXPECT_FALSE(missing.Load());
     EXPECT_FALSE(missing.Save());
-    EXPECT_FALSE(fs::exists(path));
+    EXPECT_FALSE(fs::exists(m_path));
 
     std::string garbage;
     for (int i = 0; i < 3000; ++i) {
@@ -227,7 +229,7 @@ TEST_F(SettingsFileTest, UnreadableFilesLoadLikeAMissingOne) {
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(i);
         WriteBytes(cases[i]);
-        CSMSSetting s(widePath);
+        CSMSSetting s(m_widePath);
         EXPECT_FALSE(s.Load());
         EXPECT_TRUE(s.appServer.empty());
         EXPECT_TRUE(s.userInfo.userList.empty());
@@ -326,13 +328,13 @@ TEST_F(SettingsFileTest, SaveReplacesTheWholeFileAndNeverCreatesOne) {
     EXPECT_EQ(ReadBytes(), Encoded(kBaseXml));
     EXPECT_EQ(FilesInDir(), 1u) << "temporary file left";
 
-    fs::remove(path);
+    fs::remove(m_path);
     EXPECT_FALSE(s->Save());
-    EXPECT_FALSE(fs::exists(path));
+    EXPECT_FALSE(fs::exists(m_path));
 
-    fs::create_directory(path);
+    fs::create_directory(m_path);
     EXPECT_FALSE(s->Save());
-    EXPECT_TRUE(fs::is_directory(path));
+    EXPECT_TRUE(fs::is_directory(m_path));
     EXPECT_EQ(FilesInDir(), 1u) << "temporary file left";
 }
 
@@ -347,7 +349,7 @@ TEST_F(SettingsFileTest, LongUserListDropsOldestNumbersToFit) {
     ASSERT_TRUE(s->Save());
     EXPECT_LE(ReadBytes().size(), kSettingsFileMaxBytes);
 
-    CSMSSetting again(widePath);
+    CSMSSetting again(m_widePath);
     ASSERT_TRUE(again.Load());
     const std::vector<std::wstring>& kept = again.userInfo.userList;
     EXPECT_EQ(kept, s->userInfo.userList);
@@ -373,24 +375,24 @@ TEST_F(SettingsFileTest, StaleTemporaryFilesGoAtTheNextSave) {
                                            "velmarin.dat.0badf00g.tmp", "other.dat.0badf00d.tmp"};
     for (const auto& names : {stale, kept}) {
         for (const std::string& name : names) {
-            std::ofstream(dir / name) << "x";
+            std::ofstream(m_dir / name) << "x";
         }
     }
     ASSERT_TRUE(s->Save());
     for (const std::string& name : stale) {
-        EXPECT_FALSE(fs::exists(dir / name)) << name;
+        EXPECT_FALSE(fs::exists(m_dir / name)) << name;
     }
     for (const std::string& name : kept) {
-        EXPECT_TRUE(fs::exists(dir / name)) << name;
+        EXPECT_TRUE(fs::exists(m_dir / name)) << name;
     }
 }
 
 namespace {
 
 // Where the next save is "killed"; -1 for none.
-int killAt = -1;
+int g_killAt = -1;
 bool KillPoint(int step) {
-    return step != killAt;
+    return step != g_killAt;
 }
 
 } // namespace
@@ -417,11 +419,12 @@ TEST_F(SettingsFileTest, KilledSavesLeaveOneWholeFile) {
     for (int kill = 0, last = 1; kill < kKills; ++kill) {
         const int next = static_cast<int>(random() % 2);
         s->appServer = servers[next];
-        killAt = static_cast<int>(random() % 16);
+        g_killAt = static_cast<int>(random() % 16);
         s->Save();
         const std::string after = ReadBytes();
-        ASSERT_TRUE(after == files[last] || after == files[next]) << "kill " << kill << " at step " << killAt;
-        CSMSSetting again(widePath);
+        ASSERT_TRUE(after == files[last] || after == files[next])
+            << "kill " << kill << " at step " << g_killAt;
+        CSMSSetting again(m_widePath);
         ASSERT_TRUE(again.Load()) << "kill " << kill;
         if (next != last) {
             ++(after == files[last] ? kept : written);
@@ -436,7 +439,7 @@ TEST_F(SettingsFileTest, KilledSavesLeaveOneWholeFile) {
     EXPECT_GT(written, kKills / 10);
     EXPECT_GT(tempsLeft, kKills / 10);
 
-    killAt = -1;
+    g_killAt = -1;
     ASSERT_TRUE(s->Save());
     EXPECT_EQ(FilesInDir(), 1u) << "a stale temporary file stayed";
 }

@@ -9,27 +9,27 @@ namespace {
 class UpdateCheck : public DevServiceTest {
 protected:
     void Check() {
-        CheckForUpdate(session, lastVersion,
+        CheckForUpdate(m_session, m_lastVersion,
                        [this](int type, const std::wstring& text, const std::wstring& link) {
                            EXPECT_EQ(type, NOTICE_UPGRADE);
                            EXPECT_EQ(text, L"Velmarin客户端已升级，请重新登录进行更新！");
                            EXPECT_TRUE(link.empty());
-                           ++notices;
+                           ++m_notices;
                        });
     }
 
-    const CUserSession session{L"05512345678", L"abc123", L"", L""};
-    std::wstring lastVersion = L"1.0.0.1";
-    int notices = 0;
+    const CUserSession m_session{L"05512345678", L"abc123", L"", L""};
+    std::wstring m_lastVersion = L"1.0.0.1";
+    int m_notices = 0;
 };
 
 TEST_F(UpdateCheck, ANewerVersionIsAnnouncedOnce) {
     ASSERT_TRUE(Control(L"version", R"({"version": "1.0.0.2"})"));
     Check();
-    EXPECT_EQ(notices, 1);
-    EXPECT_EQ(lastVersion, L"1.0.0.2");
+    EXPECT_EQ(m_notices, 1);
+    EXPECT_EQ(m_lastVersion, L"1.0.0.2");
     Check();
-    EXPECT_EQ(notices, 1);
+    EXPECT_EQ(m_notices, 1);
     EXPECT_EQ(Log().back().code, "1005");
 }
 
@@ -45,10 +45,10 @@ TEST_F(UpdateCheck, NoNewerVersionChangesNothing) {
     };
     for (const Case& c : cases) {
         ASSERT_TRUE(Control(L"version", std::string(R"({"version": ")") + c.version + "\"}"));
-        lastVersion = c.lastVersion;
+        m_lastVersion = c.lastVersion;
         Check();
-        EXPECT_EQ(notices, 0) << c.version;
-        EXPECT_EQ(lastVersion, c.lastVersion) << c.version;
+        EXPECT_EQ(m_notices, 0) << c.version;
+        EXPECT_EQ(m_lastVersion, c.lastVersion) << c.version;
     }
 }
 
@@ -57,12 +57,12 @@ TEST_F(UpdateCheck, AFailedCallDoesNothing) {
     for (const char* fault : {"status_500", "wrong_key"}) {
         ASSERT_TRUE(Control(L"fault", std::string(R"({"fault": ")") + fault + R"(", "count": 1})"));
         Check();
-        EXPECT_EQ(notices, 0) << fault;
-        EXPECT_EQ(lastVersion, L"1.0.0.1") << fault;
+        EXPECT_EQ(m_notices, 0) << fault;
+        EXPECT_EQ(m_lastVersion, L"1.0.0.1") << fault;
     }
     SetServiceEndpoint(L"http://127.0.0.1:9/serv/clientservice.asmx");
     Check();
-    EXPECT_EQ(notices, 0);
+    EXPECT_EQ(m_notices, 0);
 }
 
 } // namespace

@@ -91,15 +91,15 @@ class BrowserHostBridge : public CBrowserHostSuite {
 protected:
     void SetUp() override {
         CBrowserHostSuite::SetUp();
-        ASSERT_TRUE(view.Create(WS_CHILD | WS_VISIBLE, ParentArea(), parent->hwnd(), 103));
+        ASSERT_TRUE(m_view.Create(WS_CHILD | WS_VISIBLE, ParentArea(), s_parent->Hwnd(), 103));
         // The server's own page, without frames: calls naming no caller are its.
-        view.SetAppServer(kServer);
+        m_view.SetAppServer(kServer);
         auto* page = new CFakeDocument(nullptr, L"http://h:8080/chat/clientindex.aspx?kptsessionid=S1");
-        ASSERT_TRUE(view.SetDocument(static_cast<IHTMLDocument*>(page)));
+        ASSERT_TRUE(m_view.SetDocument(static_cast<IHTMLDocument*>(page)));
         page->Release();
-        view.SetPageCallHandler(
+        m_view.SetPageCallHandler(
             [this](HWND parentWindow, const std::wstring& command, const std::wstring& data) {
-                pageCalls.push_back({parentWindow, command, data});
+                m_pageCalls.push_back({parentWindow, command, data});
             });
     }
     com_ptr<IDispatch> External(CKivHtmlView& from) {
@@ -109,12 +109,12 @@ protected:
         return external;
     }
 
-    CTestView view;
-    std::vector<CPageCall> pageCalls;
+    CTestView m_view;
+    std::vector<CPageCall> m_pageCalls;
 };
 
 TEST_F(BrowserHostBridge, PageCallsReachTheHandlerWithTheParentAndTheExactStrings) {
-    auto external = External(view);
+    auto external = External(m_view);
     ASSERT_TRUE(external);
     HRESULT answer = E_FAIL;
     const DISPID id = IdOf(external.get(), L"InvokeWebserver", &answer);
@@ -127,27 +127,27 @@ TEST_F(BrowserHostBridge, PageCallsReachTheHandlerWithTheParentAndTheExactString
         {L"", std::wstring(L"a\0b", 3)},
     };
     for (const auto& [command, data] : cases) {
-        pageCalls.clear();
+        m_pageCalls.clear();
         EXPECT_EQ(Call(external.get(), id, {Text(command), Text(data)}), S_OK);
-        ASSERT_EQ(pageCalls.size(), 1u);
-        EXPECT_EQ(pageCalls[0].parent, parent->hwnd());
-        EXPECT_EQ(pageCalls[0].command, command);
-        EXPECT_EQ(pageCalls[0].data, data);
+        ASSERT_EQ(m_pageCalls.size(), 1u);
+        EXPECT_EQ(m_pageCalls[0].parent, s_parent->Hwnd());
+        EXPECT_EQ(m_pageCalls[0].command, command);
+        EXPECT_EQ(m_pageCalls[0].data, data);
     }
 
     // A page passing a number gets it taken as its text.
-    pageCalls.clear();
+    m_pageCalls.clear();
     VARIANT number;
     VariantInit(&number);
     number.vt = VT_I4;
     number.lVal = 1004;
     EXPECT_EQ(Call(external.get(), id, {number, Text(L"")}), S_OK);
-    ASSERT_EQ(pageCalls.size(), 1u);
-    EXPECT_EQ(pageCalls[0].command, L"1004");
+    ASSERT_EQ(m_pageCalls.size(), 1u);
+    EXPECT_EQ(m_pageCalls[0].command, L"1004");
 }
 
 TEST_F(BrowserHostBridge, MalformedPageCallsReachNoHandler) {
-    auto external = External(view);
+    auto external = External(m_view);
     HRESULT answer = S_OK;
     EXPECT_EQ(IdOf(external.get(), L"putMsg", &answer), DISPID_UNKNOWN);
     EXPECT_EQ(answer, DISP_E_UNKNOWNNAME);
@@ -162,18 +162,18 @@ TEST_F(BrowserHostBridge, MalformedPageCallsReachNoHandler) {
     VariantInit(&nothing);
     nothing.vt = VT_NULL;
     EXPECT_EQ(Call(external.get(), id, {Text(L"1003"), nothing}), DISP_E_TYPEMISMATCH);
-    EXPECT_TRUE(pageCalls.empty());
+    EXPECT_TRUE(m_pageCalls.empty());
 
     // Without a handler a call is a silent no-op.
-    view.SetPageCallHandler(nullptr);
+    m_view.SetPageCallHandler(nullptr);
     EXPECT_EQ(Call(external.get(), id, {Text(L"1004"), Text(L"")}), S_OK);
 }
 
 TEST_F(BrowserHostBridge, AnExternalObjectOutlivingItsViewFailsCalls) {
     auto other = std::make_unique<CTestView>();
-    ASSERT_TRUE(other->Create(WS_CHILD, ParentArea(), parent->hwnd(), 104));
+    ASSERT_TRUE(other->Create(WS_CHILD, ParentArea(), s_parent->Hwnd(), 104));
     other->SetPageCallHandler([this](HWND, const std::wstring& command, const std::wstring& data) {
-        pageCalls.push_back({nullptr, command, data});
+        m_pageCalls.push_back({nullptr, command, data});
     });
     auto external = External(*other);
     const DISPID id = IdOf(external.get(), L"InvokeWebserver");
@@ -182,17 +182,17 @@ TEST_F(BrowserHostBridge, AnExternalObjectOutlivingItsViewFailsCalls) {
     HRESULT answer = S_OK;
     IdOf(external.get(), L"InvokeWebserver", &answer);
     EXPECT_EQ(answer, DISP_E_UNKNOWNNAME);
-    EXPECT_TRUE(pageCalls.empty());
+    EXPECT_TRUE(m_pageCalls.empty());
 }
 
 TEST_F(BrowserHostBridge, CallScriptPassesTheStringsInOrderAndGivesTheResult) {
     auto* script = new CFakeScript;
     auto* document = new CFakeDocument(script);
-    ASSERT_TRUE(view.SetDocument(static_cast<IHTMLDocument*>(document)));
+    ASSERT_TRUE(m_view.SetDocument(static_cast<IHTMLDocument*>(document)));
 
     VARIANT result;
     VariantInit(&result);
-    ASSERT_TRUE(view.CallScript(L"putMsg", {L"13800000000", L"二〇二四", L"", L"text", L"5"}, &result));
+    ASSERT_TRUE(m_view.CallScript(L"putMsg", {L"13800000000", L"二〇二四", L"", L"text", L"5"}, &result));
     EXPECT_EQ(script->names, (std::vector<std::wstring>{L"putMsg"}));
     EXPECT_EQ(script->nameLocale, static_cast<LCID>(0x0800));
     ASSERT_EQ(script->calls.size(), 1u);
@@ -204,15 +204,15 @@ TEST_F(BrowserHostBridge, CallScriptPassesTheStringsInOrderAndGivesTheResult) {
     EXPECT_EQ(FromBstr(result.bstrVal), L"done");
     VariantClear(&result);
 
-    EXPECT_TRUE(view.CallScript(L"putMsg", {}));
+    EXPECT_TRUE(m_view.CallScript(L"putMsg", {}));
     ASSERT_EQ(script->calls.size(), 2u);
     EXPECT_TRUE(script->calls[1].empty());
-    EXPECT_TRUE(view.errors.empty());
+    EXPECT_TRUE(m_view.errors.empty());
 
     // A completed navigation without a document drops the one held before.
     const ULONG held = document->refs;
-    view.OnDocumentComplete(L"http://h/chat/inbox.aspx");
-    EXPECT_EQ(view.GetDocument(), nullptr);
+    m_view.OnDocumentComplete(L"http://h/chat/inbox.aspx");
+    EXPECT_EQ(m_view.GetDocument(), nullptr);
     EXPECT_EQ(document->refs, held - 1);
     document->Release();
     script->Release();
@@ -230,34 +230,34 @@ TEST_F(BrowserHostBridge, CallScriptFailuresShowOneBoxEachAndGiveFalse) {
     };
     const std::wstring noScript = L"函数GetJScrip调用失败！";
 
-    EXPECT_FALSE(view.CallScript(L"putMsg", {L"a"}));
-    EXPECT_EQ(view.errors, (std::vector<std::wstring>{noScript}));
+    EXPECT_FALSE(m_view.CallScript(L"putMsg", {L"a"}));
+    EXPECT_EQ(m_view.errors, (std::vector<std::wstring>{noScript}));
 
     // Something that is no HTML document leaves the view without one.
     auto* script = new CFakeScript;
-    view.errors.clear();
-    EXPECT_FALSE(view.SetDocument(static_cast<IDispatch*>(script)));
-    EXPECT_EQ(view.errors, (std::vector<std::wstring>{L"Failed to get HTML document COM object"}));
+    m_view.errors.clear();
+    EXPECT_FALSE(m_view.SetDocument(static_cast<IDispatch*>(script)));
+    EXPECT_EQ(m_view.errors, (std::vector<std::wstring>{L"Failed to get HTML document COM object"}));
 
     auto* scriptless = new CFakeDocument(nullptr);
-    ASSERT_TRUE(view.SetDocument(static_cast<IHTMLDocument*>(scriptless)));
-    view.errors.clear();
-    EXPECT_FALSE(view.CallScript(L"putMsg", {L"a"}));
-    EXPECT_EQ(view.errors, (std::vector<std::wstring>{noScript}));
+    ASSERT_TRUE(m_view.SetDocument(static_cast<IHTMLDocument*>(scriptless)));
+    m_view.errors.clear();
+    EXPECT_FALSE(m_view.CallScript(L"putMsg", {L"a"}));
+    EXPECT_EQ(m_view.errors, (std::vector<std::wstring>{noScript}));
 
     auto* document = new CFakeDocument(script);
-    ASSERT_TRUE(view.SetDocument(static_cast<IHTMLDocument*>(document)));
-    view.errors.clear();
-    EXPECT_FALSE(view.CallScript(L"noSuchFunction", {L"a"}));
-    EXPECT_EQ(view.errors, (std::vector<std::wstring>{systemText(DISP_E_UNKNOWNNAME)}));
+    ASSERT_TRUE(m_view.SetDocument(static_cast<IHTMLDocument*>(document)));
+    m_view.errors.clear();
+    EXPECT_FALSE(m_view.CallScript(L"noSuchFunction", {L"a"}));
+    EXPECT_EQ(m_view.errors, (std::vector<std::wstring>{systemText(DISP_E_UNKNOWNNAME)}));
     EXPECT_TRUE(script->calls.empty());
 
     script->invokeAnswer = DISP_E_EXCEPTION;
-    view.errors.clear();
+    m_view.errors.clear();
     VARIANT result;
     VariantInit(&result);
-    EXPECT_FALSE(view.CallScript(L"putMsg", {L"a"}, &result));
-    EXPECT_EQ(view.errors, (std::vector<std::wstring>{systemText(DISP_E_EXCEPTION)}));
+    EXPECT_FALSE(m_view.CallScript(L"putMsg", {L"a"}, &result));
+    EXPECT_EQ(m_view.errors, (std::vector<std::wstring>{systemText(DISP_E_EXCEPTION)}));
     EXPECT_EQ(result.vt, VT_EMPTY);
 
     EXPECT_EQ(SystemErrorText(static_cast<HRESULT>(0xA0DE0001)), L"FormatMessage Netive Error");
@@ -273,19 +273,19 @@ TEST_F(BrowserHostBridge, TheIndexPageEndsTheWaitWindowAndTellsTheParentOnce) {
                                L"http://evil.example/chat/clientindex.aspx?kptsessionid=S1",
                                L"http://h:8080/chat/inbox.aspx?back=/chat/clientindex.aspx",
                                L"http://evil.example/?u=http://h:8080/chat/clientindex.aspx"}) {
-        view.OnDocumentComplete(url);
+        m_view.OnDocumentComplete(url);
     }
-    EXPECT_TRUE(parent->seen.empty());
-    EXPECT_TRUE(IsWindow(wait.hwnd()));
+    EXPECT_TRUE(s_parent->seen.empty());
+    EXPECT_TRUE(IsWindow(wait.Hwnd()));
 
-    view.errors.clear();
-    view.OnDocumentComplete(L"http://h:8080/chat/clientindex.aspx?kptsessionid=S1");
-    EXPECT_EQ(wait.hwnd(), nullptr);
+    m_view.errors.clear();
+    m_view.OnDocumentComplete(L"http://h:8080/chat/clientindex.aspx?kptsessionid=S1");
+    EXPECT_EQ(wait.Hwnd(), nullptr);
     EXPECT_EQ(FindWindowW(nullptr, L"loading"), nullptr);
-    ASSERT_EQ(parent->seen.size(), 1u);
-    EXPECT_EQ(parent->seen[0], std::make_tuple(SMSHtmlView::kStartSessionMessage, WPARAM{0}, LPARAM{0}));
+    ASSERT_EQ(s_parent->seen.size(), 1u);
+    EXPECT_EQ(s_parent->seen[0], std::make_tuple(SMSHtmlView::kStartSessionMessage, WPARAM{0}, LPARAM{0}));
     // Wine's browser never holds a document: the completion says so.
-    EXPECT_EQ(view.errors, std::vector<std::wstring>{L"Failed to get HTML document COM object"});
+    EXPECT_EQ(m_view.errors, std::vector<std::wstring>{L"Failed to get HTML document COM object"});
 }
 
 TEST_F(BrowserHostBridge, TheEventSinkPassesOnTheCompletedUrlOnly) {

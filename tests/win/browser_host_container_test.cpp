@@ -144,62 +144,63 @@ class BrowserHostContainer : public CBrowserHostSuite {
 public:
     static void SetUpTestSuite() {
         CBrowserHostSuite::SetUpTestSuite();
-        factory = new CFakeFactory;
-        CoRegisterClassObject(kFakeControlClsid, static_cast<IClassFactory*>(factory), CLSCTX_INPROC_SERVER,
-                              REGCLS_MULTIPLEUSE, &cookie);
+        s_factory = new CFakeFactory;
+        CoRegisterClassObject(kFakeControlClsid, static_cast<IClassFactory*>(s_factory), CLSCTX_INPROC_SERVER,
+                              REGCLS_MULTIPLEUSE, &s_cookie);
     }
     static void TearDownTestSuite() {
-        CoRevokeClassObject(cookie);
-        factory->Release();
+        CoRevokeClassObject(s_cookie);
+        s_factory->Release();
         CBrowserHostSuite::TearDownTestSuite();
     }
 
 protected:
     void SetUp() override {
         CBrowserHostSuite::SetUp();
-        factory->record = &record;
+        s_factory->record = &m_record;
     }
     bool CreateHost() {
-        return host.Create(kFakeControlClsid, WS_CHILD | WS_VISIBLE, {10, 10, 310, 210}, parent->hwnd(), 103);
+        return m_host.Create(kFakeControlClsid, WS_CHILD | WS_VISIBLE, {10, 10, 310, 210}, s_parent->Hwnd(),
+                             103);
     }
 
-    CControlRecord record;
-    COleControlWnd host;
+    CControlRecord m_record;
+    COleControlWnd m_host;
 
-    static inline CFakeFactory* factory = nullptr;
-    static inline DWORD cookie = 0;
+    static inline CFakeFactory* s_factory = nullptr;
+    static inline DWORD s_cookie = 0;
 };
 
 TEST_F(BrowserHostContainer, SitesTheControlAndActivatesItInPlaceOverTheClientArea) {
     ASSERT_TRUE(CreateHost());
-    EXPECT_EQ(GetDlgItem(parent->hwnd(), 103), host.GetSafeHwnd());
-    EXPECT_EQ(record.calls, (std::vector<std::string>{"SetClientSite(site)", "DoVerb"}));
-    EXPECT_EQ(record.verb, OLEIVERB_INPLACEACTIVATE);
-    EXPECT_EQ(record.verbParent, host.GetSafeHwnd());
+    EXPECT_EQ(GetDlgItem(s_parent->Hwnd(), 103), m_host.GetSafeHwnd());
+    EXPECT_EQ(m_record.calls, (std::vector<std::string>{"SetClientSite(site)", "DoVerb"}));
+    EXPECT_EQ(m_record.verb, OLEIVERB_INPLACEACTIVATE);
+    EXPECT_EQ(m_record.verbParent, m_host.GetSafeHwnd());
     const RECT client{0, 0, 300, 200};
-    EXPECT_TRUE(EqualRect(&record.verbRect, &client));
-    EXPECT_EQ(record.frameWindow, parent->hwnd());
-    ASSERT_TRUE(host.GetControlSite()->IsInPlaceActive());
+    EXPECT_TRUE(EqualRect(&m_record.verbRect, &client));
+    EXPECT_EQ(m_record.frameWindow, s_parent->Hwnd());
+    ASSERT_TRUE(m_host.GetControlSite()->IsInPlaceActive());
 
     // The control follows its host's size.
-    SetWindowPos(host.GetSafeHwnd(), nullptr, 0, 0, 120, 80, SWP_NOZORDER | SWP_NOMOVE);
-    ASSERT_FALSE(record.placed.empty());
+    SetWindowPos(m_host.GetSafeHwnd(), nullptr, 0, 0, 120, 80, SWP_NOZORDER | SWP_NOMOVE);
+    ASSERT_FALSE(m_record.placed.empty());
     const RECT expected{0, 0, 120, 80};
-    EXPECT_TRUE(EqualRect(&record.placed.back(), &expected));
+    EXPECT_TRUE(EqualRect(&m_record.placed.back(), &expected));
 }
 
 TEST_F(BrowserHostContainer, WindowsEndDeactivatesClosesUnsitesAndReleasesTheControl) {
-    record.holdSite = true;
+    m_record.holdSite = true;
     ASSERT_TRUE(CreateHost());
-    record.calls.clear();
-    DestroyWindow(host.GetSafeHwnd());
-    EXPECT_EQ(record.calls,
+    m_record.calls.clear();
+    DestroyWindow(m_host.GetSafeHwnd());
+    EXPECT_EQ(m_record.calls,
               (std::vector<std::string>{"InPlaceDeactivate", "Close", "SetClientSite(null)", "deleted"}));
-    EXPECT_EQ(record.closeOption, static_cast<DWORD>(OLECLOSE_NOSAVE));
-    EXPECT_EQ(host.GetControlSite(), nullptr);
+    EXPECT_EQ(m_record.closeOption, static_cast<DWORD>(OLECLOSE_NOSAVE));
+    EXPECT_EQ(m_host.GetControlSite(), nullptr);
 
     // A site kept past its window answers with errors, and its last reference goes cleanly.
-    auto inPlace = record.heldSite.query<IOleInPlaceSite>();
+    auto inPlace = m_record.heldSite.query<IOleInPlaceSite>();
     ASSERT_TRUE(inPlace);
     HWND window = reinterpret_cast<HWND>(1);
     EXPECT_EQ(inPlace->GetWindow(&window), E_FAIL);
@@ -213,21 +214,21 @@ TEST_F(BrowserHostContainer, WindowsEndDeactivatesClosesUnsitesAndReleasesTheCon
     EXPECT_EQ(inPlace->GetWindowContext(&frame, &document, &position, &clip, &info), E_UNEXPECTED);
     EXPECT_EQ(frame, nullptr);
     inPlace.reset();
-    record.heldSite.reset();
+    m_record.heldSite.reset();
 }
 
 TEST_F(BrowserHostContainer, FailedCreationLeavesNoWindowAndNoControl) {
     constexpr CLSID kUnknown = {0x0d1a2b3c, 0x1111, 0x2222, {0x33, 0x33, 0x44, 0x44, 0x55, 0x55, 0x66, 0x66}};
-    EXPECT_FALSE(host.Create(kUnknown, WS_CHILD, {0, 0, 10, 10}, parent->hwnd(), 103));
-    EXPECT_EQ(host.GetSafeHwnd(), nullptr);
-    EXPECT_EQ(GetDlgItem(parent->hwnd(), 103), nullptr);
+    EXPECT_FALSE(m_host.Create(kUnknown, WS_CHILD, {0, 0, 10, 10}, s_parent->Hwnd(), 103));
+    EXPECT_EQ(m_host.GetSafeHwnd(), nullptr);
+    EXPECT_EQ(GetDlgItem(s_parent->Hwnd(), 103), nullptr);
 
     // A control that refuses activation is closed, unsited and released.
-    record.failDoVerb = true;
+    m_record.failDoVerb = true;
     EXPECT_FALSE(CreateHost());
-    EXPECT_EQ(host.GetSafeHwnd(), nullptr);
-    EXPECT_EQ(record.calls, (std::vector<std::string>{"SetClientSite(site)", "DoVerb", "Close",
-                                                      "SetClientSite(null)", "deleted"}));
+    EXPECT_EQ(m_host.GetSafeHwnd(), nullptr);
+    EXPECT_EQ(m_record.calls, (std::vector<std::string>{"SetClientSite(site)", "DoVerb", "Close",
+                                                        "SetClientSite(null)", "deleted"}));
 }
 
 } // namespace

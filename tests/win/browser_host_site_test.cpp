@@ -60,32 +60,32 @@ class BrowserHostSite : public CBrowserHostSuite {
 protected:
     void SetUp() override {
         CBrowserHostSuite::SetUp();
-        ASSERT_TRUE(view.Create(WS_CHILD | WS_VISIBLE, ParentArea(), parent->hwnd(), 103));
+        ASSERT_TRUE(m_view.Create(WS_CHILD | WS_VISIBLE, ParentArea(), s_parent->Hwnd(), 103));
     }
     template <typename T> com_ptr<T> Site() {
-        return com_ptr<IOleClientSite>::copy_from(view.GetControlSite()).query<T>();
+        return com_ptr<IOleClientSite>::copy_from(m_view.GetControlSite()).query<T>();
     }
 
-    CTestView view;
+    CTestView m_view;
 };
 
 TEST_F(BrowserHostSite, TheSystemBrowserIsSitedAndActiveOverTheClientAreaAndItsEdge) {
-    ASSERT_NE(view.GetBrowser(), nullptr);
+    ASSERT_NE(m_view.GetBrowser(), nullptr);
     {
         com_ptr<IOleClientSite> given;
-        ASSERT_HRESULT_SUCCEEDED(view.GetControl()->GetClientSite(given.put()));
+        ASSERT_HRESULT_SUCCEEDED(m_view.GetControl()->GetClientSite(given.put()));
         EXPECT_EQ(given.query<IUnknown>().get(), Site<IUnknown>().get());
     }
-    ASSERT_TRUE(view.GetControlSite()->IsInPlaceActive());
+    ASSERT_TRUE(m_view.GetControlSite()->IsInPlaceActive());
 
     // The browser's own border lies outside the view.
-    SetWindowPos(view.GetSafeHwnd(), nullptr, 0, 0, 300, 200, SWP_NOZORDER | SWP_NOMOVE);
-    HWND browser = view.GetControlSite()->GetControlWindow();
+    SetWindowPos(m_view.GetSafeHwnd(), nullptr, 0, 0, 300, 200, SWP_NOZORDER | SWP_NOMOVE);
+    HWND browser = m_view.GetControlSite()->GetControlWindow();
     ASSERT_NE(browser, nullptr);
-    EXPECT_TRUE(IsChild(view.GetSafeHwnd(), browser));
+    EXPECT_TRUE(IsChild(m_view.GetSafeHwnd(), browser));
     RECT placed{};
     GetWindowRect(browser, &placed);
-    MapWindowPoints(nullptr, view.GetSafeHwnd(), reinterpret_cast<POINT*>(&placed), 2);
+    MapWindowPoints(nullptr, m_view.GetSafeHwnd(), reinterpret_cast<POINT*>(&placed), 2);
     const int edgeX = GetSystemMetrics(SM_CXEDGE), edgeY = GetSystemMetrics(SM_CYEDGE);
     const RECT expected{-edgeX, -edgeY, 300 + edgeX, 200 + edgeY};
     EXPECT_TRUE(EqualRect(&placed, &expected))
@@ -93,8 +93,8 @@ TEST_F(BrowserHostSite, TheSystemBrowserIsSitedAndActiveOverTheClientAreaAndItsE
 
     // The window's end lets the browser go, and the site no longer reaches the view.
     auto handler = Site<IDocHostUIHandler>();
-    DestroyWindow(view.GetSafeHwnd());
-    EXPECT_EQ(view.GetBrowser(), nullptr);
+    DestroyWindow(m_view.GetSafeHwnd());
+    EXPECT_EQ(m_view.GetBrowser(), nullptr);
     IDispatch* external = reinterpret_cast<IDispatch*>(1);
     EXPECT_EQ(handler->GetExternal(&external), E_UNEXPECTED);
     EXPECT_EQ(external, nullptr);
@@ -107,7 +107,7 @@ TEST_F(BrowserHostSite, TheSystemBrowserIsSitedAndActiveOverTheClientAreaAndItsE
 TEST_F(BrowserHostSite, ClientEdgeOnlyForAPlainViewInViewMode) {
     auto edged = [&](CKivHtmlView& kivView, bool viewMode) {
         kivView.SetViewMode(viewMode);
-        EXPECT_TRUE(kivView.Create(WS_CHILD, ParentArea(), parent->hwnd(), 104));
+        EXPECT_TRUE(kivView.Create(WS_CHILD, ParentArea(), s_parent->Hwnd(), 104));
         return (GetWindowLongPtrW(kivView.GetSafeHwnd(), GWL_EXSTYLE) & WS_EX_CLIENTEDGE) != 0;
     };
     CTestKivView inView, outOfView;
@@ -144,16 +144,17 @@ TEST_F(BrowserHostSite, ContextMenuModesDecideWhoseMenuShows) {
     auto handler = Site<IDocHostUIHandler>();
     POINT point{5, 6};
     for (const Case& c : cases) {
-        view.SetContextMenuMode(c.mode);
-        view.tracked.clear();
+        m_view.SetContextMenuMode(c.mode);
+        m_view.tracked.clear();
         EXPECT_EQ(handler->ShowContextMenu(c.context, &point, nullptr, nullptr), c.expected)
             << "mode " << c.mode << ", context " << c.context;
-        EXPECT_EQ(view.tracked.size(), c.ownMenu ? 1u : 0u) << "mode " << c.mode << ", context " << c.context;
+        EXPECT_EQ(m_view.tracked.size(), c.ownMenu ? 1u : 0u)
+            << "mode " << c.mode << ", context " << c.context;
     }
 
     // The plain view's own menu is handled and shows nothing.
     CTestKivView plain;
-    ASSERT_TRUE(plain.Create(WS_CHILD, ParentArea(), parent->hwnd(), 104));
+    ASSERT_TRUE(plain.Create(WS_CHILD, ParentArea(), s_parent->Hwnd(), 104));
     plain.SetContextMenuMode(3);
     auto plainHandler = com_ptr<IOleClientSite>::copy_from(plain.GetControlSite()).query<IDocHostUIHandler>();
     EXPECT_EQ(plainHandler->ShowContextMenu(CONTEXT_MENU_DEFAULT, &point, nullptr, nullptr), S_OK);
@@ -161,7 +162,7 @@ TEST_F(BrowserHostSite, ContextMenuModesDecideWhoseMenuShows) {
 
 TEST_F(BrowserHostSite, OwnMenuFollowsTheBrowsersEditStatesAndSendsTheChosenCommand) {
     CRecorderWnd browserWindow(L"browser window");
-    view.SetContextMenuMode(3);
+    m_view.SetContextMenuMode(3);
     auto handler = Site<IDocHostUIHandler>();
     POINT point{40, 50};
     struct Case {
@@ -170,9 +171,9 @@ TEST_F(BrowserHostSite, OwnMenuFollowsTheBrowsersEditStatesAndSendsTheChosenComm
     };
     for (const Case& c :
          {Case{ID_PAGE_CUT, 16}, Case{ID_PAGE_COPY, 15}, Case{ID_PAGE_PASTE, 26}, Case{0, 0}}) {
-        auto* target = new CFakeCommandTarget(browserWindow.hwnd(), kOff, kOn, kOn);
-        view.tracked.clear();
-        view.choice = c.choice;
+        auto* target = new CFakeCommandTarget(browserWindow.Hwnd(), kOff, kOn, kOn);
+        m_view.tracked.clear();
+        m_view.choice = c.choice;
         browserWindow.seen.clear();
         EXPECT_EQ(handler->ShowContextMenu(CONTEXT_MENU_DEFAULT, &point,
                                            static_cast<IOleCommandTarget*>(target), nullptr),
@@ -181,11 +182,11 @@ TEST_F(BrowserHostSite, OwnMenuFollowsTheBrowsersEditStatesAndSendsTheChosenComm
         EXPECT_EQ(target->queried, (std::vector<ULONG>{OLECMDID_CUT, OLECMDID_COPY, OLECMDID_PASTE}));
         EXPECT_EQ(target->refs, 1u);
         target->Release();
-        ASSERT_EQ(view.tracked.size(), 1u);
-        EXPECT_EQ(view.tracked[0].grayed, (std::vector<bool>{true, false, false}));
-        EXPECT_EQ(view.tracked[0].owner, parent->hwnd());
-        EXPECT_EQ(view.tracked[0].point.x, 40);
-        EXPECT_EQ(view.tracked[0].point.y, 50);
+        ASSERT_EQ(m_view.tracked.size(), 1u);
+        EXPECT_EQ(m_view.tracked[0].grayed, (std::vector<bool>{true, false, false}));
+        EXPECT_EQ(m_view.tracked[0].owner, s_parent->Hwnd());
+        EXPECT_EQ(m_view.tracked[0].point.x, 40);
+        EXPECT_EQ(m_view.tracked[0].point.y, 50);
         if (c.sent) {
             ASSERT_EQ(browserWindow.seen.size(), 1u) << c.choice;
             EXPECT_EQ(std::get<0>(browserWindow.seen[0]), static_cast<UINT>(WM_COMMAND));
@@ -196,17 +197,17 @@ TEST_F(BrowserHostSite, OwnMenuFollowsTheBrowsersEditStatesAndSendsTheChosenComm
     }
 
     // Without a command target every item is grayed.
-    view.tracked.clear();
+    m_view.tracked.clear();
     EXPECT_EQ(handler->ShowContextMenu(CONTEXT_MENU_DEFAULT, &point, nullptr, nullptr), S_OK);
-    ASSERT_EQ(view.tracked.size(), 1u);
-    EXPECT_EQ(view.tracked[0].grayed, (std::vector<bool>{true, true, true}));
+    ASSERT_EQ(m_view.tracked.size(), 1u);
+    EXPECT_EQ(m_view.tracked[0].grayed, (std::vector<bool>{true, true, true}));
 }
 
 TEST_F(BrowserHostSite, SystemMenuTrackingReturnsWhenTheMenuIsDismissed) {
-    view.SetContextMenuMode(3);
-    view.realTracking = true;
+    m_view.SetContextMenuMode(3);
+    m_view.realTracking = true;
     CRecorderWnd browserWindow(L"browser window");
-    auto* target = new CFakeCommandTarget(browserWindow.hwnd(), kOn, kOn, kOn);
+    auto* target = new CFakeCommandTarget(browserWindow.Hwnd(), kOn, kOn, kOn);
     // Ends the menu loop from inside it, as a click elsewhere would.
     const UINT_PTR timer = SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
     POINT point{20, 20};
@@ -216,7 +217,7 @@ TEST_F(BrowserHostSite, SystemMenuTrackingReturnsWhenTheMenuIsDismissed) {
               S_OK);
     KillTimer(nullptr, timer);
     target->Release();
-    EXPECT_EQ(view.tracked.size(), 1u);
+    EXPECT_EQ(m_view.tracked.size(), 1u);
     EXPECT_TRUE(browserWindow.seen.empty());
 }
 
@@ -238,7 +239,7 @@ TEST_F(BrowserHostSite, ScriptErrorCommandAloneReachesTheHook) {
     };
     auto target = Site<IOleCommandTarget>();
     for (const Case& c : cases) {
-        view.SetScriptErrorsShown(c.shown);
+        m_view.SetScriptErrorsShown(c.shown);
         VARIANT out;
         VariantInit(&out);
         EXPECT_EQ(target->Exec(c.group, c.command, 0, nullptr, &out), c.expected)
@@ -280,7 +281,7 @@ TEST_F(BrowserHostSite, OnlyTheSecurityManagerServiceIsAnswered) {
 }
 
 TEST_F(BrowserHostSite, SecurityManagerAllowsControlsAndScriptsOnly) {
-    view.SetAppServer(L"http://a:8080");
+    m_view.SetAppServer(L"http://a:8080");
     auto manager = Site<IInternetSecurityManager>();
     constexpr DWORD kUntouched = 0xA5A5A5A5;
     struct Case {
@@ -313,7 +314,7 @@ TEST_F(BrowserHostSite, SecurityManagerAllowsControlsAndScriptsOnly) {
 }
 
 TEST_F(BrowserHostSite, AForeignPageGetsOnlyWhatTheZonesGiveIt) {
-    view.SetAppServer(L"http://a:8080");
+    m_view.SetAppServer(L"http://a:8080");
     auto manager = Site<IInternetSecurityManager>();
     // Running ActiveX controls, controls not marked safe, cross-domain data, script paste.
     const DWORD actions[] = {0x1200, 0x1201, 0x1406, 0x1407};
@@ -334,7 +335,7 @@ TEST_F(BrowserHostSite, AForeignPageGetsOnlyWhatTheZonesGiveIt) {
         manager->ProcessUrlAction(nullptr, 0x1200, reinterpret_cast<BYTE*>(&policy), 4, nullptr, 0, 0, 0),
         INET_E_DEFAULT_ACTION);
     // A server address that is no web URL trusts nothing, not even itself.
-    view.SetAppServer(L"a:8080");
+    m_view.SetAppServer(L"a:8080");
     EXPECT_EQ(
         manager->ProcessUrlAction(L"a:8080/x", 0x1200, reinterpret_cast<BYTE*>(&policy), 4, nullptr, 0, 0, 0),
         INET_E_DEFAULT_ACTION);

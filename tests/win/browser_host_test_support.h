@@ -29,7 +29,7 @@ public:
             DestroyWindow(m_hWnd);
         }
     }
-    HWND hwnd() const { return m_hWnd; }
+    HWND Hwnd() const { return m_hWnd; }
 
     std::vector<std::tuple<UINT, WPARAM, LPARAM>> seen;
 
@@ -83,25 +83,25 @@ protected:
 class CBrowserHostSuite : public ::testing::Test {
 public:
     static void SetUpTestSuite() {
-        ole = new unique_oleuninitialize_call(OleInitializeScoped());
-        parent = new CRecorderWnd;
+        s_ole = new unique_oleuninitialize_call(OleInitializeScoped());
+        s_parent = new CRecorderWnd;
     }
     static void TearDownTestSuite() {
-        delete parent;
-        parent = nullptr;
-        delete ole;
-        ole = nullptr;
+        delete s_parent;
+        s_parent = nullptr;
+        delete s_ole;
+        s_ole = nullptr;
     }
 
 protected:
     void SetUp() override {
-        ASSERT_TRUE(*ole);
-        parent->seen.clear();
+        ASSERT_TRUE(*s_ole);
+        s_parent->seen.clear();
     }
     static RECT ParentArea() { return {0, 0, 400, 300}; }
 
-    static inline unique_oleuninitialize_call* ole = nullptr;
-    static inline CRecorderWnd* parent = nullptr;
+    static inline unique_oleuninitialize_call* s_ole = nullptr;
+    static inline CRecorderWnd* s_parent = nullptr;
 };
 
 // A COM object answering IUnknown and Interfaces, counting its references;

@@ -50,23 +50,24 @@ class BrowserHostTrust : public CBrowserHostSuite {
 protected:
     void SetUp() override {
         CBrowserHostSuite::SetUp();
-        ASSERT_TRUE(view.Create(WS_CHILD | WS_VISIBLE, ParentArea(), parent->hwnd(), 103));
-        view.SetAppServer(kServer);
-        view.SetPageCallHandler(
-            [this](HWND, const std::wstring& command, const std::wstring&) { commands.push_back(command); });
-        auto handler = com_ptr<IOleClientSite>::copy_from(view.GetControlSite()).query<IDocHostUIHandler>();
+        ASSERT_TRUE(m_view.Create(WS_CHILD | WS_VISIBLE, ParentArea(), s_parent->Hwnd(), 103));
+        m_view.SetAppServer(kServer);
+        m_view.SetPageCallHandler([this](HWND, const std::wstring& command, const std::wstring&) {
+            m_commands.push_back(command);
+        });
+        auto handler = com_ptr<IOleClientSite>::copy_from(m_view.GetControlSite()).query<IDocHostUIHandler>();
         com_ptr<IDispatch> external;
         ASSERT_EQ(handler->GetExternal(external.put()), S_OK);
-        externalEx = external.query<IDispatchEx>();
-        ASSERT_TRUE(externalEx);
+        m_externalEx = external.query<IDispatchEx>();
+        ASSERT_TRUE(m_externalEx);
         BSTR name = SysAllocString(L"InvokeWebserver");
-        ASSERT_EQ(externalEx->GetDispID(name, fdexNameCaseInsensitive, &invokeId), S_OK);
+        ASSERT_EQ(m_externalEx->GetDispID(name, fdexNameCaseInsensitive, &m_invokeId), S_OK);
         SysFreeString(name);
     }
     // The top document the view holds, as the browser's would be.
     void ShowTopDocument(const std::wstring& url, long frames = 0) {
         auto* page = new CFakeDocument(nullptr, url, frames);
-        ASSERT_TRUE(view.SetDocument(static_cast<IHTMLDocument*>(page)));
+        ASSERT_TRUE(m_view.SetDocument(static_cast<IHTMLDocument*>(page)));
         page->Release();
     }
     // InvokeWebserver("1004", "") as a page's script makes it, from caller (or naming none).
@@ -82,9 +83,9 @@ protected:
         VARIANT result;
         VariantInit(&result);
         const HRESULT hr =
-            caller ? externalEx->InvokeEx(invokeId, 0, DISPATCH_METHOD, &params, &result, nullptr, caller)
-                   : externalEx->Invoke(invokeId, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr,
-                                        nullptr);
+            caller ? m_externalEx->InvokeEx(m_invokeId, 0, DISPATCH_METHOD, &params, &result, nullptr, caller)
+                   : m_externalEx->Invoke(m_invokeId, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr,
+                                          nullptr);
         for (VARIANT& arg : args) {
             VariantClear(&arg);
         }
@@ -92,10 +93,10 @@ protected:
         return hr;
     }
 
-    CTestView view;
-    com_ptr<IDispatchEx> externalEx;
-    DISPID invokeId = DISPID_UNKNOWN;
-    std::vector<std::wstring> commands;
+    CTestView m_view;
+    com_ptr<IDispatchEx> m_externalEx;
+    DISPID m_invokeId = DISPID_UNKNOWN;
+    std::vector<std::wstring> m_commands;
 };
 
 TEST_F(BrowserHostTrust, TheBridgeAnswersDocumentsOfTheServersOriginOnly) {
@@ -116,9 +117,9 @@ TEST_F(BrowserHostTrust, TheBridgeAnswersDocumentsOfTheServersOriginOnly) {
         {L"", false},
     };
     for (const Case& c : cases) {
-        commands.clear();
+        m_commands.clear();
         EXPECT_EQ(CallBridge(CallerIn(c.callerUrl).get()), c.answered ? S_OK : E_ACCESSDENIED) << c.callerUrl;
-        EXPECT_EQ(commands.size(), c.answered ? 1u : 0u) << c.callerUrl;
+        EXPECT_EQ(m_commands.size(), c.answered ? 1u : 0u) << c.callerUrl;
     }
 }
 
@@ -131,10 +132,10 @@ TEST_F(BrowserHostTrust, AForeignFrameInTheServersPageIsRefused) {
     com_ptr<IServiceProvider> mute;
     mute.attach(new CFakeCaller(nullptr));
     EXPECT_EQ(CallBridge(mute.get()), E_ACCESSDENIED);
-    EXPECT_TRUE(commands.empty());
+    EXPECT_TRUE(m_commands.empty());
     // The server's own frame is answered.
     EXPECT_EQ(CallBridge(CallerIn(L"http://h:8080/chat/frame.aspx").get()), S_OK);
-    EXPECT_EQ(commands, std::vector<std::wstring>{L"1004"});
+    EXPECT_EQ(m_commands, std::vector<std::wstring>{L"1004"});
 }
 
 TEST_F(BrowserHostTrust, ACallNamingNoCallerIsTheTopDocuments) {
@@ -145,18 +146,18 @@ TEST_F(BrowserHostTrust, ACallNamingNoCallerIsTheTopDocuments) {
     ShowTopDocument(kForeignPage);
     EXPECT_EQ(CallBridge(nullptr), E_ACCESSDENIED);
     EXPECT_EQ(CallBridge(mute.get()), E_ACCESSDENIED);
-    EXPECT_TRUE(commands.empty());
+    EXPECT_TRUE(m_commands.empty());
 
     ShowTopDocument(kServerPage);
     // A caller that names a window whose document the host may not read is refused.
     EXPECT_EQ(CallBridge(CallerIn(L"http://h:8080/x", true).get()), E_ACCESSDENIED);
-    EXPECT_TRUE(commands.empty());
+    EXPECT_TRUE(m_commands.empty());
     EXPECT_EQ(CallBridge(nullptr), S_OK);
     EXPECT_EQ(CallBridge(mute.get()), S_OK);
-    EXPECT_EQ(commands.size(), 2u);
+    EXPECT_EQ(m_commands.size(), 2u);
 
     // A server address that is no web URL trusts no page at all.
-    view.SetAppServer(L"h:8080");
+    m_view.SetAppServer(L"h:8080");
     EXPECT_EQ(CallBridge(nullptr), E_ACCESSDENIED);
     EXPECT_EQ(CallBridge(CallerIn(kServerPage).get()), E_ACCESSDENIED);
 }
@@ -183,7 +184,7 @@ TEST_F(BrowserHostTrust, ACallNamingNoCallerNeedsEveryFrameToBeTheServers) {
     auto showWithFrames = [&](std::vector<com_ptr<IDispatch>> frames) {
         auto* page = new CFakeDocument(nullptr, kServerPage, static_cast<long>(frames.size()));
         page->frameWindows = std::move(frames);
-        ASSERT_TRUE(view.SetDocument(static_cast<IHTMLDocument*>(page)));
+        ASSERT_TRUE(m_view.SetDocument(static_cast<IHTMLDocument*>(page)));
         page->Release();
     };
     struct Case {
@@ -202,10 +203,10 @@ TEST_F(BrowserHostTrust, ACallNamingNoCallerNeedsEveryFrameToBeTheServers) {
         {"a frame whose document cannot be read", Frames(frame(L"http://h:8080/a", {}, true)), false},
     };
     for (Case& c : cases) {
-        commands.clear();
+        m_commands.clear();
         showWithFrames(std::move(c.frames));
         EXPECT_EQ(CallBridge(nullptr), c.answered ? S_OK : E_ACCESSDENIED) << c.what;
-        EXPECT_EQ(commands.size(), c.answered ? 1u : 0u) << c.what;
+        EXPECT_EQ(m_commands.size(), c.answered ? 1u : 0u) << c.what;
     }
     // Frames nested deeper than any real page are refused, not walked.
     com_ptr<IDispatch> deep = frame(L"http://h:8080/leaf");
@@ -217,7 +218,7 @@ TEST_F(BrowserHostTrust, ACallNamingNoCallerNeedsEveryFrameToBeTheServers) {
 }
 
 TEST_F(BrowserHostTrust, TheViewStaysOnTheServerAndSendsEverythingElseToTheDefaultBrowser) {
-    IDispatch* top = view.GetBrowser();
+    IDispatch* top = m_view.GetBrowser();
     ASSERT_NE(top, nullptr);
     struct Case {
         const wchar_t* url;
@@ -235,27 +236,27 @@ TEST_F(BrowserHostTrust, TheViewStaysOnTheServerAndSendsEverythingElseToTheDefau
         {L"about:blank", true, false},
     };
     for (const Case& c : cases) {
-        view.opened.clear();
-        EXPECT_EQ(view.OnBeforeNavigate(top, c.url), c.cancelled) << c.url;
-        EXPECT_EQ(view.opened, c.opened ? std::vector<std::wstring>{c.url} : std::vector<std::wstring>{})
+        m_view.opened.clear();
+        EXPECT_EQ(m_view.OnBeforeNavigate(top, c.url), c.cancelled) << c.url;
+        EXPECT_EQ(m_view.opened, c.opened ? std::vector<std::wstring>{c.url} : std::vector<std::wstring>{})
             << c.url;
     }
     // A frame may load another site's page, where it gets no trust.
     com_ptr<CFakeFrames> frame;
     frame.attach(new CFakeFrames(0));
-    view.opened.clear();
-    EXPECT_FALSE(view.OnBeforeNavigate(frame.get(), kForeignPage));
-    EXPECT_TRUE(view.opened.empty());
+    m_view.opened.clear();
+    EXPECT_FALSE(m_view.OnBeforeNavigate(frame.get(), kForeignPage));
+    EXPECT_TRUE(m_view.opened.empty());
 
     // Every new window is refused; a web address goes to the default browser.
     for (const wchar_t* url : {kForeignPage, L"http://h:8080/chat/help.aspx"}) {
-        view.opened.clear();
-        EXPECT_TRUE(view.OnNewWindow(url));
-        EXPECT_EQ(view.opened, std::vector<std::wstring>{url});
+        m_view.opened.clear();
+        EXPECT_TRUE(m_view.OnNewWindow(url));
+        EXPECT_EQ(m_view.opened, std::vector<std::wstring>{url});
     }
-    view.opened.clear();
-    EXPECT_TRUE(view.OnNewWindow(L"javascript:alert(1)"));
-    EXPECT_TRUE(view.opened.empty());
+    m_view.opened.clear();
+    EXPECT_TRUE(m_view.OnNewWindow(L"javascript:alert(1)"));
+    EXPECT_TRUE(m_view.opened.empty());
 }
 
 TEST_F(BrowserHostTrust, TheEventSinkCancelsWhatItsHandlersRefuse) {

@@ -43,29 +43,29 @@ class CHyperLinkTest : public CDialogSuite<CHyperLinkTest> {
 protected:
     void SetUp() override {
         SetCursorPos(kOutside.x, kOutside.y);
-        ASSERT_TRUE(dialog->MakeControl(L"STATIC", SS_LEFT, L"link text here", {20, 20, 120, 40}));
+        ASSERT_TRUE(s_dialog->MakeControl(L"STATIC", SS_LEFT, L"link text here", {20, 20, 120, 40}));
         // As a dialog gives its controls a font.
-        SendMessageW(dialog->Control(), WM_SETFONT,
+        SendMessageW(s_dialog->Control(), WM_SETFONT,
                      reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
-        ASSERT_TRUE(link.SubclassDlgItem(CTestDialog::kControlId, dialog->GetSafeHwnd()));
-        link.SetColours(kLink, kHover, kVisited);
+        ASSERT_TRUE(m_link.SubclassDlgItem(CTestDialog::kControlId, s_dialog->GetSafeHwnd()));
+        m_link.SetColours(kLink, kHover, kVisited);
         Pump();
     }
-    void TearDown() override { DestroyWindow(dialog->Control()); }
+    void TearDown() override { DestroyWindow(s_dialog->Control()); }
 
-    HWND Link() const { return link.GetSafeHwnd(); }
+    HWND Link() const { return m_link.GetSafeHwnd(); }
     void Hover() {
         SendMessageW(Link(), WM_SETCURSOR, reinterpret_cast<WPARAM>(Link()),
                      MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
     }
     bool Leave() {
         SetCursorPos(kOutside.x, kOutside.y);
-        return PumpUntil([&] { return !link.Hovering(); }, 1000);
+        return PumpUntil([&] { return !m_link.Hovering(); }, 1000);
     }
     // Presses at (10, 5) and releases inside or far outside.
     void Click(bool releaseInside) {
         SendMessageW(Link(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 5));
-        EXPECT_EQ(link.CurrentColour(), RGB(255, 0, 0)) << "pressed";
+        EXPECT_EQ(m_link.CurrentColour(), RGB(255, 0, 0)) << "pressed";
         SendMessageW(Link(), WM_LBUTTONUP, 0, releaseInside ? MAKELPARAM(10, 5) : MAKELPARAM(500, 5));
         EXPECT_NE(GetCapture(), Link());
     }
@@ -82,12 +82,12 @@ protected:
         ReleaseDC(Link(), dc);
         return longest > 30;
     }
-    CHyperLink link;
+    CHyperLink m_link;
 };
 
 TEST_F(CHyperLinkTest, SubclassingAddsNotifyStyleAndOneTooltipThatGoesWithTheControl) {
     EXPECT_TRUE(GetWindowLongPtrW(Link(), GWL_STYLE) & SS_NOTIFY);
-    const HWND tip = link.GetToolTip();
+    const HWND tip = m_link.GetToolTip();
     ASSERT_TRUE(IsWindow(tip));
     EXPECT_EQ(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 1);
 
@@ -103,7 +103,7 @@ TEST_F(CHyperLinkTest, SubclassingAddsNotifyStyleAndOneTooltipThatGoesWithTheCon
 
     DestroyWindow(Link());
     EXPECT_FALSE(IsWindow(tip));
-    EXPECT_EQ(link.GetToolTip(), nullptr);
+    EXPECT_EQ(m_link.GetToolTip(), nullptr);
 }
 
 TEST_F(CHyperLinkTest, SetLinkTargetTrimsAndRefusesNothingOnAnEmptyControl) {
@@ -122,10 +122,10 @@ TEST_F(CHyperLinkTest, SetLinkTargetTrimsAndRefusesNothingOnAnEmptyControl) {
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(c.target)));
         SetWindowTextW(Link(), L"");
-        ASSERT_TRUE(link.SetLinkTarget(L"old"));
+        ASSERT_TRUE(m_link.SetLinkTarget(L"old"));
         SetWindowTextW(Link(), c.text);
-        EXPECT_EQ(link.SetLinkTarget(c.target), c.result);
-        EXPECT_EQ(link.GetLinkTarget(), c.stored);
+        EXPECT_EQ(m_link.SetLinkTarget(c.target), c.result);
+        EXPECT_EQ(m_link.GetLinkTarget(), c.stored);
     }
 }
 
@@ -140,37 +140,37 @@ TEST_F(CHyperLinkTest, HoverAndLeaveSetColourAndUnderlineByMode) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode);
-        link.SetUnderlineMode(c.mode);
-        link.SetCurrentUnderline(c.underlineAtRest);
+        m_link.SetUnderlineMode(c.mode);
+        m_link.SetCurrentUnderline(c.underlineAtRest);
         EXPECT_EQ(UnderlineShown(kLink), c.underlineAtRest);
         EXPECT_EQ(Pixel(Link(), 98, 2), CTestDialog::kBackground) << "the background shows through";
 
         Hover();
-        ASSERT_TRUE(link.Hovering());
-        EXPECT_EQ(link.CurrentColour(), kHover);
+        ASSERT_TRUE(m_link.Hovering());
+        EXPECT_EQ(m_link.CurrentColour(), kHover);
         EXPECT_EQ(UnderlineShown(kHover), c.underlineOver);
 
         ASSERT_TRUE(Leave());
-        EXPECT_EQ(link.CurrentColour(), kLink);
+        EXPECT_EQ(m_link.CurrentColour(), kLink);
         EXPECT_EQ(UnderlineShown(kLink), c.underlineAfter);
     }
 }
 
 TEST_F(CHyperLinkTest, ClickOnAnEmptyTargetCommandsTheParentOnlyWhenReleasedOverTheLink) {
     Click(false);
-    EXPECT_TRUE(dialog->commands.empty());
-    EXPECT_FALSE(link.Visited());
-    EXPECT_EQ(link.CurrentColour(), kLink);
+    EXPECT_TRUE(s_dialog->commands.empty());
+    EXPECT_FALSE(m_link.Visited());
+    EXPECT_EQ(m_link.CurrentColour(), kLink);
 
     Click(true);
-    ASSERT_EQ(dialog->commands.size(), 1u);
-    EXPECT_EQ(dialog->commands[0], std::make_pair(CTestDialog::kControlId, static_cast<int>(BN_CLICKED)));
-    EXPECT_TRUE(link.Visited());
-    EXPECT_EQ(link.CurrentColour(), kVisited);
+    ASSERT_EQ(s_dialog->commands.size(), 1u);
+    EXPECT_EQ(s_dialog->commands[0], std::make_pair(CTestDialog::kControlId, static_cast<int>(BN_CLICKED)));
+    EXPECT_TRUE(m_link.Visited());
+    EXPECT_EQ(m_link.CurrentColour(), kVisited);
 
     // A release without a press of this control does nothing.
     SendMessageW(Link(), WM_LBUTTONUP, 0, MAKELPARAM(10, 5));
-    EXPECT_EQ(dialog->commands.size(), 1u);
+    EXPECT_EQ(s_dialog->commands.size(), 1u);
 }
 
 // Records the caption and texts of each message box shown on this thread, and closes it.
@@ -199,10 +199,10 @@ LRESULT CALLBACK CatchMessageBox(int code, WPARAM wParam, LPARAM lParam) {
 TEST_F(CHyperLinkTest, TargetTheShellCannotOpenShowsTheFailureAndStaysUnvisited) {
     g_boxes.clear();
     unique_hhook catcher(SetWindowsHookExW(WH_CBT, CatchMessageBox, nullptr, GetCurrentThreadId()));
-    ASSERT_TRUE(link.SetLinkTarget(L"C:\\no-such-folder\\no-such-file"));
+    ASSERT_TRUE(m_link.SetLinkTarget(L"C:\\no-such-folder\\no-such-file"));
     Click(true);
-    EXPECT_FALSE(link.Visited());
-    EXPECT_TRUE(dialog->commands.empty());
+    EXPECT_FALSE(m_link.Visited());
+    EXPECT_TRUE(s_dialog->commands.empty());
     EXPECT_EQ(g_boxes, std::vector<std::wstring>{L"错误|打开链接失败！"});
 }
 

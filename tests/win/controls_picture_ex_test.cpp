@@ -70,42 +70,43 @@ TEST(PictureDestination, KeepsOddValuesAndLargePicturesInBounds) {
 class CPictureExTest : public CDialogSuite<CPictureExTest> {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(gdiplus);
-        ASSERT_TRUE(
-            dialog->MakeControl(L"STATIC", SS_LEFT, L"", {20, 20, 20 + kControlWidth, 20 + kControlHeight}));
-        ASSERT_TRUE(skintest::WriteText(folder.File("halves.gif"), HalvesGif()));
-        ASSERT_TRUE(skintest::WriteText(folder.File("blink.gif"), BlinkGif()));
-        ASSERT_TRUE(picture.Attach(dialog->Control()));
+        ASSERT_TRUE(m_gdiplus);
+        ASSERT_TRUE(s_dialog->MakeControl(L"STATIC", SS_LEFT, L"",
+                                          {20, 20, 20 + kControlWidth, 20 + kControlHeight}));
+        ASSERT_TRUE(skintest::WriteText(m_folder.File("halves.gif"), HalvesGif()));
+        ASSERT_TRUE(skintest::WriteText(m_folder.File("blink.gif"), BlinkGif()));
+        ASSERT_TRUE(m_picture.Attach(s_dialog->Control()));
     }
-    void TearDown() override { DestroyWindow(dialog->Control()); }
+    void TearDown() override { DestroyWindow(s_dialog->Control()); }
 
     COLORREF At(int x, int y) {
-        Redraw(dialog->GetSafeHwnd());
-        return Pixel(dialog->Control(), x, y);
+        Redraw(s_dialog->GetSafeHwnd());
+        return Pixel(s_dialog->Control(), x, y);
     }
     // The colours the control's centre showed while pumping for ms.
     std::set<COLORREF> CentreColours(DWORD ms) {
         std::set<COLORREF> seen;
         PumpUntil(
             [&] {
-                seen.insert(Pixel(dialog->Control(), kControlWidth / 2, kControlHeight / 2));
+                seen.insert(Pixel(s_dialog->Control(), kControlWidth / 2, kControlHeight / 2));
                 return false;
             },
             ms);
         return seen;
     }
 
-    unique_gdiplus_token gdiplus = GdiplusStartupScoped();
-    CTempFolder folder;
-    const std::wstring halves = Wide(folder.File("halves.gif")), blink = Wide(folder.File("blink.gif"));
-    CPictureEx picture;
+    unique_gdiplus_token m_gdiplus = GdiplusStartupScoped();
+    CTempFolder m_folder;
+    const std::wstring m_halves = Wide(m_folder.File("halves.gif")),
+                       m_blink = Wide(m_folder.File("blink.gif"));
+    CPictureEx m_picture;
 };
 
 TEST_F(CPictureExTest, PaintsByBackgroundModeAndAlignment) {
-    ASSERT_TRUE(picture.LoadFromFile(halves));
-    EXPECT_EQ(picture.GetFrameCount(), 1u);
-    EXPECT_FALSE(picture.IsAnimating()) << "a single frame starts no worker";
-    picture.SetBkColor(kYellow);
+    ASSERT_TRUE(m_picture.LoadFromFile(m_halves));
+    EXPECT_EQ(m_picture.GetFrameCount(), 1u);
+    EXPECT_FALSE(m_picture.IsAnimating()) << "a single frame starts no worker";
+    m_picture.SetBkColor(kYellow);
     const COLORREF parent = CTestDialog::kBackground;
     // The 20 x 10 picture in the 60 x 40 control; centred it covers (20, 15) to (40, 25).
     const struct {
@@ -133,25 +134,25 @@ TEST_F(CPictureExTest, PaintsByBackgroundModeAndAlignment) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        picture.SetBkMode(c.mode);
-        picture.SetHorzAlign(c.horz);
-        picture.SetVertAlign(c.vert);
+        m_picture.SetBkMode(c.mode);
+        m_picture.SetHorzAlign(c.horz);
+        m_picture.SetVertAlign(c.vert);
         EXPECT_EQ(At(c.at.x, c.at.y), c.expected);
     }
 }
 
 TEST_F(CPictureExTest, AnimatesEachFrameForItsOwnDelay) {
-    ASSERT_TRUE(picture.LoadFromFile(blink));
-    ASSERT_EQ(picture.GetFrameCount(), 2u);
-    ASSERT_TRUE(picture.IsAnimating());
+    ASSERT_TRUE(m_picture.LoadFromFile(m_blink));
+    ASSERT_EQ(m_picture.GetFrameCount(), 2u);
+    ASSERT_TRUE(m_picture.IsAnimating());
     // How long each frame stayed, sampled from this thread.
     std::vector<DWORD> shown[2];
-    UINT frame = picture.GetCurrentFrame();
+    UINT frame = m_picture.GetCurrentFrame();
     DWORD since = GetTickCount();
     bool firstRun = true;
     PumpUntil(
         [&] {
-            const UINT now = picture.GetCurrentFrame();
+            const UINT now = m_picture.GetCurrentFrame();
             if (now != frame) {
                 if (!firstRun) {
                     shown[frame].push_back(GetTickCount() - since);
@@ -184,45 +185,45 @@ TEST_F(CPictureExTest, EachLoadStopsThePreviousAnimation) {
     ASSERT_TRUE(module);
     const int threads = ThreadCount();
 
-    ASSERT_TRUE(picture.LoadFromResource(module, MAKEINTRESOURCEW(kGifId), L"GIF"));
-    ASSERT_TRUE(picture.IsAnimating());
+    ASSERT_TRUE(m_picture.LoadFromResource(module, MAKEINTRESOURCEW(kGifId), L"GIF"));
+    ASSERT_TRUE(m_picture.IsAnimating());
     EXPECT_EQ(ThreadCount(), threads + 1);
-    EXPECT_FALSE(picture.LoadFromResource(module, MAKEINTRESOURCEW(kMissingId), L"GIF"));
-    EXPECT_TRUE(picture.IsAnimating()) << "a missing resource keeps the current picture";
+    EXPECT_FALSE(m_picture.LoadFromResource(module, MAKEINTRESOURCEW(kMissingId), L"GIF"));
+    EXPECT_TRUE(m_picture.IsAnimating()) << "a missing resource keeps the current picture";
 
-    ASSERT_TRUE(picture.LoadFromFile(halves));
+    ASSERT_TRUE(m_picture.LoadFromFile(m_halves));
     EXPECT_EQ(ThreadCount(), threads) << "the worker has ended before the load returns";
-    EXPECT_FALSE(picture.IsAnimating());
-    EXPECT_EQ(picture.GetCurrentFrame(), 0u);
-    Redraw(dialog->GetSafeHwnd());
+    EXPECT_FALSE(m_picture.IsAnimating());
+    EXPECT_EQ(m_picture.GetCurrentFrame(), 0u);
+    Redraw(s_dialog->GetSafeHwnd());
     EXPECT_EQ(CentreColours(300), (std::set<COLORREF>{kBlue})) << "no worker turns the old frames any more";
 
-    ASSERT_TRUE(picture.LoadFromFile(blink));
-    ASSERT_TRUE(picture.IsAnimating());
-    EXPECT_FALSE(picture.LoadFromResource(module, MAKEINTRESOURCEW(kJunkId), L"GIF"));
-    EXPECT_FALSE(picture.HasImage());
-    EXPECT_FALSE(picture.IsAnimating());
-    EXPECT_FALSE(picture.LoadFromFile(Wide(folder.File("missing.gif"))));
-    EXPECT_FALSE(picture.HasImage());
+    ASSERT_TRUE(m_picture.LoadFromFile(m_blink));
+    ASSERT_TRUE(m_picture.IsAnimating());
+    EXPECT_FALSE(m_picture.LoadFromResource(module, MAKEINTRESOURCEW(kJunkId), L"GIF"));
+    EXPECT_FALSE(m_picture.HasImage());
+    EXPECT_FALSE(m_picture.IsAnimating());
+    EXPECT_FALSE(m_picture.LoadFromFile(Wide(m_folder.File("missing.gif"))));
+    EXPECT_FALSE(m_picture.HasImage());
 }
 
 TEST_F(CPictureExTest, DetachesAndStopsWhenTheControlGoes) {
-    const HWND control = dialog->Control();
+    const HWND control = s_dialog->Control();
     const auto ours = GetWindowLongPtrW(control, GWLP_WNDPROC);
-    EXPECT_EQ(GetPropW(control, L"PicEx_Prop"), &picture);
-    EXPECT_FALSE(picture.Attach(control)) << "attached already";
-    picture.Detach();
+    EXPECT_EQ(GetPropW(control, L"PicEx_Prop"), &m_picture);
+    EXPECT_FALSE(m_picture.Attach(control)) << "attached already";
+    m_picture.Detach();
     EXPECT_EQ(GetPropW(control, L"PicEx_Prop"), nullptr);
     EXPECT_NE(GetWindowLongPtrW(control, GWLP_WNDPROC), ours) << "the static's own procedure is back";
 
-    ASSERT_TRUE(picture.Attach(control));
-    ASSERT_TRUE(picture.LoadFromFile(blink));
-    ASSERT_TRUE(picture.IsAnimating());
-    PumpUntil([&] { return picture.GetCurrentFrame() == 1; });
+    ASSERT_TRUE(m_picture.Attach(control));
+    ASSERT_TRUE(m_picture.LoadFromFile(m_blink));
+    ASSERT_TRUE(m_picture.IsAnimating());
+    PumpUntil([&] { return m_picture.GetCurrentFrame() == 1; });
     DestroyWindow(control);
-    EXPECT_EQ(picture.GetControl(), nullptr);
-    EXPECT_FALSE(picture.IsAnimating());
-    EXPECT_FALSE(picture.HasImage());
+    EXPECT_EQ(m_picture.GetControl(), nullptr);
+    EXPECT_FALSE(m_picture.IsAnimating());
+    EXPECT_FALSE(m_picture.HasImage());
 }
 
 } // namespace

@@ -19,20 +19,20 @@ class CSkinBtnTest : public CDialogSuite<CSkinBtnTest> {
 protected:
     void SetUp() override {
         for (int state = 0; state < 4; ++state) { // the left 5 columns in the key colour
-            resources.AddBitmap(static_cast<WORD>(kNormalId + state), kImageWidth, kImageHeight,
-                                [state](int x, int) { return x < 5 ? kKey : kFaces[state]; });
+            m_resources.AddBitmap(static_cast<WORD>(kNormalId + state), kImageWidth, kImageHeight,
+                                  [state](int x, int) { return x < 5 ? kKey : kFaces[state]; });
         }
-        module = resources.Load();
-        ASSERT_TRUE(module);
+        m_module = m_resources.Load();
+        ASSERT_TRUE(m_module);
         SetCursorPos(kOutside.x, kOutside.y);
-        ASSERT_TRUE(dialog->MakeControl(L"BUTTON", BS_PUSHBUTTON, L"OK", {20, 20, 80, 50}));
-        ASSERT_TRUE(button.SubclassDlgItem(CTestDialog::kControlId, dialog->GetSafeHwnd()));
-        button.SetBitmaps(module, kNormalId, kHoverId, kPressedId, kDisabledId);
-        Redraw(dialog->GetSafeHwnd());
+        ASSERT_TRUE(s_dialog->MakeControl(L"BUTTON", BS_PUSHBUTTON, L"OK", {20, 20, 80, 50}));
+        ASSERT_TRUE(m_button.SubclassDlgItem(CTestDialog::kControlId, s_dialog->GetSafeHwnd()));
+        m_button.SetBitmaps(m_module, kNormalId, kHoverId, kPressedId, kDisabledId);
+        Redraw(s_dialog->GetSafeHwnd());
     }
-    void TearDown() override { DestroyWindow(dialog->Control()); }
+    void TearDown() override { DestroyWindow(s_dialog->Control()); }
 
-    HWND Button() const { return button.GetSafeHwnd(); }
+    HWND Button() const { return m_button.GetSafeHwnd(); }
     void Draw(UINT itemState) {
         DRAWITEMSTRUCT item{};
         item.CtlType = ODT_BUTTON;
@@ -43,7 +43,7 @@ protected:
         HDC dc = GetDC(Button());
         item.hDC = dc;
         GetClientRect(Button(), &item.rcItem);
-        SendMessageW(dialog->GetSafeHwnd(), WM_DRAWITEM, CTestDialog::kControlId,
+        SendMessageW(s_dialog->GetSafeHwnd(), WM_DRAWITEM, CTestDialog::kControlId,
                      reinterpret_cast<LPARAM>(&item));
         ReleaseDC(Button(), dc);
     }
@@ -53,13 +53,13 @@ protected:
     }
     bool Leave(DWORD ms = 1000) {
         SetCursorPos(kOutside.x, kOutside.y);
-        return PumpUntil([&] { return !button.IsHovering(); }, ms);
+        return PumpUntil([&] { return !m_button.IsHovering(); }, ms);
     }
     COLORREF At(POINT p) const { return Pixel(Button(), p.x, p.y); }
 
-    CResourceModule resources;
-    HMODULE module = nullptr;
-    CSkinBtn button;
+    CResourceModule m_resources;
+    HMODULE m_module = nullptr;
+    CSkinBtn m_button;
 };
 
 TEST_F(CSkinBtnTest, BecomesAnOwnerDrawnButtonThatKeepsTheCursorAndIsShapedOnce) {
@@ -86,12 +86,12 @@ TEST_F(CSkinBtnTest, DrawItemPicksTheImageByFocusSelectionHoverAndDisabling) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        if (c.hovering != button.IsHovering()) {
+        if (c.hovering != m_button.IsHovering()) {
             c.hovering ? Enter() : (void)Leave();
         }
-        ASSERT_EQ(button.IsHovering(), c.hovering);
+        ASSERT_EQ(m_button.IsHovering(), c.hovering);
         Draw(c.itemState);
-        EXPECT_EQ(button.State(), c.state);
+        EXPECT_EQ(m_button.State(), c.state);
         EXPECT_EQ(At(kFace), kFaces[c.state]);
         EXPECT_EQ(At(kKeyPixel), CTestDialog::kBackground) << "the key colour shows what was there";
         EXPECT_EQ(At(kBeyondImage), CTestDialog::kBackground);
@@ -100,10 +100,10 @@ TEST_F(CSkinBtnTest, DrawItemPicksTheImageByFocusSelectionHoverAndDisabling) {
 
 TEST_F(CSkinBtnTest, HoverShowsAtOnceAndEndsWhenThePointerHasLeft) {
     Enter();
-    EXPECT_EQ(button.State(), CSkinBtn::kHover);
+    EXPECT_EQ(m_button.State(), CSkinBtn::kHover);
     EXPECT_EQ(At(kFace), kFaces[CSkinBtn::kHover]) << "painted by the move itself";
     ASSERT_TRUE(Leave());
-    EXPECT_EQ(button.State(), CSkinBtn::kNormal);
+    EXPECT_EQ(m_button.State(), CSkinBtn::kNormal);
     EXPECT_EQ(At(kFace), kFaces[CSkinBtn::kNormal]);
 
     // While disabled the timer goes on but leaves the hover alone.
@@ -111,8 +111,8 @@ TEST_F(CSkinBtnTest, HoverShowsAtOnceAndEndsWhenThePointerHasLeft) {
     EnableWindow(Button(), FALSE);
     EXPECT_FALSE(Leave(200));
     EnableWindow(Button(), TRUE);
-    EXPECT_TRUE(PumpUntil([&] { return !button.IsHovering(); }, 1000));
-    EXPECT_EQ(button.State(), CSkinBtn::kNormal);
+    EXPECT_TRUE(PumpUntil([&] { return !m_button.IsHovering(); }, 1000));
+    EXPECT_EQ(m_button.State(), CSkinBtn::kNormal);
 }
 
 } // namespace

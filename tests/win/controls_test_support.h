@@ -83,14 +83,14 @@ private:
 // One dialog per suite: hiding a top-level window takes Wine seconds without a window manager.
 template <typename Suite> class CDialogSuite : public ::testing::Test {
 public:
-    static void SetUpTestSuite() { dialog = new CTestDialog; }
+    static void SetUpTestSuite() { s_dialog = new CTestDialog; }
     static void TearDownTestSuite() {
-        delete dialog;
-        dialog = nullptr;
+        delete s_dialog;
+        s_dialog = nullptr;
     }
 
 protected:
-    static inline CTestDialog* dialog = nullptr;
+    static inline CTestDialog* s_dialog = nullptr;
 };
 
 // A resource library like res.dll: a copy of it holding only the resources added here.

@@ -102,7 +102,7 @@ protected:
         if (!address || !*address) {
             GTEST_SKIP() << "VELMARIN_DEVSERVICE is not set";
         }
-        base = L"http://" + std::wstring(address, address + std::strlen(address));
+        m_base = L"http://" + std::wstring(address, address + std::strlen(address));
     }
 
     // Resets the stand-in, sets its advertisement up and returns the size of its body.
@@ -111,19 +111,20 @@ protected:
         request.method = L"POST";
         request.contentType = L"application/json";
         request.body = "{}";
-        EXPECT_TRUE(control.Exchange(base + L"/control/reset", request));
+        EXPECT_TRUE(m_control.Exchange(m_base + L"/control/reset", request));
         request.body = json;
-        EXPECT_TRUE(control.Exchange(base + L"/control/ad", request) && control.Status() == 200) << json;
-        const size_t at = control.Body().find("\"size\": ");
-        return at == std::string::npos ? -1 : std::atoll(control.Body().c_str() + at + 8);
+        EXPECT_TRUE(m_control.Exchange(m_base + L"/control/ad", request) && m_control.Status() == 200)
+            << json;
+        const size_t at = m_control.Body().find("\"size\": ");
+        return at == std::string::npos ? -1 : std::atoll(m_control.Body().c_str() + at + 8);
     }
 
     // The served advertisements as logged, once the stand-in has finished with each.
     std::vector<std::string> Ads() {
         std::vector<std::string> ads;
         PumpUntil([&] {
-            EXPECT_TRUE(control.Exchange(base + L"/control/log", CHttpRequest()));
-            const std::string& body = control.Body();
+            EXPECT_TRUE(m_control.Exchange(m_base + L"/control/log", CHttpRequest()));
+            const std::string& body = m_control.Body();
             ads.clear();
             for (size_t at = body.find("{\"time\": ", body.find("\"ads\": ")), next; at != std::string::npos;
                  at = next) {
@@ -135,34 +136,34 @@ protected:
     }
     static bool Complete(const std::string& ad) { return ad.find("\"complete\": true") != std::string::npos; }
 
-    std::wstring Url() const { return base + L"/ad/loginad.gif"; }
+    std::wstring Url() const { return m_base + L"/ad/loginad.gif"; }
 
-    std::wstring base;
-    CAtlHttpClientT control;
-    CSeen seen;
+    std::wstring m_base;
+    CAtlHttpClientT m_control;
+    CSeen m_seen;
 };
 
 TEST_F(DownloadService, DeliversTheWholeFileWithOrWithoutLength) {
     for (const bool withLength : {true, false}) {
         SCOPED_TRACE(withLength ? "Content-Length" : "read to close");
-        seen = {};
+        m_seen = {};
         const int tempFiles = TempFileCount();
         // Bigger than one read, so that the progress comes in steps.
         const long long size = Serve(std::string(R"({"padding": 20000, "content_length": )") +
                                      (withLength ? "true}" : "false}"));
-        CRecordingWnd window(seen);
+        CRecordingWnd window(m_seen);
         window.StartDownload(Url(), kCap);
-        ASSERT_TRUE(PumpUntil([&] { return seen.Ended(); }));
+        ASSERT_TRUE(PumpUntil([&] { return m_seen.Ended(); }));
 
-        ASSERT_EQ(seen.calls, (Calls{"check", "start", "progress", "finished"}));
-        ASSERT_EQ(static_cast<long long>(seen.data.size()), size + 8);
-        EXPECT_EQ(std::string(seen.data.begin(), seen.data.begin() + 6), "GIF89a");
-        EXPECT_EQ(std::vector<BYTE>(seen.data.end() - 8, seen.data.end()), std::vector<BYTE>(8, 0));
-        EXPECT_EQ(seen.progress.back().first, size);
-        for (size_t i = 0; i < seen.progress.size(); ++i) {
-            const DWORD step = seen.progress[i].first - (i ? seen.progress[i - 1].first : 0);
+        ASSERT_EQ(m_seen.calls, (Calls{"check", "start", "progress", "finished"}));
+        ASSERT_EQ(static_cast<long long>(m_seen.data.size()), size + 8);
+        EXPECT_EQ(std::string(m_seen.data.begin(), m_seen.data.begin() + 6), "GIF89a");
+        EXPECT_EQ(std::vector<BYTE>(m_seen.data.end() - 8, m_seen.data.end()), std::vector<BYTE>(8, 0));
+        EXPECT_EQ(m_seen.progress.back().first, size);
+        for (size_t i = 0; i < m_seen.progress.size(); ++i) {
+            const DWORD step = m_seen.progress[i].first - (i ? m_seen.progress[i - 1].first : 0);
             EXPECT_TRUE(step > 0 && step <= 8192) << step;
-            EXPECT_EQ(seen.progress[i].second, withLength ? size : 0);
+            EXPECT_EQ(m_seen.progress[i].second, withLength ? size : 0);
         }
         EXPECT_EQ(TempFileCount(), tempFiles);
     }
@@ -187,13 +188,13 @@ TEST_F(DownloadService, RefusedDownloadsEndInErrorWithoutStarting) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.ad);
-        seen = {};
+        m_seen = {};
         Serve(c.ad);
-        CRecordingWnd window(seen, c.checkAnswer);
+        CRecordingWnd window(m_seen, c.checkAnswer);
         window.StartDownload(Url(), kCap);
-        ASSERT_TRUE(PumpUntil([&] { return seen.Ended(); }));
-        EXPECT_EQ(seen.calls, c.calls);
-        EXPECT_EQ(seen.time, c.time);
+        ASSERT_TRUE(PumpUntil([&] { return m_seen.Ended(); }));
+        EXPECT_EQ(m_seen.calls, c.calls);
+        EXPECT_EQ(m_seen.time, c.time);
         const std::vector<std::string> ads = Ads();
         ASSERT_FALSE(ads.empty());
         EXPECT_EQ(Complete(ads.back()), c.wholeBodySent) << ads.back();
@@ -234,16 +235,16 @@ TEST_F(DownloadService, HttpsChecksTheCertificateAndNeverFallsBackToHttp) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.ad + " " + c.certificate);
-        seen = {};
+        m_seen = {};
         Serve(c.ad);
         CHttpRequest choose;
         choose.method = L"POST";
         choose.body = "{\"certificate\": \"" + c.certificate + "\"}";
-        ASSERT_TRUE(control.Exchange(base + L"/control/tls", choose) && control.Status() == 200);
-        CRecordingWnd window(seen);
+        ASSERT_TRUE(m_control.Exchange(m_base + L"/control/tls", choose) && m_control.Status() == 200);
+        CRecordingWnd window(m_seen);
         window.StartDownload(secure, kCap);
-        ASSERT_TRUE(PumpUntil([&] { return seen.Ended(); }, 15000));
-        EXPECT_EQ(seen.calls, c.calls);
+        ASSERT_TRUE(PumpUntil([&] { return m_seen.Ended(); }, 15000));
+        EXPECT_EQ(m_seen.calls, c.calls);
         const std::vector<std::string> ads = Ads();
         EXPECT_EQ(ads.size(), c.requests);
         for (const std::string& ad : ads) {
@@ -254,19 +255,19 @@ TEST_F(DownloadService, HttpsChecksTheCertificateAndNeverFallsBackToHttp) {
 
 TEST_F(DownloadService, RunsOneDownloadPerUrlAtATime) {
     Serve(R"({"padding": 4000, "piece": 1000, "interval_ms": 50})");
-    CRecordingWnd window(seen);
+    CRecordingWnd window(m_seen);
     window.StartDownload(Url(), kCap);
     window.StartDownload(Url(), kCap);
-    ASSERT_TRUE(PumpUntil([&] { return seen.Ended(); }));
+    ASSERT_TRUE(PumpUntil([&] { return m_seen.Ended(); }));
     EXPECT_EQ(Ads().size(), 1u);
 
     // Once the worker has ended, the same URL starts again.
-    seen = {};
+    m_seen = {};
     ASSERT_TRUE(PumpUntil([&] {
         window.StartDownload(Url(), kCap);
-        return seen.Ended();
+        return m_seen.Ended();
     }));
-    EXPECT_EQ(seen.calls.back(), "finished");
+    EXPECT_EQ(m_seen.calls.back(), "finished");
     EXPECT_EQ(Ads().size(), 2u);
 }
 
@@ -285,24 +286,24 @@ TEST_F(DownloadService, DestroyingTheWindowStopsTheTransferPromptly) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        seen = {};
+        m_seen = {};
         Serve(c.ad);
-        auto window = std::make_unique<CRecordingWnd>(seen);
+        auto window = std::make_unique<CRecordingWnd>(m_seen);
         window->StartDownload(Url(), kCap);
         if (c.transferring) {
-            ASSERT_TRUE(PumpUntil([&] { return !seen.progress.empty(); }));
+            ASSERT_TRUE(PumpUntil([&] { return !m_seen.progress.empty(); }));
         }
         // Not answering leaves the worker blocked in SendMessage.
         c.reading ? (void)PumpFor(300) : Sleep(300);
 
         // Nothing reaches the handlers from the start of the destruction on.
-        const CSeen before = seen;
+        const CSeen before = m_seen;
         const ULONGLONG start = GetTickCount64();
         window.reset();
         EXPECT_LT(GetTickCount64() - start, 3000u);
         PumpFor(200);
-        EXPECT_EQ(seen.calls, before.calls);
-        EXPECT_EQ(seen.progress.size(), before.progress.size());
+        EXPECT_EQ(m_seen.calls, before.calls);
+        EXPECT_EQ(m_seen.progress.size(), before.progress.size());
         // A slow server notices the closed connection only at its next piece.
         if (!c.reading) {
             EXPECT_NE(Ads().at(0).find("client gone"), std::string::npos);
@@ -404,26 +405,26 @@ private:
 
 TEST_F(DownloadService, MessagesFromElsewhereReachNoHandler) {
     Serve(R"({"padding": 20000})");
-    CReplayingWnd window(seen);
+    CReplayingWnd window(m_seen);
     window.StartDownload(Url(), kCap);
-    ASSERT_TRUE(PumpUntil([&] { return seen.Ended(); }));
+    ASSERT_TRUE(PumpUntil([&] { return m_seen.Ended(); }));
     ASSERT_TRUE(window.replayed);
     EXPECT_EQ(window.progressAfterReplay, window.progressBeforeReplay) << "a replayed record was taken twice";
     EXPECT_EQ(window.forgedAnswers, 0);
-    EXPECT_EQ(seen.calls, (Calls{"check", "start", "progress", "finished"}));
-    for (const auto& step : seen.progress) {
+    EXPECT_EQ(m_seen.calls, (Calls{"check", "start", "progress", "finished"}));
+    for (const auto& step : m_seen.progress) {
         EXPECT_NE(step.second, 888888u);
     }
-    EXPECT_EQ(std::string(seen.data.begin(), seen.data.begin() + 6), "GIF89a");
+    EXPECT_EQ(std::string(m_seen.data.begin(), m_seen.data.begin() + 6), "GIF89a");
 
     // And with no download running, from this thread: nothing either.
-    seen = {};
+    m_seen = {};
     const CDownloadMessages& ids = DownloadMessages();
     for (UINT message :
          {ids.checkTime, ids.downFinished, ids.proxyValidate, ids.error, ids.startDownload, ids.progress}) {
         EXPECT_EQ(SendMessageW(window.GetSafeHwnd(), message, 0x1234, 0), 0);
     }
-    EXPECT_TRUE(seen.calls.empty());
+    EXPECT_TRUE(m_seen.calls.empty());
 }
 
 } // namespace

@@ -173,25 +173,25 @@ protected:
         if (IsSkipped()) {
             return;
         }
-        gdiplus = GdiplusStartupScoped();
-        resources.reset(LoadLibraryW(L"res.dll"));
-        ASSERT_TRUE(resources);
+        m_gdiplus = GdiplusStartupScoped();
+        m_resources.reset(LoadLibraryW(L"res.dll"));
+        ASSERT_TRUE(m_resources);
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
-        folder = fs::path(temp) / (L"velmarin-login-" + std::to_wstring(GetTickCount64()));
-        fs::create_directories(folder / L"ad");
-        settings.appServer = base;
-        settings.updServer = L"http://127.0.0.1:9";
-        settings.updateInfo.version = settings.updateInfo.lastVersion = L"1.0.0.1";
+        m_folder = fs::path(temp) / (L"velmarin-login-" + std::to_wstring(GetTickCount64()));
+        fs::create_directories(m_folder / L"ad");
+        m_settings.appServer = m_base;
+        m_settings.updServer = L"http://127.0.0.1:9";
+        m_settings.updateInfo.version = m_settings.updateInfo.lastVersion = L"1.0.0.1";
     }
     void TearDown() override {
         DevServiceTest::TearDown();
         std::error_code ignored;
-        fs::remove_all(folder, ignored);
+        fs::remove_all(m_folder, ignored);
     }
 
     std::unique_ptr<CLoginDlg> Open() {
-        auto dialog = std::make_unique<CLoginDlg>(settings, resources.get(), folder.wstring());
+        auto dialog = std::make_unique<CLoginDlg>(m_settings, m_resources.get(), m_folder.wstring());
         EXPECT_TRUE(dialog->Create(nullptr));
         ShowWindow(dialog->GetSafeHwnd(), SW_SHOW);
         PumpFor(50);
@@ -202,10 +202,10 @@ protected:
                      reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
     }
 
-    unique_gdiplus_token gdiplus;
-    unique_hmodule resources;
-    fs::path folder;
-    CSMSSetting settings{L"unused.dat"};
+    unique_gdiplus_token m_gdiplus;
+    unique_hmodule m_resources;
+    fs::path m_folder;
+    CSMSSetting m_settings{L"unused.dat"};
 };
 
 TEST_F(LoginDialog, HintsFollowTheFocus) {
@@ -234,9 +234,9 @@ TEST_F(LoginDialog, HintsFollowTheFocus) {
 }
 
 TEST_F(LoginDialog, RemembersNumbersAndShowsTheUpdateNoticeOnlyForAnotherVersion) {
-    settings.userInfo.userList = {L"05522222222", L"05511111111"};
-    settings.userInfo.defaultUser = L"05522222222";
-    settings.updateInfo.lastVersion = L"1.0.0.2";
+    m_settings.userInfo.userList = {L"05522222222", L"05511111111"};
+    m_settings.userInfo.defaultUser = L"05522222222";
+    m_settings.updateInfo.lastVersion = L"1.0.0.2";
     auto dialog = Open();
     HWND number = GetDlgItem(dialog->GetSafeHwnd(), IDC_LOGIN_NUMBER);
     EXPECT_EQ(Text(number), L"05522222222");
@@ -244,14 +244,14 @@ TEST_F(LoginDialog, RemembersNumbersAndShowsTheUpdateNoticeOnlyForAnotherVersion
     EXPECT_TRUE(IsWindowVisible(GetDlgItem(dialog->GetSafeHwnd(), IDC_LOGIN_UPDATE)));
     EXPECT_STREQ(L"Velmarin登录", Text(dialog->GetSafeHwnd()).c_str());
 
-    settings.updateInfo.lastVersion = settings.updateInfo.version;
+    m_settings.updateInfo.lastVersion = m_settings.updateInfo.version;
     auto same = Open();
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(same->GetSafeHwnd(), IDC_LOGIN_UPDATE)));
 }
 
 TEST_F(LoginDialog, SettingsPanelHangsBelowFollowsAndIsFilledOnce) {
-    settings.appServer = DefaultServerAddress();
-    settings.updServer = L"http://elsewhere.example:80";
+    m_settings.appServer = DefaultServerAddress();
+    m_settings.updServer = L"http://elsewhere.example:80";
     auto dialog = Open();
     HWND hwnd = dialog->GetSafeHwnd();
     HWND panel = OpenPanel(hwnd);
@@ -290,22 +290,22 @@ TEST_F(LoginDialog, SettingsPanelHangsBelowFollowsAndIsFilledOnce) {
 }
 
 TEST_F(LoginDialog, AdvertisementIsRefreshedOnlyWhenItsTimeChanged) {
-    settings.updServer = base;
-    const fs::path current = folder / L"ad" / L"loginad.gif";
+    m_settings.updServer = m_base;
+    const fs::path current = m_folder / L"ad" / L"loginad.gif";
     {
         auto dialog = Open();
-        ASSERT_TRUE(PumpUntil([&] { return !settings.updateInfo.adTime.empty(); }));
-        EXPECT_EQ(settings.updateInfo.adTime, L"2024-01-01 00:00:00");
+        ASSERT_TRUE(PumpUntil([&] { return !m_settings.updateInfo.adTime.empty(); }));
+        EXPECT_EQ(m_settings.updateInfo.adTime, L"2024-01-01 00:00:00");
         EXPECT_TRUE(fs::exists(current));
         int dated = 0;
-        for (const auto& entry : fs::directory_iterator(folder / L"ad")) {
+        for (const auto& entry : fs::directory_iterator(m_folder / L"ad")) {
             const std::wstring name = entry.path().filename().wstring();
             dated += name.size() == 20 && name.rfind(L"loginad_20", 0) == 0;
         }
         EXPECT_EQ(dated, 1) << "one dated copy, loginad_YYYYMMDD.gif";
     }
     std::error_code ignored;
-    for (const auto& entry : fs::directory_iterator(folder / L"ad")) {
+    for (const auto& entry : fs::directory_iterator(m_folder / L"ad")) {
         fs::remove(entry.path(), ignored);
     }
 
@@ -320,7 +320,7 @@ TEST_F(LoginDialog, AdvertisementIsRefreshedOnlyWhenItsTimeChanged) {
     ASSERT_TRUE(Control(L"ad", R"({"touch": true})"));
     auto dialog = Open();
     ASSERT_TRUE(PumpUntil([&] { return fs::exists(current); }));
-    EXPECT_NE(settings.updateInfo.adTime, L"2024-01-01 00:00:00");
+    EXPECT_NE(m_settings.updateInfo.adTime, L"2024-01-01 00:00:00");
 }
 
 // The dialog's units come out 6 x 13 pixels here and 6 x 12 on Windows with
@@ -366,27 +366,27 @@ TEST_F(LoginDialog, LoginButtonSignsInRemembersAndFillsTheCookieStore) {
     EXPECT_EQ(session.password, L"abc123");
     EXPECT_FALSE(session.sessionId.empty());
     EXPECT_FALSE(session.skey.empty());
-    EXPECT_EQ(settings.autoLogin, 1);
-    EXPECT_EQ(settings.userInfo.defaultPassword, L"abc123");
-    EXPECT_EQ(settings.userInfo.userList, std::vector<std::wstring>{L"05512345678"});
+    EXPECT_EQ(m_settings.autoLogin, 1);
+    EXPECT_EQ(m_settings.userInfo.defaultPassword, L"abc123");
+    EXPECT_EQ(m_settings.userInfo.userList, std::vector<std::wstring>{L"05512345678"});
 
     wchar_t cookie[512] = {};
     DWORD size = std::size(cookie);
-    ASSERT_TRUE(InternetGetCookieW((base + L"/#").c_str(), nullptr, cookie, &size));
+    ASSERT_TRUE(InternetGetCookieW((m_base + L"/#").c_str(), nullptr, cookie, &size));
     EXPECT_NE(std::wstring(cookie).find(SessionCookie()), std::wstring::npos) << cookie;
     EXPECT_EQ(SessionCookie().rfind(L"ASP.NET_SessionId=", 0), 0u);
 }
 
 TEST_F(LoginDialog, AutoLoginEndsBeforeTheDialogShows) {
-    settings.autoLogin = 1;
-    settings.userInfo.defaultUser = L"01087654321";
-    settings.userInfo.defaultPassword = L"密码123";
-    CLoginDlg dialog(settings, resources.get(), folder.wstring());
+    m_settings.autoLogin = 1;
+    m_settings.userInfo.defaultUser = L"01087654321";
+    m_settings.userInfo.defaultPassword = L"密码123";
+    CLoginDlg dialog(m_settings, m_resources.get(), m_folder.wstring());
     EXPECT_EQ(dialog.DoModal(), kLoginSignedIn);
     EXPECT_EQ(dialog.Session().userNumber, L"01087654321");
     EXPECT_FALSE(dialog.Session().sessionId.empty());
     // Auto-login remembers nothing new.
-    EXPECT_TRUE(settings.userInfo.userList.empty());
+    EXPECT_TRUE(m_settings.userInfo.userList.empty());
 }
 
 TEST_F(LoginDialog, BothHintsShowUntilTheUserEntersABox) {
@@ -441,7 +441,7 @@ TEST_F(LoginDialog, HintTypedTextAndLabelsHaveTheirColours) {
 }
 
 TEST_F(LoginDialog, EnterInThePanelKeepsItAndTheLoginUsesItsServers) {
-    settings.updServer = L"http://127.0.0.1:9";
+    m_settings.updServer = L"http://127.0.0.1:9";
     auto dialog = Open();
     HWND hwnd = dialog->GetSafeHwnd();
     HWND panel = OpenPanel(hwnd);
@@ -466,13 +466,13 @@ TEST_F(LoginDialog, EnterInThePanelKeepsItAndTheLoginUsesItsServers) {
     }
     EXPECT_EQ(g_boxes, std::vector<std::wstring>{L"登录|发送失败，请检查网络!"});
     EXPECT_TRUE(IsWindow(hwnd));
-    EXPECT_EQ(settings.appServer, DefaultServerAddress());
-    EXPECT_EQ(settings.updServer, DefaultServerAddress());
+    EXPECT_EQ(m_settings.appServer, DefaultServerAddress());
+    EXPECT_EQ(m_settings.updServer, DefaultServerAddress());
 }
 
 TEST_F(LoginDialog, ReplacesTheAdvertisementOnShowAndSurvivesFailedRefreshes) {
-    settings.updServer = base;
-    const fs::path ad = folder / L"ad";
+    m_settings.updServer = m_base;
+    const fs::path ad = m_folder / L"ad";
     const fs::path current = ad / L"loginad.gif";
     // An old picture on show, then the service's new one over it.
     ASSERT_TRUE(Control(L"ad", R"({"touch": true})"));
@@ -481,30 +481,30 @@ TEST_F(LoginDialog, ReplacesTheAdvertisementOnShowAndSurvivesFailedRefreshes) {
         auto first = Open();
         ASSERT_TRUE(PumpUntil([&] { return fs::exists(current); }));
     }
-    const std::wstring firstTime = settings.updateInfo.adTime;
-    fs::rename(current, folder / L"old.gif");
+    const std::wstring firstTime = m_settings.updateInfo.adTime;
+    fs::rename(current, m_folder / L"old.gif");
     for (const auto& entry : fs::directory_iterator(ad)) {
         fs::remove(entry.path(), ignored);
     }
-    fs::copy_file(folder / L"old.gif", current);
+    fs::copy_file(m_folder / L"old.gif", current);
     ASSERT_TRUE(Control(L"ad", R"({"touch": true})"));
     {
         auto dialog = Open();
-        ASSERT_TRUE(PumpUntil([&] { return settings.updateInfo.adTime != firstTime; }));
+        ASSERT_TRUE(PumpUntil([&] { return m_settings.updateInfo.adTime != firstTime; }));
         EXPECT_NE(fs::file_size(current), 0u);
         HWND picture = GetDlgItem(dialog->GetSafeHwnd(), IDC_LOGIN_AD);
         EXPECT_NE(GetPropW(picture, L"PicEx_Prop"), nullptr) << "the picture control still shows";
     }
 
     // No ad folder: nothing is written and the time stays for another try.
-    settings.updateInfo.adTime.clear();
+    m_settings.updateInfo.adTime.clear();
     fs::remove_all(ad, ignored);
     ASSERT_TRUE(Control(L"ad", R"({"touch": true})"));
     {
         auto dialog = Open();
         ASSERT_TRUE(PumpUntil([&] { return AdsEnded() >= 3; }));
         PumpFor(300);
-        EXPECT_EQ(settings.updateInfo.adTime, L"");
+        EXPECT_EQ(m_settings.updateInfo.adTime, L"");
     }
 
     // A copy that fails (the current picture cannot be replaced): the time is not kept.
@@ -514,7 +514,7 @@ TEST_F(LoginDialog, ReplacesTheAdvertisementOnShowAndSurvivesFailedRefreshes) {
         auto dialog = Open();
         ASSERT_TRUE(PumpUntil([&] { return AdsEnded() >= 4; }));
         PumpFor(300);
-        EXPECT_EQ(settings.updateInfo.adTime, L"");
+        EXPECT_EQ(m_settings.updateInfo.adTime, L"");
         int dated = 0;
         for (const auto& entry : fs::directory_iterator(ad)) {
             dated += entry.path().filename().wstring().rfind(L"loginad_", 0) == 0;
@@ -524,9 +524,9 @@ TEST_F(LoginDialog, ReplacesTheAdvertisementOnShowAndSurvivesFailedRefreshes) {
 }
 
 TEST_F(LoginDialog, AdvertisementWithoutATimeIsFetchedAtEveryStart) {
-    settings.updServer = base;
+    m_settings.updServer = m_base;
     ASSERT_TRUE(Control(L"ad", R"({"last_modified": false})"));
-    const fs::path current = folder / L"ad" / L"loginad.gif";
+    const fs::path current = m_folder / L"ad" / L"loginad.gif";
     for (int start = 0; start < 2; ++start) {
         std::error_code ignored;
         fs::remove(current, ignored);

@@ -84,38 +84,38 @@ protected:
         if (IsSkipped()) {
             return;
         }
-        resources.reset(LoadLibraryW(L"res.dll"));
-        ASSERT_TRUE(resources);
+        m_resources.reset(LoadLibraryW(L"res.dll"));
+        ASSERT_TRUE(m_resources);
         // The view's page (which no engine here loads) is not the stand-in's:
         // the page commands go to the service endpoint all the same.
-        settings.appServer = L"http://127.0.0.1:9";
-        settings.updServer = L"http://127.0.0.1:9";
-        settings.ctrlKey = 0;
-        settings.altKey = 0;
-        settings.shiftKey = 0;
-        settings.codeKey = 'Q';
-        session.Set({L"05512345678", L"abc123", L"session-1", L""});
+        m_settings.appServer = L"http://127.0.0.1:9";
+        m_settings.updServer = L"http://127.0.0.1:9";
+        m_settings.ctrlKey = 0;
+        m_settings.altKey = 0;
+        m_settings.shiftKey = 0;
+        m_settings.codeKey = 'Q';
+        m_session.Set({L"05512345678", L"abc123", L"session-1", L""});
         g_boxes = {};
-        boxHook.reset(SetWindowsHookExW(WH_CBT, AnswerBoxes, nullptr, GetCurrentThreadId()));
+        m_boxHook.reset(SetWindowsHookExW(WH_CBT, AnswerBoxes, nullptr, GetCurrentThreadId()));
     }
     void TearDown() override {
-        window.reset();
-        boxHook.reset();
+        m_window.reset();
+        m_boxHook.reset();
         DevServiceTest::TearDown();
     }
 
     HWND Open() {
-        window = std::make_unique<CVelmarinDlg>(settings, resources.get(), session);
-        EXPECT_TRUE(window->Create(nullptr));
-        ShowWindow(window->GetSafeHwnd(), SW_SHOW);
+        m_window = std::make_unique<CVelmarinDlg>(m_settings, m_resources.get(), m_session);
+        EXPECT_TRUE(m_window->Create(nullptr));
+        ShowWindow(m_window->GetSafeHwnd(), SW_SHOW);
         PumpFor(50);
-        return window->GetSafeHwnd();
+        return m_window->GetSafeHwnd();
     }
 
     // Calls window.external.InvokeWebserver(command, data) as the page does.
     void PageCall(const std::wstring& command, const std::wstring& data) {
         auto* view = dynamic_cast<CKivHtmlView*>(
-            CWindow::FromHandle(GetDlgItem(window->GetSafeHwnd(), IDC_MAIN_VIEW)));
+            CWindow::FromHandle(GetDlgItem(m_window->GetSafeHwnd(), IDC_MAIN_VIEW)));
         ASSERT_NE(view, nullptr);
         auto* page = new browserhosttest::CFakeDocument(nullptr, L"http://127.0.0.1:9/chat/clientindex.aspx");
         ASSERT_TRUE(CViewDocument::Show(*view, static_cast<IHTMLDocument*>(page)));
@@ -146,18 +146,18 @@ protected:
     }
 
     // OLE for the whole suite, as the program has it for its whole life.
-    static void SetUpTestSuite() { ole = new unique_oleuninitialize_call(OleInitializeScoped()); }
+    static void SetUpTestSuite() { s_ole = new unique_oleuninitialize_call(OleInitializeScoped()); }
     static void TearDownTestSuite() {
-        delete ole;
-        ole = nullptr;
+        delete s_ole;
+        s_ole = nullptr;
     }
-    static inline unique_oleuninitialize_call* ole = nullptr;
-    unique_gdiplus_token gdiplus = GdiplusStartupScoped();
-    unique_hmodule resources;
-    CSMSSetting settings{L"unused.dat"};
-    CSessionRecord session;
-    unique_hhook boxHook;
-    std::unique_ptr<CVelmarinDlg> window;
+    static inline unique_oleuninitialize_call* s_ole = nullptr;
+    unique_gdiplus_token m_gdiplus = GdiplusStartupScoped();
+    unique_hmodule m_resources;
+    CSMSSetting m_settings{L"unused.dat"};
+    CSessionRecord m_session;
+    unique_hhook m_boxHook;
+    std::unique_ptr<CVelmarinDlg> m_window;
 };
 
 TEST_F(MainWindow, PageCommandsSendOneCommandEachAndExitIsAskedFromTheQueue) {
@@ -190,12 +190,12 @@ TEST_F(MainWindow, PageCommandsSendOneCommandEachAndExitIsAskedFromTheQueue) {
 // The window shows at once, its tray icon already there; its web view, the
 // slow part, comes from the queue and fills the client area.
 TEST_F(MainWindow, ShowsBeforeItsViewWhichFollowsFromTheQueue) {
-    window = std::make_unique<CVelmarinDlg>(settings, resources.get(), session);
-    ASSERT_TRUE(window->Create(nullptr));
-    HWND hwnd = window->GetSafeHwnd();
+    m_window = std::make_unique<CVelmarinDlg>(m_settings, m_resources.get(), m_session);
+    ASSERT_TRUE(m_window->Create(nullptr));
+    HWND hwnd = m_window->GetSafeHwnd();
     EXPECT_EQ(GetDlgItem(hwnd, IDC_MAIN_VIEW), nullptr);
     ShowWindow(hwnd, SW_SHOW);
-    EXPECT_NE(window->TrayIconShown(), nullptr) << "the window showed before its tray icon";
+    EXPECT_NE(m_window->TrayIconShown(), nullptr) << "the window showed before its tray icon";
     ASSERT_TRUE(PumpUntil([&] { return GetDlgItem(hwnd, IDC_MAIN_VIEW) != nullptr; }, 5000));
     RECT client, view;
     GetClientRect(hwnd, &client);
@@ -242,19 +242,19 @@ TEST_F(MainWindow, HotKeyOnlyWithAModifierAndAgainAfterThePlugIn) {
         SetDlgItemTextW(dialog, IDC_CONFIG_CODEKEY, L"9");
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     });
-    SendMessageW(window->GetSafeHwnd(), WM_COMMAND, ID_TRAY_SETTINGS, 0);
+    SendMessageW(m_window->GetSafeHwnd(), WM_COMMAND, ID_TRAY_SETTINGS, 0);
     driver.join();
     ASSERT_TRUE(found) << "the plug-in's dialog did not open";
     EXPECT_TRUE(g_boxes.seen.empty());
-    EXPECT_EQ(settings.ctrlKey, 1);
+    EXPECT_EQ(m_settings.ctrlKey, 1);
     EXPECT_TRUE(HotKeyTaken(MOD_CONTROL | MOD_SHIFT, '9'));
-    window.reset();
+    m_window.reset();
     EXPECT_FALSE(HotKeyTaken(MOD_CONTROL | MOD_SHIFT, '9')) << "the hot key outlived the window";
 }
 
 TEST_F(MainWindow, TheTrayIconBlinksUntilTheWindowIsActive) {
     HWND hwnd = Open();
-    const HICON normal = window->TrayIconShown();
+    const HICON normal = m_window->TrayIconShown();
     ASSERT_NE(normal, nullptr);
     // Another window of this thread is active, as when the user works elsewhere.
     std::unique_ptr<HWND__, decltype(&DestroyWindow)> other(
@@ -267,7 +267,7 @@ TEST_F(MainWindow, TheTrayIconBlinksUntilTheWindowIsActive) {
     std::vector<HICON> shown;
     for (int i = 0; i < 4; ++i) {
         SendMessageW(hwnd, WM_TIMER, kBlinkTimer, 0);
-        shown.push_back(window->TrayIconShown());
+        shown.push_back(m_window->TrayIconShown());
     }
     // The new-message and the normal icon take turns.
     EXPECT_NE(shown[0], shown[1]);
@@ -279,10 +279,10 @@ TEST_F(MainWindow, TheTrayIconBlinksUntilTheWindowIsActive) {
     if (shown[3] == normal) {
         SendMessageW(hwnd, WM_TIMER, kBlinkTimer, 0);
     }
-    ASSERT_NE(window->TrayIconShown(), normal);
+    ASSERT_NE(m_window->TrayIconShown(), normal);
     SetActiveWindow(hwnd);
     SendMessageW(hwnd, WM_TIMER, kBlinkTimer, 0);
-    EXPECT_EQ(window->TrayIconShown(), normal);
+    EXPECT_EQ(m_window->TrayIconShown(), normal);
     EXPECT_FALSE(KillTimer(hwnd, kBlinkTimer)) << "the blink timer still runs";
 }
 

@@ -42,18 +42,18 @@ Image ReadImage(HBITMAP bitmap) {
 
 class ResourceLibraryTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(library) << "res.dll does not load from the test's folder"; }
+    void SetUp() override { ASSERT_TRUE(m_library) << "res.dll does not load from the test's folder"; }
 
     Image Bitmap(int id) const {
         unique_hbitmap bitmap(static_cast<HBITMAP>(
-            LoadImageW(library.get(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+            LoadImageW(m_library.get(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
         return ReadImage(bitmap.get());
     }
 
     // The colour part of the icon at the given size (its pixels are not read).
     Image Icon(int id, int size) const {
         unique_hicon icon(static_cast<HICON>(
-            LoadImageW(library.get(), MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
+            LoadImageW(m_library.get(), MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
         ICONINFO parts{};
         if (!icon || !GetIconInfo(icon.get(), &parts)) {
             return {};
@@ -65,10 +65,10 @@ protected:
 
     // Decodes the animation with GDI+, frame by frame.
     void CheckGif(int id, UINT width, UINT height) const {
-        HRSRC found = FindResourceW(library.get(), MAKEINTRESOURCEW(id), L"GIF");
+        HRSRC found = FindResourceW(m_library.get(), MAKEINTRESOURCEW(id), L"GIF");
         ASSERT_TRUE(found);
-        const auto* bytes = static_cast<const char*>(LockResource(LoadResource(library.get(), found)));
-        const std::string data(bytes, SizeofResource(library.get(), found));
+        const auto* bytes = static_cast<const char*>(LockResource(LoadResource(m_library.get(), found)));
+        const std::string data(bytes, SizeofResource(m_library.get(), found));
         EXPECT_EQ(data.substr(0, 6), "GIF89a");
         EXPECT_NE(data.find("NETSCAPE2.0"), std::string::npos) << "the animation loops";
 
@@ -88,7 +88,7 @@ protected:
         }
     }
 
-    unique_hmodule library = LoadResourceLibrary();
+    unique_hmodule m_library = LoadResourceLibrary();
 };
 
 enum class Kind { Bitmap, Icon, Gif };

@@ -19,7 +19,7 @@ using skintest::CWindowPicture;
 using namespace skintest; // the theme's colours
 
 constexpr int kWidth = 300, kHeight = 200;
-constexpr int T = CFrameTheme::kBandTop, S = CFrameTheme::kBandSide, B = CFrameTheme::kBandBottom;
+constexpr int kT = CFrameTheme::kBandTop, kS = CFrameTheme::kBandSide, kB = CFrameTheme::kBandBottom;
 
 RECT WindowRect(HWND hwnd) {
     RECT r{};
@@ -43,38 +43,38 @@ protected:
     // The usual theme with some lines added to "Personality" and "Colours".
     void Build(const std::string& personality = "", const std::string& colours = "", bool sizable = true,
                DWORD style = WS_OVERLAPPEDWINDOW) {
-        window = std::make_unique<CRecordingWindow>(style, 100, 100, kWidth, kHeight);
-        frame = std::make_unique<CSkinWin>(
-            theme.Write(personality + "\r\nButtonCount=4", CFrameTheme::CaptionButtons(), colours));
-        ASSERT_TRUE(frame->IsLoaded());
-        frame->Install(window->hwnd());
-        frame->SetStyleBits(sizable, true, true);
-        SetWindowPos(hwnd(), nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+        m_window = std::make_unique<CRecordingWindow>(style, 100, 100, kWidth, kHeight);
+        m_frame = std::make_unique<CSkinWin>(
+            m_theme.Write(personality + "\r\nButtonCount=4", CFrameTheme::CaptionButtons(), colours));
+        ASSERT_TRUE(m_frame->IsLoaded());
+        m_frame->Install(m_window->Hwnd());
+        m_frame->SetStyleBits(sizable, true, true);
+        SetWindowPos(Hwnd(), nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
     }
-    HWND hwnd() const { return window->hwnd(); }
+    HWND Hwnd() const { return m_window->Hwnd(); }
     LRESULT HitAt(int x, int y) const {
-        const RECT r = WindowRect(hwnd());
-        return SendMessageW(hwnd(), WM_NCHITTEST, 0, MAKELPARAM(r.left + x, r.top + y));
+        const RECT r = WindowRect(Hwnd());
+        return SendMessageW(Hwnd(), WM_NCHITTEST, 0, MAKELPARAM(r.left + x, r.top + y));
     }
-    void NcUp(int hit) { SendMessageW(hwnd(), WM_NCLBUTTONUP, hit, 0); }
+    void NcUp(int hit) { SendMessageW(Hwnd(), WM_NCLBUTTONUP, hit, 0); }
 
-    CTempFolder folder;
-    CFrameTheme theme{folder};
+    CTempFolder m_folder;
+    CFrameTheme m_theme{m_folder};
     // Declared before the window, so the window is destroyed first, as in the program.
-    std::unique_ptr<CSkinWin> frame;
-    std::unique_ptr<CRecordingWindow> window;
+    std::unique_ptr<CSkinWin> m_frame;
+    std::unique_ptr<CRecordingWindow> m_window;
 };
 
 TEST_F(SkinFrame, AnswersToTheSystem) {
     Build();
     RECT client{};
-    GetClientRect(hwnd(), &client);
-    EXPECT_TRUE(SameRect(client, RECT{0, 0, kWidth - 2 * S, kHeight - T - B}));
+    GetClientRect(Hwnd(), &client);
+    EXPECT_TRUE(SameRect(client, RECT{0, 0, kWidth - 2 * kS, kHeight - kT - kB}));
     // The first rectangle shrinks by the bands and is copied into the second.
     NCCALCSIZE_PARAMS params{};
     params.rgrc[0] = {10, 20, 110, 220};
-    SendMessageW(hwnd(), WM_NCCALCSIZE, TRUE, reinterpret_cast<LPARAM>(&params));
-    EXPECT_TRUE(SameRect(params.rgrc[0], RECT{10 + S, 20 + T, 110 - S, 220 - B}));
+    SendMessageW(Hwnd(), WM_NCCALCSIZE, TRUE, reinterpret_cast<LPARAM>(&params));
+    EXPECT_TRUE(SameRect(params.rgrc[0], RECT{10 + kS, 20 + kT, 110 - kS, 220 - kB}));
     EXPECT_TRUE(SameRect(params.rgrc[1], params.rgrc[0]));
 
     // The window is 300 x 200; bands are 10 (top), 4 (sides) and 4 (bottom).
@@ -92,37 +92,37 @@ TEST_F(SkinFrame, AnswersToTheSystem) {
     MEASUREITEMSTRUCT list{};
     list.CtlType = ODT_LISTBOX;
     list.itemWidth = 7;
-    SendMessageW(hwnd(), WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&list));
+    SendMessageW(Hwnd(), WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&list));
     EXPECT_EQ(list.itemWidth, 7u) << "only menu items are measured here";
     // Setting the text reports success.
-    EXPECT_TRUE(SetWindowTextW(hwnd(), L"new title"));
+    EXPECT_TRUE(SetWindowTextW(Hwnd(), L"new title"));
     wchar_t text[32] = {};
-    GetWindowTextW(hwnd(), text, 32);
+    GetWindowTextW(Hwnd(), text, 32);
     EXPECT_STREQ(text, L"new title");
 }
 
 TEST_F(SkinFrame, MaximizeAndRestoreThroughTheCaptionButton) {
     Build();
-    const RECT normal = WindowRect(hwnd());
+    const RECT normal = WindowRect(Hwnd());
     NcUp(HTMAXBUTTON);
-    EXPECT_EQ(frame->WindowState(), kStateMaximized);
-    EXPECT_TRUE(SameRect(WindowRect(hwnd()), WorkArea()));
-    EXPECT_FALSE(IsZoomed(hwnd())) << "the library maximizes by moving";
+    EXPECT_EQ(m_frame->WindowState(), kStateMaximized);
+    EXPECT_TRUE(SameRect(WindowRect(Hwnd()), WorkArea()));
+    EXPECT_FALSE(IsZoomed(Hwnd())) << "the library maximizes by moving";
     EXPECT_EQ(HitAt(1, 100), HTCLIENT) << "no sizing while maximized";
     // Maximizing again must not lose the rectangle to restore.
-    SendMessageW(hwnd(), WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    SendMessageW(Hwnd(), WM_SYSCOMMAND, SC_MAXIMIZE, 0);
     NcUp(HTMAXBUTTON);
-    EXPECT_EQ(frame->WindowState(), kStateNormal);
-    EXPECT_TRUE(SameRect(WindowRect(hwnd()), normal));
+    EXPECT_EQ(m_frame->WindowState(), kStateNormal);
+    EXPECT_TRUE(SameRect(WindowRect(Hwnd()), normal));
     // The close button closes wherever the press began.
-    SendMessageW(hwnd(), WM_NCLBUTTONDOWN, HTCAPTION, 0);
+    SendMessageW(Hwnd(), WM_NCLBUTTONDOWN, HTCAPTION, 0);
     NcUp(HTCLOSE);
-    EXPECT_EQ(window->Count(WM_CLOSE), 1);
+    EXPECT_EQ(m_window->Count(WM_CLOSE), 1);
 }
 
 TEST_F(SkinFrame, CommandsInTurn) {
     Build();
-    const auto fromControl = reinterpret_cast<LPARAM>(hwnd());
+    const auto fromControl = reinterpret_cast<LPARAM>(Hwnd());
     // Each step: what is sent, the state after it, and what the window's own
     // procedure gets with the same wParam (0: nothing).
     const struct {
@@ -145,40 +145,40 @@ TEST_F(SkinFrame, CommandsInTurn) {
     };
     for (const auto& s : steps) {
         SCOPED_TRACE(s.name);
-        window->seen.clear();
-        SendMessageW(hwnd(), s.message, s.wParam, s.lParam);
-        EXPECT_EQ(frame->WindowState(), s.state);
+        m_window->seen.clear();
+        SendMessageW(Hwnd(), s.message, s.wParam, s.lParam);
+        EXPECT_EQ(m_frame->WindowState(), s.state);
         for (UINT m : {UINT{WM_COMMAND}, UINT{WM_SYSCOMMAND}}) {
-            EXPECT_EQ(window->Saw(m, s.wParam), m == s.reaches) << m;
+            EXPECT_EQ(m_window->Saw(m, s.wParam), m == s.reaches) << m;
         }
     }
 }
 
 TEST_F(SkinFrame, MinimizeAndRestore) {
     Build();
-    ShowWindow(hwnd(), SW_SHOW);
+    ShowWindow(Hwnd(), SW_SHOW);
     NcUp(HTMINBUTTON);
-    EXPECT_EQ(frame->WindowState(), kStateMinimized);
-    EXPECT_TRUE(IsIconic(hwnd()));
-    SendMessageW(hwnd(), WM_SYSCOMMAND, SC_RESTORE, 0);
-    EXPECT_FALSE(IsIconic(hwnd()));
-    EXPECT_EQ(frame->WindowState(), kStateNormal);
+    EXPECT_EQ(m_frame->WindowState(), kStateMinimized);
+    EXPECT_TRUE(IsIconic(Hwnd()));
+    SendMessageW(Hwnd(), WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_FALSE(IsIconic(Hwnd()));
+    EXPECT_EQ(m_frame->WindowState(), kStateNormal);
     // Maximized by the library, minimized by the system: restoring must bring it back.
     NcUp(HTMAXBUTTON);
-    ShowWindow(hwnd(), SW_MINIMIZE);
-    SendMessageW(hwnd(), WM_SYSCOMMAND, SC_RESTORE, 0);
-    EXPECT_FALSE(IsIconic(hwnd()));
-    EXPECT_EQ(frame->WindowState(), kStateMaximized);
-    EXPECT_TRUE(SameRect(WindowRect(hwnd()), WorkArea()));
+    ShowWindow(Hwnd(), SW_MINIMIZE);
+    SendMessageW(Hwnd(), WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_FALSE(IsIconic(Hwnd()));
+    EXPECT_EQ(m_frame->WindowState(), kStateMaximized);
+    EXPECT_TRUE(SameRect(WindowRect(Hwnd()), WorkArea()));
 }
 
 TEST_F(SkinFrame, DoubleClickMaximizesOnlyWithASizingBorder) {
     for (bool sizable : {false, true}) {
         Build("", "", sizable);
-        SendMessageW(hwnd(), WM_NCLBUTTONDBLCLK, HTCAPTION, 0);
-        EXPECT_EQ(frame->WindowState(), sizable ? kStateMaximized : kStateNormal) << sizable;
-        SendMessageW(hwnd(), WM_NCLBUTTONDBLCLK, HTCAPTION, 0);
-        EXPECT_EQ(frame->WindowState(), kStateNormal) << sizable;
+        SendMessageW(Hwnd(), WM_NCLBUTTONDBLCLK, HTCAPTION, 0);
+        EXPECT_EQ(m_frame->WindowState(), sizable ? kStateMaximized : kStateNormal) << sizable;
+        SendMessageW(Hwnd(), WM_NCLBUTTONDBLCLK, HTCAPTION, 0);
+        EXPECT_EQ(m_frame->WindowState(), kStateNormal) << sizable;
     }
 }
 
@@ -196,11 +196,11 @@ TEST_F(SkinFrame, WindowRegion) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.personality) + " " + c.transColor);
         Build(c.personality, std::string("TransColor=") + c.transColor);
-        ShowWindow(hwnd(), SW_SHOW);
-        SetWindowPos(hwnd(), nullptr, 0, 0, kWidth + 20, kHeight + 10, SWP_NOMOVE | SWP_NOZORDER);
-        SendMessageW(hwnd(), WM_NCPAINT, 1, 0);
+        ShowWindow(Hwnd(), SW_SHOW);
+        SetWindowPos(Hwnd(), nullptr, 0, 0, kWidth + 20, kHeight + 10, SWP_NOMOVE | SWP_NOZORDER);
+        SendMessageW(Hwnd(), WM_NCPAINT, 1, 0);
         unique_hrgn region(CreateRectRgn(0, 0, 0, 0));
-        ASSERT_NE(GetWindowRgn(hwnd(), region.get()), ERROR);
+        ASSERT_NE(GetWindowRgn(Hwnd(), region.get()), ERROR);
         EXPECT_EQ(PtInRegion(region.get(), 0, 0) != FALSE, c.cornerIn);
         EXPECT_EQ(PtInRegion(region.get(), 1, 1) != FALSE, c.cornerIn);
         EXPECT_TRUE(PtInRegion(region.get(), 2, 0));
@@ -228,7 +228,7 @@ TEST(SkinFrameDialog, FocusComesBackWithActivation) {
     SetFocus(button);
     skintest::Pump();
     CRecordingWindow other(WS_POPUP | WS_VISIBLE, 400, 400, 100, 100);
-    SetActiveWindow(other.hwnd());
+    SetActiveWindow(other.Hwnd());
     skintest::Pump();
     EXPECT_NE(GetFocus(), button);
     SetActiveWindow(dialog);
@@ -243,19 +243,19 @@ class SkinFrameLooks : public SkinFrame {
 protected:
     void SetUp() override {
         Build("", "", true, WS_POPUP | WS_VISIBLE | WS_SYSMENU);
-        SetWindowTextA(hwnd(), "");
+        SetWindowTextA(Hwnd(), "");
         Activate(true);
     }
-    void Activate(bool on) { SendMessageW(hwnd(), WM_NCACTIVATE, on, 0); }
+    void Activate(bool on) { SendMessageW(Hwnd(), WM_NCACTIVATE, on, 0); }
     int Width() const {
-        const RECT r = WindowRect(hwnd());
+        const RECT r = WindowRect(Hwnd());
         return r.right - r.left;
     }
     // The centre of a caption button, XCoord pixels from the right edge.
     POINT Button(int xCoord) const { return {Width() - xCoord + 5, 5}; }
     // Each button's colour now: close, maximize (or restore), minimize.
     std::vector<COLORREF> Buttons() const {
-        const CWindowPicture picture(hwnd());
+        const CWindowPicture picture(Hwnd());
         std::vector<COLORREF> colours;
         for (int xCoord : {14, 26, 38}) {
             const POINT at = Button(xCoord);
@@ -274,7 +274,7 @@ TEST_F(SkinFrameLooks, BandsShowTheActiveOrInactiveHalf) {
     for (bool on : {true, false}) {
         SCOPED_TRACE(on ? "active" : "inactive");
         Activate(on);
-        const CWindowPicture p(hwnd());
+        const CWindowPicture p(Hwnd());
         auto look = [&](const CBandColours& band) { return on ? band.active : band.inactive; };
         auto other = [&](const CBandColours& band) { return on ? band.inactive : band.active; };
         EXPECT_EQ(p.At(100, 2), look(kTop));
@@ -291,23 +291,23 @@ TEST_F(SkinFrameLooks, BandsShowTheActiveOrInactiveHalf) {
 }
 
 TEST_F(SkinFrameLooks, CaptionButtonStateColumns) {
-    SendMessageW(hwnd(), WM_NCPAINT, 1, 0);
+    SendMessageW(Hwnd(), WM_NCPAINT, 1, 0);
     EXPECT_EQ(Buttons(), Normal());
-    SendMessageW(hwnd(), WM_NCMOUSEMOVE, HTCLOSE, 0);
+    SendMessageW(Hwnd(), WM_NCMOUSEMOVE, HTCLOSE, 0);
     EXPECT_EQ(Buttons(), (std::vector<COLORREF>{CaptionColour(kCloseImage, 2), CaptionColour(kMaxImage, 0),
                                                 CaptionColour(kMinImage, 0)}))
         << "hover";
-    SendMessageW(hwnd(), WM_NCLBUTTONDOWN, HTMINBUTTON, 0);
+    SendMessageW(Hwnd(), WM_NCLBUTTONDOWN, HTMINBUTTON, 0);
     EXPECT_EQ(Buttons(), (std::vector<COLORREF>{CaptionColour(kCloseImage, 0), CaptionColour(kMaxImage, 0),
                                                 CaptionColour(kMinImage, 1)}))
         << "pressed";
     ReleaseCapture();
     // A fixed frame with a minimize box shows maximize disabled, hovered or not.
-    frame->SetStyleBits(false, true, false);
-    SendMessageW(hwnd(), WM_NCMOUSEMOVE, HTMAXBUTTON, 0);
+    m_frame->SetStyleBits(false, true, false);
+    SendMessageW(Hwnd(), WM_NCMOUSEMOVE, HTMAXBUTTON, 0);
     EXPECT_EQ(Buttons()[1], CaptionColour(kMaxImage, 3));
-    frame->SetStyleBits(false, false, false);
-    SendMessageW(hwnd(), WM_NCPAINT, 1, 0);
+    m_frame->SetStyleBits(false, false, false);
+    SendMessageW(Hwnd(), WM_NCPAINT, 1, 0);
     EXPECT_EQ(Buttons(), (std::vector<COLORREF>{CaptionColour(kCloseImage, 0), kTop.active, kTop.active}))
         << "neither box: no maximize, no minimize";
 }
@@ -317,36 +317,36 @@ TEST_F(SkinFrameLooks, PressedButtonLetGoWhereverTheMouseIsReleased) {
         const char* name;
         std::function<void()> release;
     } cases[] = {
-        {"released over the client area", [&] { SendMessageW(hwnd(), WM_LBUTTONUP, 0, Client(100, 100)); }},
-        {"moved into the client area", [&] { SendMessageW(hwnd(), WM_MOUSEMOVE, 0, Client(100, 100)); }},
+        {"released over the client area", [&] { SendMessageW(Hwnd(), WM_LBUTTONUP, 0, Client(100, 100)); }},
+        {"moved into the client area", [&] { SendMessageW(Hwnd(), WM_MOUSEMOVE, 0, Client(100, 100)); }},
         {"capture taken away", [] { ReleaseCapture(); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        SendMessageW(hwnd(), WM_NCMOUSEMOVE, HTCLOSE, 0);
-        SendMessageW(hwnd(), WM_NCLBUTTONDOWN, HTCLOSE, 0);
+        SendMessageW(Hwnd(), WM_NCMOUSEMOVE, HTCLOSE, 0);
+        SendMessageW(Hwnd(), WM_NCLBUTTONDOWN, HTCLOSE, 0);
         EXPECT_EQ(Buttons()[0], CaptionColour(kCloseImage, 1));
-        EXPECT_EQ(GetCapture(), hwnd());
+        EXPECT_EQ(GetCapture(), Hwnd());
         c.release();
         EXPECT_EQ(Buttons(), Normal());
         ReleaseCapture();
     }
-    EXPECT_EQ(window->Count(WM_CLOSE), 0);
+    EXPECT_EQ(m_window->Count(WM_CLOSE), 0);
     // Released over the close button (client coordinates, so above the client area): it closes.
-    SendMessageW(hwnd(), WM_NCLBUTTONDOWN, HTCLOSE, 0);
+    SendMessageW(Hwnd(), WM_NCLBUTTONDOWN, HTCLOSE, 0);
     const POINT close = Button(14);
-    SendMessageW(hwnd(), WM_LBUTTONUP, 0, Client(close.x - S, close.y - T));
-    EXPECT_EQ(window->Count(WM_CLOSE), 1);
-    EXPECT_NE(GetCapture(), hwnd());
+    SendMessageW(Hwnd(), WM_LBUTTONUP, 0, Client(close.x - kS, close.y - kT));
+    EXPECT_EQ(m_window->Count(WM_CLOSE), 1);
+    EXPECT_NE(GetCapture(), Hwnd());
     EXPECT_EQ(Buttons(), Normal()) << "the window refused to close";
 }
 
 TEST_F(SkinFrameLooks, HoverShowsOnTheButtonJustClicked) {
     for (int image : {kRestoreImage, kMaxImage}) {
-        SendMessageW(hwnd(), WM_NCMOUSEMOVE, HTMAXBUTTON, 0);
+        SendMessageW(Hwnd(), WM_NCMOUSEMOVE, HTMAXBUTTON, 0);
         NcUp(HTMAXBUTTON);
         EXPECT_EQ(Buttons(), Normal(image));
-        SendMessageW(hwnd(), WM_NCMOUSEMOVE, HTMAXBUTTON, 0);
+        SendMessageW(Hwnd(), WM_NCMOUSEMOVE, HTMAXBUTTON, 0);
         EXPECT_EQ(Buttons()[1], CaptionColour(image, 2)) << image;
     }
 }
@@ -369,8 +369,8 @@ TEST_F(SkinFrameLooks, TitleInItsColourAndBox) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         Activate(c.on);
-        SetWindowTextA(hwnd(), c.text);
-        const CWindowPicture p(hwnd());
+        SetWindowTextA(Hwnd(), c.text);
+        const CWindowPicture p(Hwnd());
         const auto band = [&](COLORREF colour) {
             for (const CBandColours* b : {&kTop, &kLeft, &kRight}) {
                 if (colour == b->active || colour == b->inactive) {
@@ -384,8 +384,8 @@ TEST_F(SkinFrameLooks, TitleInItsColourAndBox) {
             return ink(colour) && (c.on ? GetRValue(colour) > GetBValue(colour) + 100
                                         : GetBValue(colour) > GetRValue(colour) + 100);
         };
-        const RECT all = p.Extent(ink, {0, 0, p.width, T});
-        const RECT title = p.Extent(titleInk, {0, 0, p.width, T});
+        const RECT all = p.Extent(ink, {0, 0, p.width, kT});
+        const RECT title = p.Extent(titleInk, {0, 0, p.width, kT});
         EXPECT_TRUE(EqualRect(&all, &title)) << "all ink in the title's colour";
         EXPECT_GE(title.left, CFrameTheme::kTextShift);
         EXPECT_GT(title.right, c.rightFrom);
@@ -395,8 +395,8 @@ TEST_F(SkinFrameLooks, TitleInItsColourAndBox) {
 
 TEST_F(SkinFrameLooks, SmallIcon) {
     const COLORREF kIcon = RGB(255, 128, 0);
-    const RECT place{S, kIconTop, S + 16, kIconTop + 16};
-    EXPECT_EQ(CWindowPicture(hwnd()).Count(kIcon, place), 0);
+    const RECT place{kS, kIconTop, kS + 16, kIconTop + 16};
+    EXPECT_EQ(CWindowPicture(Hwnd()).Count(kIcon, place), 0);
     unique_hbitmap colour(skintest::ScreenBitmap(16, 16));
     {
         unique_hdc dc(CreateCompatibleDC(nullptr));
@@ -407,19 +407,19 @@ TEST_F(SkinFrameLooks, SmallIcon) {
     unique_hbitmap mask(CreateBitmap(16, 16, 1, 1, opaque.data()));
     ICONINFO info{TRUE, 0, 0, mask.get(), colour.get()};
     unique_hicon icon(CreateIconIndirect(&info));
-    SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon.get()));
-    SendMessageW(hwnd(), WM_NCPAINT, 1, 0);
-    const CWindowPicture p(hwnd());
+    SendMessageW(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon.get()));
+    SendMessageW(Hwnd(), WM_NCPAINT, 1, 0);
+    const CWindowPicture p(Hwnd());
     EXPECT_EQ(p.Count(kIcon, place), 16 * 16);
     EXPECT_EQ(p.Count(kIcon), 16 * 16);
-    SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, 0);
+    SendMessageW(Hwnd(), WM_SETICON, ICON_SMALL, 0);
 }
 
 TEST_F(SkinFrameLooks, ClientTiledAndStaticTextInTheWindowTextColour) {
     HWND label = CreateWindowExW(0, L"STATIC", L"MMMM", WS_CHILD | WS_VISIBLE | SS_LEFT, 10, 10, 120, 20,
-                                 hwnd(), nullptr, nullptr, nullptr);
-    RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    const CWindowPicture p(hwnd(), unique_hdc_window::client_area);
+                                 Hwnd(), nullptr, nullptr, nullptr);
+    RedrawWindow(Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    const CWindowPicture p(Hwnd(), unique_hdc_window::kClientArea);
     const int w = CFrameTheme::kTileWidth, h = CFrameTheme::kTileHeight;
     int corners = 0, tiles = 0;
     for (int x = 0; x < p.width; x += w) {

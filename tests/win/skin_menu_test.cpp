@@ -31,18 +31,18 @@ protected:
                             "SeparatorColor=0 128 0\r\nHilightBorder=0 0 255\r\n");
         LoadMenuSettings(folder.File("menu.ini"));
     }
-    void SetUp() override { SetPropA(owner.hwnd(), kSkinMenuProperty, reinterpret_cast<HANDLE>(1)); }
-    void TearDown() override { DestroyMenu(menu); }
+    void SetUp() override { SetPropA(m_owner.Hwnd(), kSkinMenuProperty, reinterpret_cast<HANDLE>(1)); }
+    void TearDown() override { DestroyMenu(m_menu); }
 
     // A null text adds a separator.
     void Add(UINT id, const char* text, UINT flags = MF_STRING) {
-        AppendMenuA(menu, text != nullptr ? flags : MF_SEPARATOR, id, text);
+        AppendMenuA(m_menu, text != nullptr ? flags : MF_SEPARATOR, id, text);
     }
     MENUITEMINFOA Info(UINT position) const {
         MENUITEMINFOA info{};
         info.cbSize = sizeof(info);
         info.fMask = MIIM_FTYPE | MIIM_DATA;
-        GetMenuItemInfoA(menu, position, TRUE, &info);
+        GetMenuItemInfoA(m_menu, position, TRUE, &info);
         return info;
     }
     MEASUREITEMSTRUCT Measure(UINT position) const {
@@ -53,8 +53,8 @@ protected:
         return m;
     }
 
-    skintest::CRecordingWindow owner;
-    HMENU menu = CreatePopupMenu();
+    skintest::CRecordingWindow m_owner;
+    HMENU m_menu = CreatePopupMenu();
 };
 
 // Text metrics of the menu font, as the library measures.
@@ -93,12 +93,12 @@ TEST_F(SkinMenu, EveryItemMeasuresTheWidestLabelAndAccelerator) {
     const int separatorHeight = font.metrics.tmHeight / 2 + 2;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        DestroyMenu(menu);
-        menu = CreatePopupMenu();
+        DestroyMenu(m_menu);
+        m_menu = CreatePopupMenu();
         for (UINT i = 0; i < c.items.size(); ++i) {
             Add(i + 1, c.items[i]); // texts are kept by identifier
         }
-        PrepareMenu(menu, owner.hwnd());
+        PrepareMenu(m_menu, m_owner.Hwnd());
         const int width = font.Width(c.label) + (font.Width(c.accelerator) & 0xFF) + kItemExtra;
         for (UINT i = 0; i < c.items.size(); ++i) {
             const bool separator = c.items[i] == nullptr;
@@ -112,8 +112,8 @@ TEST_F(SkinMenu, EveryItemMeasuresTheWidestLabelAndAccelerator) {
 
 TEST_F(SkinMenu, OnlyMarkedOwnersGetSkinnedMenus) {
     Add(1, "short");
-    RemovePropA(owner.hwnd(), kSkinMenuProperty);
-    PrepareMenu(menu, owner.hwnd());
+    RemovePropA(m_owner.Hwnd(), kSkinMenuProperty);
+    PrepareMenu(m_menu, m_owner.Hwnd());
     EXPECT_FALSE(Info(0).fType & MFT_OWNERDRAW);
     DRAWITEMSTRUCT button{};
     button.CtlType = ODT_BUTTON;
@@ -124,7 +124,7 @@ TEST_F(SkinMenu, DrawingLooks) {
     Add(1, "plain");
     Add(0, nullptr);
     Add(2, "checked", MF_STRING | MF_CHECKED);
-    PrepareMenu(menu, owner.hwnd());
+    PrepareMenu(m_menu, m_owner.Hwnd());
     // One row of kH pixels each: plain, selected, separator, checked.
     constexpr int kW = 200, kH = 20;
     const struct {
@@ -138,7 +138,7 @@ TEST_F(SkinMenu, DrawingLooks) {
         item.CtlType = ODT_MENU;
         item.itemID = items[i].id;
         item.itemState = items[i].state;
-        item.hwndItem = reinterpret_cast<HWND>(menu);
+        item.hwndItem = reinterpret_cast<HWND>(m_menu);
         item.hDC = dc.get();
         item.rcItem = {0, i * kH, kW, (i + 1) * kH};
         ASSERT_TRUE(DrawMenuItem(item));
@@ -177,8 +177,8 @@ TEST_F(SkinMenu, MarksGreyBoldAcceleratorsAndEightBitText) {
     Add(5, gbk.c_str());
     Add(6, "c", MF_STRING | MF_CHECKED);
     Add(7, "r", MF_STRING | MF_CHECKED | MFT_RADIOCHECK);
-    SetMenuDefaultItem(menu, 2, FALSE);
-    PrepareMenu(menu, owner.hwnd());
+    SetMenuDefaultItem(m_menu, 2, FALSE);
+    PrepareMenu(m_menu, m_owner.Hwnd());
     constexpr int kW = 200, kH = 20, kRows = 8;
     unique_hbitmap bitmap(skintest::ScreenBitmap(kW, kRows * kH));
     unique_hdc dc(CreateCompatibleDC(nullptr));
@@ -187,7 +187,7 @@ TEST_F(SkinMenu, MarksGreyBoldAcceleratorsAndEightBitText) {
         DRAWITEMSTRUCT item{};
         item.CtlType = ODT_MENU;
         item.itemID = id;
-        item.hwndItem = reinterpret_cast<HWND>(menu);
+        item.hwndItem = reinterpret_cast<HWND>(m_menu);
         item.hDC = dc.get();
         item.rcItem = {0, static_cast<LONG>(id - 1) * kH, kW, static_cast<LONG>(id) * kH};
         ASSERT_TRUE(DrawMenuItem(item));

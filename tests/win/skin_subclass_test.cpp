@@ -16,18 +16,18 @@ constexpr UINT kNested = WM_APP + 11;
 // Records its tag for every kProbe and WM_NCDESTROY it sees, then passes the message on.
 class CTagHandler : public CSubclassWnd {
 public:
-    CTagHandler(std::string tag, std::string& log) : tag_(std::move(tag)), log_(log) {}
+    CTagHandler(std::string tag, std::string& log) : m_tag(std::move(tag)), m_log(log) {}
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
         if (message == kProbe || message == WM_NCDESTROY) {
-            log_ += tag_;
+            m_log += m_tag;
         }
         return CSubclassWnd::WindowProc(message, wParam, lParam);
     }
 
 private:
-    std::string tag_;
-    std::string& log_;
+    std::string m_tag;
+    std::string& m_log;
 };
 
 std::string Probe(HWND hwnd, std::string& log) {
@@ -38,13 +38,13 @@ std::string Probe(HWND hwnd, std::string& log) {
 
 TEST(SkinSubclass, NewestFirstUninstallFromAnyPositionAndTheLastPutsTheProcedureBack) {
     CRecordingWindow window;
-    const LONG_PTR former = GetWindowLongPtrW(window.hwnd(), GWLP_WNDPROC);
+    const LONG_PTR former = GetWindowLongPtrW(window.Hwnd(), GWLP_WNDPROC);
     std::string log;
     CTagHandler a("a", log), b("b", log), c("c", log);
     for (CTagHandler* h : {&a, &b, &c}) {
-        h->Install(window.hwnd());
+        h->Install(window.Hwnd());
     }
-    EXPECT_EQ(Probe(window.hwnd(), log), "cba");
+    EXPECT_EQ(Probe(window.Hwnd(), log), "cba");
     const struct {
         CTagHandler* leave;
         const char* after;
@@ -54,35 +54,35 @@ TEST(SkinSubclass, NewestFirstUninstallFromAnyPositionAndTheLastPutsTheProcedure
         const int before = window.Count(kProbe);
         EXPECT_EQ(step.leave->Install(static_cast<HWND>(nullptr)), 1);
         EXPECT_FALSE(step.leave->IsInstalled());
-        EXPECT_EQ(Probe(window.hwnd(), log), step.after);
+        EXPECT_EQ(Probe(window.Hwnd(), log), step.after);
         EXPECT_EQ(window.Count(kProbe), before + 1) << "the former procedure is still reached";
     }
-    EXPECT_EQ(GetWindowLongPtrW(window.hwnd(), GWLP_WNDPROC), former);
+    EXPECT_EQ(GetWindowLongPtrW(window.Hwnd(), GWLP_WNDPROC), former);
     EXPECT_EQ(a.Install(static_cast<HWND>(nullptr)), 1) << "uninstalling twice does nothing";
 
     // Installing on another window leaves the first.
     CRecordingWindow other;
-    a.Install(window.hwnd());
-    a.Install(other.hwnd());
-    EXPECT_EQ(Probe(window.hwnd(), log), "");
-    EXPECT_EQ(Probe(other.hwnd(), log), "a");
+    a.Install(window.Hwnd());
+    a.Install(other.Hwnd());
+    EXPECT_EQ(Probe(window.Hwnd(), log), "");
+    EXPECT_EQ(Probe(other.Hwnd(), log), "a");
 }
 
 TEST(SkinSubclass, DestroyedWindowUninstallsEveryHandlerFirst) {
     auto window = std::make_unique<CRecordingWindow>();
     std::string log;
     CTagHandler a("a", log), b("b", log);
-    a.Install(window->hwnd());
-    b.Install(window->hwnd());
+    a.Install(window->Hwnd());
+    b.Install(window->Hwnd());
     log.clear();
-    DestroyWindow(window->hwnd());
+    DestroyWindow(window->Hwnd());
     EXPECT_EQ(window->Count(WM_NCDESTROY), 1);
     EXPECT_EQ(log, "") << "handlers are gone before the window's last message";
     EXPECT_FALSE(a.IsInstalled());
     EXPECT_FALSE(b.IsInstalled());
     // A new window that happens to get the same handle starts without handlers.
     CRecordingWindow next;
-    EXPECT_EQ(Probe(next.hwnd(), log), "");
+    EXPECT_EQ(Probe(next.Hwnd(), log), "");
 }
 
 // Sends itself another message while handling kProbe, then lets Default()
@@ -103,9 +103,9 @@ TEST(SkinSubclass, DefaultPassesOnTheMessageBeingDispatched) {
     CNestingHandler handler;
     std::string log;
     CTagHandler outer("o", log);
-    handler.Install(window.hwnd());
-    outer.Install(window.hwnd());
-    SendMessageW(window.hwnd(), kProbe, 3, 4);
+    handler.Install(window.Hwnd());
+    outer.Install(window.Hwnd());
+    SendMessageW(window.Hwnd(), kProbe, 3, 4);
     ASSERT_GE(window.seen.size(), 2u);
     const MSG& nested = window.seen[window.seen.size() - 2];
     const MSG& probe = window.seen.back();
@@ -129,19 +129,19 @@ TEST(SkinSubclass, SubclassedAfterUsTheChainStaysWhole) {
     auto window = std::make_unique<CRecordingWindow>();
     std::string log;
     CTagHandler a("a", log);
-    a.Install(window->hwnd());
+    a.Install(window->Hwnd());
     // Someone else subclasses the window after us, so leaving cannot put the
     // old procedure back without cutting them off.
     g_beneath = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(window->hwnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingProc)));
+        SetWindowLongPtrW(window->Hwnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingProc)));
     a.Uninstall();
     g_counted = 0;
-    EXPECT_EQ(Probe(window->hwnd(), log), "");
+    EXPECT_EQ(Probe(window->Hwnd(), log), "");
     EXPECT_EQ(g_counted, 1);
     EXPECT_EQ(window->Count(kProbe), 1);
     // Installing again reuses the place still held in the chain.
-    a.Install(window->hwnd());
-    EXPECT_EQ(Probe(window->hwnd(), log), "a");
+    a.Install(window->Hwnd());
+    EXPECT_EQ(Probe(window->Hwnd(), log), "a");
     EXPECT_EQ(window->Count(kProbe), 2);
     window.reset();
     EXPECT_FALSE(a.IsInstalled());

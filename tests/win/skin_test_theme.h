@@ -55,22 +55,22 @@ class CTempFolder {
 public:
     CTempFolder() {
         static int counter = 0;
-        path_ = (std::filesystem::temp_directory_path() /
-                 ("skintest_" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++counter)))
-                    .string();
-        std::filesystem::create_directory(path_);
+        m_path = (std::filesystem::temp_directory_path() /
+                  ("skintest_" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++counter)))
+                     .string();
+        std::filesystem::create_directory(m_path);
     }
     ~CTempFolder() {
         std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
+        std::filesystem::remove_all(m_path, ignored);
     }
     CTempFolder(const CTempFolder&) = delete;
     CTempFolder& operator=(const CTempFolder&) = delete;
 
-    std::string File(const std::string& name) const { return path_ + "\\" + name; }
+    std::string File(const std::string& name) const { return m_path + "\\" + name; }
 
 private:
-    std::string path_;
+    std::string m_path;
 };
 
 // Each band's active and inactive halves.
@@ -103,7 +103,7 @@ struct CFrameTheme {
     static constexpr int kTextShift = 30, kTopBotHeight = 5, kTileWidth = 7, kTileHeight = 5;
     static constexpr char kButtonCount[] = "ButtonCount=4";
 
-    explicit CFrameTheme(const CTempFolder& folder) : folder_(folder) {
+    explicit CFrameTheme(const CTempFolder& folder) : m_folder(folder) {
         const auto halves = [](const CBandColours& band, bool acrossIsY, int thickness) {
             return
                 [=](int x, int y) { return (acrossIsY ? y : x) < thickness ? band.active : band.inactive; };
@@ -143,7 +143,7 @@ struct CFrameTheme {
             sections + "\r\n[Colours]\r\n" + colours +
             "\r\nTitleText=255 255 0\r\nInactiveTitleText=0 255 255\r\nWindowText=230 90 160\r\n";
         // A new name every time: the platform may cache a profile it has read.
-        const std::string path = folder_.File("theme" + std::to_string(++written_) + ".ini");
+        const std::string path = m_folder.File("theme" + std::to_string(++m_written) + ".ini");
         WriteText(path, ini);
         return path;
     }
@@ -157,8 +157,8 @@ struct CFrameTheme {
     }
 
 private:
-    const CTempFolder& folder_;
-    mutable int written_ = 0;
+    const CTempFolder& m_folder;
+    mutable int m_written = 0;
 };
 
 // A top-level window whose own procedure records the messages it gets and
@@ -176,18 +176,18 @@ public:
             return RegisterClassW(&wc);
         }();
         (void)atom;
-        hwnd_ = CreateWindowExW(0, L"SkinTestWindow", L"skin test", style, x, y, w, h, nullptr, nullptr,
-                                GetModuleHandleW(nullptr), this);
+        m_hwnd = CreateWindowExW(0, L"SkinTestWindow", L"skin test", style, x, y, w, h, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), this);
     }
     ~CRecordingWindow() {
-        if (IsWindow(hwnd_)) {
-            DestroyWindow(hwnd_);
+        if (IsWindow(m_hwnd)) {
+            DestroyWindow(m_hwnd);
         }
     }
     CRecordingWindow(const CRecordingWindow&) = delete;
     CRecordingWindow& operator=(const CRecordingWindow&) = delete;
 
-    HWND hwnd() const { return hwnd_; }
+    HWND Hwnd() const { return m_hwnd; }
     bool Saw(UINT message, WPARAM wParam) const {
         return std::any_of(seen.begin(), seen.end(),
                            [&](const MSG& m) { return m.message == message && m.wParam == wParam; });
@@ -215,7 +215,7 @@ private:
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }
 
-    HWND hwnd_ = nullptr;
+    HWND m_hwnd = nullptr;
 };
 
 // A bitmap compatible with the screen; the caller owns it.
@@ -228,16 +228,16 @@ inline HBITMAP ScreenBitmap(int width, int height) {
 // included, or its client area.
 class CWindowPicture {
 public:
-    explicit CWindowPicture(HWND hwnd, unique_hdc_window::area which = unique_hdc_window::whole_window) {
+    explicit CWindowPicture(HWND hwnd, unique_hdc_window::Area which = unique_hdc_window::kWholeWindow) {
         RECT r{};
-        if (which == unique_hdc_window::whole_window) {
+        if (which == unique_hdc_window::kWholeWindow) {
             GetWindowRect(hwnd, &r);
         } else {
             GetClientRect(hwnd, &r);
         }
         width = r.right - r.left;
         height = r.bottom - r.top;
-        pixels_.assign(static_cast<std::size_t>(width) * height, 0);
+        m_pixels.assign(static_cast<std::size_t>(width) * height, 0);
         unique_hdc_window window(hwnd, which);
         unique_hdc memory(CreateCompatibleDC(window.get()));
         unique_hbitmap bitmap(CreateCompatibleBitmap(window.get(), width, height));
@@ -247,14 +247,14 @@ public:
         }
         BITMAPINFO info{};
         info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        GetDIBits(memory.get(), bitmap.get(), 0, height, pixels_.data(), &info, DIB_RGB_COLORS);
-        for (DWORD& p : pixels_) { // 0x00RRGGBB to a colour reference
+        GetDIBits(memory.get(), bitmap.get(), 0, height, m_pixels.data(), &info, DIB_RGB_COLORS);
+        for (DWORD& p : m_pixels) { // 0x00RRGGBB to a colour reference
             p = RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
         }
     }
 
     COLORREF At(int x, int y) const {
-        return x >= 0 && y >= 0 && x < width && y < height ? pixels_[static_cast<std::size_t>(y) * width + x]
+        return x >= 0 && y >= 0 && x < width && y < height ? m_pixels[static_cast<std::size_t>(y) * width + x]
                                                            : CLR_INVALID;
     }
     // Pixels of a colour in [left, right) x [top, bottom).
@@ -286,7 +286,7 @@ public:
     int width = 0, height = 0;
 
 private:
-    std::vector<DWORD> pixels_;
+    std::vector<DWORD> m_pixels;
 };
 
 // Pumps the thread's queue so that posted and painting messages are handled.

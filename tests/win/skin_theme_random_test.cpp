@@ -129,9 +129,9 @@ TEST(SkinThemeRandom, AnyThemeFileLoadsPaintsAndReleases) {
     WriteOddImages(folder);
     // One window for every theme: under Wine each captioned window that goes stalls.
     CRecordingWindow window;
-    CreateWindowExW(0, L"BUTTON", L"b", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 10, 10, 60, 24, window.hwnd(),
+    CreateWindowExW(0, L"BUTTON", L"b", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 10, 10, 60, 24, window.Hwnd(),
                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(kButtonId)), nullptr, nullptr);
-    ShowWindow(window.hwnd(), SW_SHOWNOACTIVATE);
+    ShowWindow(window.Hwnd(), SW_SHOWNOACTIVATE);
     const auto start = std::chrono::steady_clock::now();
     int loaded = 0;
     for (int n = 0; n < kThemes; ++n) {
@@ -143,20 +143,20 @@ TEST(SkinThemeRandom, AnyThemeFileLoadsPaintsAndReleases) {
         loaded += InitSkin(path.c_str());
 
         CWindow object;
-        object.Attach(window.hwnd());
+        object.Attach(window.Hwnd());
         InstallDlgSkin(&object);
-        InstallCtlSkin(window.hwnd(), kButtonId);
+        InstallCtlSkin(window.Hwnd(), kButtonId);
         static const SIZE sizes[] = {{0, 0}, {1, 1}, {50, 30}, {640, 480}};
         const SIZE size = sizes[theme.random() % std::size(sizes)];
-        SetWindowPos(window.hwnd(), nullptr, 0, 0, size.cx, size.cy,
+        SetWindowPos(window.Hwnd(), nullptr, 0, 0, size.cx, size.cy,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        RedrawWindow(window.hwnd(), nullptr, nullptr,
+        RedrawWindow(window.Hwnd(), nullptr, nullptr,
                      RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-        SendMessageW(window.hwnd(), WM_NCACTIVATE, FALSE, 0);
+        SendMessageW(window.Hwnd(), WM_NCACTIVATE, FALSE, 0);
         for (POINT p : {POINT{101, 101}, POINT{150, 105}, POINT{100 + size.cx - 2, 100 + size.cy - 2}}) {
-            SendMessageW(window.hwnd(), WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y));
+            SendMessageW(window.Hwnd(), WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y));
         }
-        SendMessageW(GetDlgItem(window.hwnd(), kButtonId), BM_SETSTATE, TRUE, 0);
+        SendMessageW(GetDlgItem(window.Hwnd(), kButtonId), BM_SETSTATE, TRUE, 0);
         skintest::Pump();
         ReleaseSkin();
         object.Detach();

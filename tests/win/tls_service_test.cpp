@@ -49,16 +49,16 @@ protected:
             GTEST_SKIP()
                 << "VELMARIN_DEVSERVICE_TLS is not set (the stand-in serves HTTPS with the tests' CA)";
         }
-        port = std::strchr(address, ':') + 1;
-        secureBase = L"https://127.0.0.1:" + std::wstring(port.begin(), port.end());
-        SetServiceEndpoint(secureBase + L"/serv/clientservice.asmx");
+        m_port = std::strchr(address, ':') + 1;
+        m_secureBase = L"https://127.0.0.1:" + std::wstring(m_port.begin(), m_port.end());
+        SetServiceEndpoint(m_secureBase + L"/serv/clientservice.asmx");
     }
 
     // The stand-in's handshakes so far, oldest first.
     std::vector<CHandshake> Handshakes() {
         std::vector<CHandshake> found;
-        EXPECT_TRUE(control.Exchange(base + L"/control/log", CHttpRequest()));
-        const std::string& body = control.Body();
+        EXPECT_TRUE(m_control.Exchange(m_base + L"/control/log", CHttpRequest()));
+        const std::string& body = m_control.Body();
         const size_t list = body.find("\"tls\": [");
         for (size_t at = body.find("{\"certificate\": ", list);
              list != std::string::npos && at != std::string::npos;) {
@@ -94,8 +94,8 @@ protected:
         return found;
     }
 
-    std::string port;
-    std::wstring secureBase;
+    std::string m_port;
+    std::wstring m_secureBase;
 };
 
 // Sign-in, heartbeat, a page command and logout: one handshake, one
@@ -159,7 +159,8 @@ TEST_F(ServiceOverTls, ConnectsAfreshAfterTheServerClosed) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1200));
             ZEvtSyncSocket probe;
             for (int i = 0;
-                 i < 100 && !probe.Connect("127.0.0.1", static_cast<unsigned short>(std::stoi(port))); ++i) {
+                 i < 100 && !probe.Connect("127.0.0.1", static_cast<unsigned short>(std::stoi(m_port)));
+                 ++i) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
             }
         }
@@ -187,7 +188,7 @@ TEST_F(ServiceOverTls, RefusesEveryCertificateThatDoesNotPass) {
         CHttpRequest request;
         request.method = L"POST";
         request.body = "secret";
-        EXPECT_FALSE(client.Exchange(secureBase + L"/serv/clientservice.asmx", request));
+        EXPECT_FALSE(client.Exchange(m_secureBase + L"/serv/clientservice.asmx", request));
         EXPECT_EQ(client.LastTlsFailure(), TlsFailure::Certificate);
         EXPECT_EQ(client.Status(), -1);
         EXPECT_FALSE(client.IsConnected());
@@ -202,7 +203,7 @@ TEST_F(ServiceOverTls, RefusesEveryCertificateThatDoesNotPass) {
     ASSERT_TRUE(Control(L"tls", R"({"certificate": "server"})"));
     for (const std::wstring host : {L"127.0.0.1", L"localhost"}) {
         CAtlHttpClientT client;
-        EXPECT_TRUE(client.Exchange(L"https://" + host + L":" + std::wstring(port.begin(), port.end()) +
+        EXPECT_TRUE(client.Exchange(L"https://" + host + L":" + std::wstring(m_port.begin(), m_port.end()) +
                                         L"/control/state",
                                     CHttpRequest()))
             << host.c_str();

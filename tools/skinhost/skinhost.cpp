@@ -49,47 +49,47 @@ public:
     CTemplate(DWORD style, const std::wstring& title, short cx, short cy) {
         PutDword(style | DS_SETFONT | DS_MODALFRAME);
         PutDword(0);
-        words_.push_back(0); // item count
+        m_words.push_back(0); // item count
         for (short v : {short(0), short(0), cx, cy}) {
-            words_.push_back(static_cast<WORD>(v));
+            m_words.push_back(static_cast<WORD>(v));
         }
-        words_.push_back(0); // no menu
-        words_.push_back(0); // default class
+        m_words.push_back(0); // no menu
+        m_words.push_back(0); // default class
         PutText(title);
-        words_.push_back(9); // point size
+        m_words.push_back(9); // point size
         PutText(L"\u5B8B\u4F53");
     }
 
     void Add(WORD classAtom, int id, DWORD style, const std::wstring& text, short x, short y, short cx,
              short cy) {
-        if (words_.size() % 2) {
-            words_.push_back(0);
+        if (m_words.size() % 2) {
+            m_words.push_back(0);
         }
         PutDword(style | WS_CHILD | WS_VISIBLE);
         PutDword(0);
         for (short v : {x, y, cx, cy}) {
-            words_.push_back(static_cast<WORD>(v));
+            m_words.push_back(static_cast<WORD>(v));
         }
-        words_.push_back(static_cast<WORD>(id));
-        words_.push_back(0xFFFF);
-        words_.push_back(classAtom);
+        m_words.push_back(static_cast<WORD>(id));
+        m_words.push_back(0xFFFF);
+        m_words.push_back(classAtom);
         PutText(text);
-        words_.push_back(0);
-        ++words_[4];
+        m_words.push_back(0);
+        ++m_words[4];
     }
 
-    const DLGTEMPLATE* get() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
+    const DLGTEMPLATE* get() const { return reinterpret_cast<const DLGTEMPLATE*>(m_words.data()); }
 
 private:
     void PutDword(DWORD v) {
-        words_.push_back(LOWORD(v));
-        words_.push_back(HIWORD(v));
+        m_words.push_back(LOWORD(v));
+        m_words.push_back(HIWORD(v));
     }
     void PutText(const std::wstring& text) {
-        words_.insert(words_.end(), text.begin(), text.end());
-        words_.push_back(0);
+        m_words.insert(m_words.end(), text.begin(), text.end());
+        m_words.push_back(0);
     }
-    std::vector<WORD> words_;
+    std::vector<WORD> m_words;
 };
 
 constexpr WORD kButtonClass = 0x0080;
@@ -115,7 +115,7 @@ CTemplate MakeTemplate(bool fixed) {
 class CHostDialog : public CDialog {
 public:
     CHostDialog(const CTemplate& t, std::wstring scenario, UINT seconds)
-        : CDialog(t.get()), scenario_(std::move(scenario)), seconds_(seconds) {}
+        : CDialog(t.get()), m_scenario(std::move(scenario)), m_seconds(seconds) {}
 
 protected:
     bool OnInitDialog() override {
@@ -125,23 +125,23 @@ protected:
         for (int id : {IDOK, IDCANCEL, kMenuButton, kDisabledButton}) {
             InstallCtlSkin(m_hWnd, id);
         }
-        if (scenario_ == L"skincheck") {
+        if (m_scenario == L"skincheck") {
             InstallCtlSkin(m_hWnd, kCheckBox);
         }
         SetWindowPos(m_hWnd, nullptr, 120, 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
         SetTimer(m_hWnd, kScenarioTimer, kScenarioDelayMs, nullptr);
-        if (seconds_ > 0) {
-            SetTimer(m_hWnd, kExitTimer, seconds_ * 1000, nullptr);
+        if (m_seconds > 0) {
+            SetTimer(m_hWnd, kExitTimer, m_seconds * 1000, nullptr);
         }
         return true;
     }
 
     bool OnTimer(UINT_PTR id) override {
         if (id == kStepTimer) {
-            if (nextStep_ < steps_.size()) {
-                steps_[nextStep_++]();
+            if (m_nextStep < m_steps.size()) {
+                m_steps[m_nextStep++]();
             }
-            if (nextStep_ >= steps_.size()) {
+            if (m_nextStep >= m_steps.size()) {
                 KillTimer(m_hWnd, id);
             }
             return true;
@@ -149,11 +149,11 @@ protected:
         KillTimer(m_hWnd, id);
         if (id == kPointTimer) {
             // Inside the open menu: the pointer onto its second item.
-            SetCursorPos(menuAt_.x + 60, menuAt_.y + 32);
+            SetCursorPos(m_menuAt.x + 60, m_menuAt.y + 32);
         } else if (id == kExitTimer) {
             EndMenu();
-            if (other_ != nullptr) {
-                DestroyWindow(other_);
+            if (m_other != nullptr) {
+                DestroyWindow(m_other);
             }
             EndDialog(IDCANCEL);
         } else {
@@ -172,39 +172,39 @@ protected:
 
 private:
     void RunScenario() {
-        if (scenario_ == L"inactive") {
+        if (m_scenario == L"inactive") {
             // Another top-level window takes the activation.
-            other_ = CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE | WS_BORDER | SS_CENTER,
-                                     700, 500, 200, 80, nullptr, nullptr, nullptr, nullptr);
-            SetForegroundWindow(other_);
-            SetActiveWindow(other_);
-        } else if (scenario_ == L"maximized") {
+            m_other = CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE | WS_BORDER | SS_CENTER,
+                                      700, 500, 200, 80, nullptr, nullptr, nullptr, nullptr);
+            SetForegroundWindow(m_other);
+            SetActiveWindow(m_other);
+        } else if (m_scenario == L"maximized") {
             SendMessageW(m_hWnd, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
-        } else if (scenario_ == L"closehover") {
+        } else if (m_scenario == L"closehover") {
             // The close button's theme place: 28 from the right edge, 6 down.
             RECT r{};
             GetWindowRect(m_hWnd, &r);
             SetCursorPos(r.right - 18, r.top + 12);
-        } else if (scenario_ == L"hover") {
+        } else if (m_scenario == L"hover") {
             RECT r{};
             GetWindowRect(GetDlgItem(m_hWnd, IDOK), &r);
             SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-        } else if (scenario_ == L"menu" || scenario_ == L"menusel") {
-            if (scenario_ == L"menusel") {
+        } else if (m_scenario == L"menu" || m_scenario == L"menusel") {
+            if (m_scenario == L"menusel") {
                 SetTimer(m_hWnd, kPointTimer, kScenarioDelayMs, nullptr);
             }
             ShowPopupMenu();
-        } else if (scenario_ == L"pressleave") {
+        } else if (m_scenario == L"pressleave") {
             RunSteps({[this] { PointAt(HTCLOSE); }, [] { Mouse(MOUSEEVENTF_LEFTDOWN); },
                       [this] { PointAtClient(); }, [] { Mouse(MOUSEEVENTF_LEFTUP); }});
-        } else if (scenario_ == L"maxhover") {
+        } else if (m_scenario == L"maxhover") {
             RunSteps({[this] { PointAt(HTMAXBUTTON); }, [] { Mouse(MOUSEEVENTF_LEFTDOWN); },
                       [] { Mouse(MOUSEEVENTF_LEFTUP); }, [this] { PointAtClient(); },
                       [this] { PointAt(HTMAXBUTTON); }, [this] { PointAt(HTMAXBUTTON, 1); }});
-        } else if (scenario_ == L"focus") {
+        } else if (m_scenario == L"focus") {
             // From the edit box past the check box onto OK.
             RunSteps({[this] { SetForegroundWindow(m_hWnd); }, [] { Key(VK_TAB); }, [] { Key(VK_TAB); }});
-        } else if (scenario_ == L"sysmenu") {
+        } else if (m_scenario == L"sysmenu") {
             RECT r{};
             GetWindowRect(m_hWnd, &r);
             PostMessageW(m_hWnd, WM_NCRBUTTONDOWN, HTCAPTION, MAKELPARAM(r.left + 120, r.top + 15));
@@ -212,8 +212,8 @@ private:
     }
 
     void RunSteps(std::vector<std::function<void()>> steps) {
-        steps_ = std::move(steps);
-        nextStep_ = 0;
+        m_steps = std::move(steps);
+        m_nextStep = 0;
         SetTimer(m_hWnd, kStepTimer, kStepMs, nullptr);
     }
 
@@ -273,18 +273,18 @@ private:
         SetMenuDefaultItem(menu, kMenuOpen, FALSE);
         RECT r{};
         GetWindowRect(GetDlgItem(m_hWnd, kMenuButton), &r);
-        menuAt_ = {r.left, r.bottom};
+        m_menuAt = {r.left, r.bottom};
         SetForegroundWindow(m_hWnd);
         TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_LEFTBUTTON, r.left, r.bottom, 0, m_hWnd, nullptr);
         DestroyMenu(menu);
     }
 
-    std::wstring scenario_;
-    UINT seconds_;
-    HWND other_ = nullptr;
-    POINT menuAt_{};
-    std::vector<std::function<void()>> steps_;
-    std::size_t nextStep_ = 0;
+    std::wstring m_scenario;
+    UINT m_seconds;
+    HWND m_other = nullptr;
+    POINT m_menuAt{};
+    std::vector<std::function<void()>> m_steps;
+    std::size_t m_nextStep = 0;
 };
 
 } // namespace

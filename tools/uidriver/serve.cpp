@@ -18,8 +18,8 @@ std::wstring Wide(const std::string& bytes) {
 // can end after a quiet spell whatever kind of handle the input is.
 class LineReader {
 public:
-    LineReader() : ready_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
-    ~LineReader() { CloseHandle(ready_); }
+    LineReader() : m_ready(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+    ~LineReader() { CloseHandle(m_ready); }
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
 
@@ -37,17 +37,17 @@ public:
     Got Next(DWORD timeoutMs, std::string& line) {
         for (;;) {
             {
-                std::lock_guard<std::mutex> lock(mutex_);
-                if (!lines_.empty()) {
-                    line = std::move(lines_.front());
-                    lines_.pop_front();
+                std::lock_guard<std::mutex> lock(m_mutex);
+                if (!m_lines.empty()) {
+                    line = std::move(m_lines.front());
+                    m_lines.pop_front();
                     return Got::Line;
                 }
-                if (ended_) {
+                if (m_ended) {
                     return Got::End;
                 }
             }
-            if (WaitForSingleObject(ready_, timeoutMs) == WAIT_TIMEOUT) {
+            if (WaitForSingleObject(m_ready, timeoutMs) == WAIT_TIMEOUT) {
                 return Got::Quiet;
             }
         }
@@ -85,24 +85,24 @@ private:
                 dropping = false;
             }
         }
-        std::lock_guard<std::mutex> lock(mutex_);
-        ended_ = true;
-        SetEvent(ready_);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_ended = true;
+        SetEvent(m_ready);
     }
 
     void Push(std::string line) {
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();
         }
-        std::lock_guard<std::mutex> lock(mutex_);
-        lines_.push_back(std::move(line));
-        SetEvent(ready_);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_lines.push_back(std::move(line));
+        SetEvent(m_ready);
     }
 
-    HANDLE ready_;
-    std::mutex mutex_;
-    std::deque<std::string> lines_;
-    bool ended_ = false;
+    HANDLE m_ready;
+    std::mutex m_mutex;
+    std::deque<std::string> m_lines;
+    bool m_ended = false;
 };
 
 } // namespace

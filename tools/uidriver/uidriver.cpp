@@ -104,10 +104,10 @@ struct Options {
 };
 
 // In serve mode error text goes down the one answer stream, each line marked.
-bool serving = false;
+bool g_serving = false;
 
 void Write(FILE* stream, const std::wstring& text) {
-    if (serving && stream == stderr) {
+    if (g_serving && stream == stderr) {
         std::wstring marked;
         bool lineStart = true;
         for (wchar_t c : text) {
@@ -120,9 +120,9 @@ void Write(FILE* stream, const std::wstring& text) {
         if (!lineStart) {
             marked += L'\n';
         }
-        serving = false;
+        g_serving = false;
         Write(stdout, marked);
-        serving = true;
+        g_serving = true;
         return;
     }
     int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
@@ -1081,7 +1081,7 @@ int wmain(int argc, wchar_t** argv) {
         if (!error.empty()) {
             return UsageError(error);
         }
-        serving = true;
+        g_serving = true;
         return uidriver::Serve(options.timeout, [](const std::vector<std::wstring>& fields) {
             std::vector<wchar_t*> args{const_cast<wchar_t*>(L"uidriver")};
             for (const std::wstring& field : fields) {

@@ -28,24 +28,24 @@ CHeartbeatCycle::CHeartbeatCycle(CHeartbeatHost& host) : m_host(host), m_context
 
 HeartbeatOutcome CHeartbeatCycle::Run() {
     if (m_host.StopRequested()) {
-        return HeartbeatOutcome::kEnd;
+        return HeartbeatOutcome::End;
     }
     const bool connected = m_host.Connected();
     m_host.SetOffline(!connected);
     if (!connected) {
-        return HeartbeatOutcome::kGoOn;
+        return HeartbeatOutcome::GoOn;
     }
 
     const CUserSession session = m_host.Session();
     const std::wstring command = BuildHeartbeatRequest(session.sessionId, m_context);
     std::wstring reply;
     if (command.empty() || !CallEntry(command, reply)) {
-        return HeartbeatOutcome::kGoOn;
+        return HeartbeatOutcome::GoOn;
     }
     // The exit sets the flag before it sends the logout: a reply that comes
     // back after that (15006 for the ended session among them) is not acted on.
     if (m_host.StopRequested()) {
-        return HeartbeatOutcome::kEnd;
+        return HeartbeatOutcome::End;
     }
 
     ReadReply(reply, session.skey, m_context.SessionKey(), m_fields);
@@ -55,13 +55,13 @@ HeartbeatOutcome CHeartbeatCycle::Run() {
     }
     if (code == kSignedInElsewhereCode) {
         m_host.ForcedSignOut();
-        return HeartbeatOutcome::kEnd;
+        return HeartbeatOutcome::End;
     }
     if (code == kSessionDroppedCode) {
         m_host.AddNotice(NOTICE_MESSAGE, kDroppedNotice);
         return SignInAgain();
     }
-    return HeartbeatOutcome::kGoOn;
+    return HeartbeatOutcome::GoOn;
 }
 
 HeartbeatOutcome CHeartbeatCycle::HandleMessages(const std::wstring& data) {
@@ -69,7 +69,7 @@ HeartbeatOutcome CHeartbeatCycle::HandleMessages(const std::wstring& data) {
     int count = 0;
     for (const CHeartbeatMessage& message : ReadHeartbeatMessages(data)) {
         if (m_host.StopRequested()) {
-            return HeartbeatOutcome::kEnd;
+            return HeartbeatOutcome::End;
         }
         if (message.countsAsNew) {
             ++count;
@@ -83,21 +83,21 @@ HeartbeatOutcome CHeartbeatCycle::HandleMessages(const std::wstring& data) {
     }
     if (count > 0) {
         if (m_host.StopRequested()) {
-            return HeartbeatOutcome::kEnd;
+            return HeartbeatOutcome::End;
         }
         m_host.AddNotice(NOTICE_MESSAGE, NewMessagesNotice(count));
         m_host.StartBlink();
     }
-    return HeartbeatOutcome::kGoOn;
+    return HeartbeatOutcome::GoOn;
 }
 
 HeartbeatOutcome CHeartbeatCycle::SignInAgain() {
     if (m_host.StopRequested()) {
-        return HeartbeatOutcome::kEnd;
+        return HeartbeatOutcome::End;
     }
     // A failure changes nothing: the next heartbeat gets 15006 and tries again.
     if (!m_host.Relogin()) {
-        return HeartbeatOutcome::kGoOn;
+        return HeartbeatOutcome::GoOn;
     }
     // The exit may have begun while the sign-in was under way, its logout
     // naming the old session: the new one must not outlive the program. The
@@ -106,8 +106,8 @@ HeartbeatOutcome CHeartbeatCycle::SignInAgain() {
     if (m_host.StopRequested()) {
         std::wstring reply;
         CallEntry(BuildLogoutRequest(m_host.Session().sessionId), reply);
-        return HeartbeatOutcome::kEnd;
+        return HeartbeatOutcome::End;
     }
     m_host.ShowNewSession();
-    return HeartbeatOutcome::kGoOn;
+    return HeartbeatOutcome::GoOn;
 }

@@ -63,8 +63,8 @@ public:
 };
 
 enum class HeartbeatOutcome {
-    kGoOn, // pause, then the next cycle
-    kEnd,  // stop requested or forced sign-out: the worker ends
+    GoOn, // pause, then the next cycle
+    End,  // stop requested or forced sign-out: the worker ends
 };
 
 // The worker-local state: one command context for the worker's life, made

@@ -14,31 +14,31 @@ constexpr wchar_t kPasswordInputCaption[] = L"参数输入";
 
 LoginInputFault CheckLoginInput(const std::wstring& number, const std::wstring& password) {
     if (number.empty() || number == kNumberHint) {
-        return LoginInputFault::kNoNumber;
+        return LoginInputFault::NoNumber;
     }
     if (number.size() != kNumberLength) {
-        return LoginInputFault::kNumberLength;
+        return LoginInputFault::NumberLength;
     }
     if (number.front() != L'0') {
-        return LoginInputFault::kNoAreaCode;
+        return LoginInputFault::NoAreaCode;
     }
     if (password.empty() || password == kPasswordHint) {
-        return LoginInputFault::kNoPassword;
+        return LoginInputFault::NoPassword;
     }
-    return LoginInputFault::kNone;
+    return LoginInputFault::None;
 }
 
 CLoginInputMessage LoginInputMessage(LoginInputFault fault) {
     switch (fault) {
-    case LoginInputFault::kNoNumber:
+    case LoginInputFault::NoNumber:
         return {L"请输入用户账号！", kLoginInputCaption, true};
-    case LoginInputFault::kNumberLength:
+    case LoginInputFault::NumberLength:
         return {L"请输入带区号的11位号码！", kLoginInputCaption, true};
-    case LoginInputFault::kNoAreaCode:
+    case LoginInputFault::NoAreaCode:
         return {L"需输入带0的区号！", kLoginInputCaption, true};
-    case LoginInputFault::kNoPassword:
+    case LoginInputFault::NoPassword:
         return {L"请输入用户密码！", kPasswordInputCaption, false};
-    case LoginInputFault::kNone:
+    case LoginInputFault::None:
         break;
     }
     return {L"", L"", true};

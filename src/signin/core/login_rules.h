@@ -10,11 +10,11 @@ inline constexpr wchar_t kPasswordHint[] = L"请输入密码";
 
 // The first input fault of a login attempt, in the order the user is told.
 enum class LoginInputFault {
-    kNone,
-    kNoNumber,     // empty, or still the hint
-    kNumberLength, // not 11 characters
-    kNoAreaCode,   // not starting with "0"
-    kNoPassword,   // empty, or still the hint
+    None,
+    NoNumber,     // empty, or still the hint
+    NumberLength, // not 11 characters
+    NoAreaCode,   // not starting with "0"
+    NoPassword,   // empty, or still the hint
 };
 
 LoginInputFault CheckLoginInput(const std::wstring& number, const std::wstring& password);

@@ -29,7 +29,7 @@ CBmpFileLayout CheckBmpFile(const std::uint8_t* data, std::size_t size) {
         U32(data + kFileHeaderBytes) != kInfoHeaderBytes) {
         return layout;
     }
-    layout.kind = BmpFileKind::kMalformed;
+    layout.kind = BmpFileKind::Malformed;
     if (size < kFileHeaderBytes + kInfoHeaderBytes) {
         return layout;
     }
@@ -71,7 +71,7 @@ CBmpFileLayout CheckBmpFile(const std::uint8_t* data, std::size_t size) {
     if (pixelOffset < headerEnd || pixelOffset > size || stride * rows > size - pixelOffset) {
         return layout;
     }
-    layout.kind = BmpFileKind::kPlain;
+    layout.kind = BmpFileKind::Plain;
     layout.headerOffset = kFileHeaderBytes;
     layout.headerBytes = kInfoHeaderBytes + tableBytes;
     layout.pixelOffset = pixelOffset;

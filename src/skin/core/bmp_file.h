@@ -6,13 +6,13 @@
 #include <cstdint>
 
 enum class BmpFileKind {
-    kOther,     // not a bitmap file with the 40-byte header: for the OLE decoder
-    kMalformed, // claims to be one, but its parts do not fit the file or make no image
-    kPlain,
+    Other,     // not a bitmap file with the 40-byte header: for the OLE decoder
+    Malformed, // claims to be one, but its parts do not fit the file or make no image
+    Plain,
 };
 
 struct CBmpFileLayout {
-    BmpFileKind kind = BmpFileKind::kOther;
+    BmpFileKind kind = BmpFileKind::Other;
     std::size_t headerOffset = 0; // the information header, then the colour table or masks
     std::size_t headerBytes = 0;  // the information header with its table or masks
     std::size_t pixelOffset = 0;

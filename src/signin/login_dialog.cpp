@@ -38,8 +38,9 @@ constexpr COLORREF kEnteredText = RGB(0, 0, 0);
 constexpr COLORREF kLabelText = RGB(85, 85, 85);
 constexpr COLORREF kUpdateRed = RGB(255, 0, 0);
 constexpr wchar_t kPasswordChar = L'*';
-// Posted after the first paint: the saved advertisement is decoded then, so
-// the dialog shows without waiting for it.
+// Posted after the first paint: the advertisement's download starts and the
+// saved one is decoded then. The download's thread loads the network
+// libraries, which would hold up the dialog's own start.
 constexpr UINT kAfterFirstPaintMessage = WM_APP + 0x41;
 
 std::wstring WindowText(HWND hwnd) {
@@ -103,7 +104,6 @@ bool CLoginDlg::OnInitDialog() {
     m_ad.SetBkMode(kTransparent);
     m_ad.Attach(Item(IDC_LOGIN_AD));
     m_awaitingFirstPaint = true;
-    StartDownload(m_settings.updServer + kAdPath, kMaxAdvertisementBytes);
 
     m_minimize.SubclassDlgItem(IDC_LOGIN_MINIMIZE, m_hWnd);
     m_minimize.SetBitmaps(m_resources, kMinimizeNormal, kMinimizeHover, kMinimizePressed, kMinimizeNormal);
@@ -186,9 +186,8 @@ LRESULT CLoginDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         if (!IsWindowVisible(m_hWnd)) {
             return 0;
         }
-        if (!m_adReplaced) {
-            m_ad.LoadFromFile(m_programFolder + L"\\" + kAdFile);
-        }
+        StartDownload(m_settings.updServer + kAdPath, kMaxAdvertisementBytes);
+        m_ad.LoadFromFile(m_programFolder + L"\\" + kAdFile);
         return 0;
     }
     const LRESULT result = FCDownloadFileWndBase<CDialog>::WindowProc(message, wParam, lParam);
@@ -425,7 +424,6 @@ void CLoginDlg::OnDownFinished(const std::wstring&, const BYTE* data, DWORD size
     if (!WriteWholeFile(dated, data, size)) {
         return;
     }
-    m_adReplaced = true;
     m_ad.LoadFromFile(dated);
     InvalidateRect(Item(IDC_LOGIN_AD), nullptr, FALSE);
     // The time is kept only once the copy read at the next start is in place,

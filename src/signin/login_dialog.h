@@ -65,7 +65,6 @@ private:
 
     std::wstring m_adTimeCandidate;
     bool m_awaitingFirstPaint = false;
-    bool m_adReplaced = false; // a downloaded picture is newer than the saved one
     CSkinBtn m_minimize;
     CSkinBtn m_close;
     unique_hbitmap m_background; // bitmap 117 of res.dll

@@ -63,6 +63,7 @@ private:
     // Drawing (skin_win_paint.cpp).
     void PaintFrame();
     void ApplyShape();
+    unique_hrgn StripShape(HDC window, const RECT& strip, int w, int h) const;
     void DrawBand(HDC dc, Band band, bool activeLook, int start, int length, int across) const;
     void DrawCaptionButtons(HDC dc, int windowWidth) const;
     void DrawCaptionButton(HDC dc, const CMyBitmap& image, const CPixelRect& themeRect, int imageIndex,

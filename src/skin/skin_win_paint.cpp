@@ -60,6 +60,15 @@ void CSkinWin::PaintFrame() {
     }
     const SIZE size = WindowSize(hwnd);
     const int w = size.cx, h = size.cy;
+    // Nothing drawn on a hidden window is seen, and the system paints the
+    // frame again when it shows: before it shows, a window the size of the
+    // screen was painted three times for nothing.
+    if (!IsWindowVisible(hwnd)) {
+        if (!m_usesTran) {
+            SetWindowRegion(hwnd, unique_hrgn(CreateRectRgn(0, 0, w, h)), false);
+        }
+        return;
+    }
     const int t = m_bands.top, l = m_bands.left, r = m_bands.right, b = m_bands.bottom;
     unique_hdc_window window(hwnd, unique_hdc_window::kWholeWindow);
     if (!window) {
@@ -110,22 +119,62 @@ void CSkinWin::ApplyShape() {
     const SIZE size = WindowSize(hwnd);
     const int w = size.cx, h = size.cy;
     unique_hdc_window window(hwnd, unique_hdc_window::kWholeWindow);
-    unique_hdc shape(CreateCompatibleDC(window.get()));
-    unique_hbitmap shapeBitmap = CompatibleBitmap(window.get(), w, h);
-    if (!window || !shape || !shapeBitmap) {
+    if (!window) {
         return;
     }
+    // Only the bands can hold the key colour: each band's strip is read on its
+    // own, not the whole window, which is most of a sign-in's time for a
+    // window the size of the screen. The body between them stays solid unless
+    // black, its colour in the mask, is the key.
+    const int top = std::min(m_bands.top, h), bottom = std::max(h - m_bands.bottom, top);
+    const int left = std::min(m_bands.left, w), right = std::max(w - m_bands.right, left);
+    const RECT strips[] = {
+        {0, 0, w, top}, {0, bottom, w, h}, {0, top, left, bottom}, {right, top, w, bottom}};
+    unique_hrgn shape(CreateRectRgn(0, 0, 0, 0));
+    if (!shape) {
+        return;
+    }
+    for (const RECT& strip : strips) {
+        unique_hrgn part = StripShape(window.get(), strip, w, h);
+        if (!part) {
+            return;
+        }
+        CombineRgn(shape.get(), shape.get(), part.get(), RGN_OR);
+    }
+    if (m_transColor != RGB(0, 0, 0)) {
+        unique_hrgn body(CreateRectRgn(left, top, right, bottom));
+        CombineRgn(shape.get(), shape.get(), body.get(), RGN_OR);
+    }
+    SetWindowRegion(hwnd, std::move(shape), true);
+}
+
+// The bands drawn in their active look over black, as seen through one strip
+// of a window w x h; the part of the strip that is not the key colour.
+unique_hrgn CSkinWin::StripShape(HDC window, const RECT& strip, int w, int h) const {
+    const int stripWidth = strip.right - strip.left, stripHeight = strip.bottom - strip.top;
+    if (stripWidth <= 0 || stripHeight <= 0) {
+        return unique_hrgn(CreateRectRgn(0, 0, 0, 0));
+    }
+    unique_hdc mask(CreateCompatibleDC(window));
+    unique_hbitmap maskBitmap = CompatibleBitmap(window, stripWidth, stripHeight);
+    if (!mask || !maskBitmap) {
+        return {};
+    }
     {
-        unique_select_object selectShape(shape.get(), shapeBitmap.get());
-        // Black inside: the client area stays solid unless black is the key.
-        PatBlt(shape.get(), 0, 0, w, h, BLACKNESS);
-        DrawBand(shape.get(), Band::Top, true, m_bands.left, w - m_bands.right - m_bands.left + 1, 0);
-        DrawBand(shape.get(), Band::Left, true, 0, h, 0);
-        DrawBand(shape.get(), Band::Right, true, 0, h, w - m_bands.right);
-        DrawBand(shape.get(), Band::Bottom, true, m_bands.left, w - m_bands.right - m_bands.left,
+        unique_select_object selectMask(mask.get(), maskBitmap.get());
+        PatBlt(mask.get(), 0, 0, stripWidth, stripHeight, BLACKNESS);
+        SetViewportOrgEx(mask.get(), -strip.left, -strip.top, nullptr);
+        DrawBand(mask.get(), Band::Top, true, m_bands.left, w - m_bands.right - m_bands.left + 1, 0);
+        DrawBand(mask.get(), Band::Left, true, 0, h, 0);
+        DrawBand(mask.get(), Band::Right, true, 0, h, w - m_bands.right);
+        DrawBand(mask.get(), Band::Bottom, true, m_bands.left, w - m_bands.right - m_bands.left,
                  h - m_bands.bottom);
     }
-    SetWindowRegion(hwnd, RegionFromKeyColour(shapeBitmap.get(), m_transColor), true);
+    unique_hrgn part = RegionFromKeyColour(maskBitmap.get(), m_transColor);
+    if (part) {
+        OffsetRgn(part.get(), strip.left, strip.top);
+    }
+    return part;
 }
 
 bool CSkinWin::ShowsRestore() const {

@@ -207,6 +207,20 @@ TEST_F(SkinFrame, WindowRegion) {
         EXPECT_TRUE(PtInRegion(region.get(), kWidth + 19, kHeight + 9));
         EXPECT_FALSE(PtInRegion(region.get(), kWidth + 20, kHeight + 10));
         EXPECT_EQ(PtInRegion(region.get(), 150, 100) != FALSE, c.clientIn);
+        // Each side's band, whatever the key: the bands are not black here.
+        EXPECT_TRUE(PtInRegion(region.get(), 0, 100));
+        EXPECT_TRUE(PtInRegion(region.get(), kWidth + 19, 100));
+        EXPECT_TRUE(PtInRegion(region.get(), 150, kHeight + 9));
+        EXPECT_EQ(PtInRegion(region.get(), kS, 100) != FALSE, c.clientIn);
+        EXPECT_EQ(PtInRegion(region.get(), kWidth + 19 - kS, 100) != FALSE, c.clientIn);
+
+        // Smaller than its bands: they overlap, and the shape still follows them.
+        SetWindowPos(Hwnd(), nullptr, 0, 0, kS + 2, kT - 4, SWP_NOMOVE | SWP_NOZORDER);
+        ASSERT_NE(GetWindowRgn(Hwnd(), region.get()), ERROR);
+        EXPECT_EQ(PtInRegion(region.get(), 0, 0) != FALSE, c.cornerIn);
+        EXPECT_TRUE(PtInRegion(region.get(), 2, 0));
+        EXPECT_TRUE(PtInRegion(region.get(), kS + 1, kT - 5));
+        EXPECT_FALSE(PtInRegion(region.get(), kS + 2, 0));
     }
 }
 

@@ -68,11 +68,11 @@ public:
     bool Relogin() override {
         const CUserSession current = m_links.session->Get();
         CUserSession fresh;
-        const CSignInResult result =
-            SignIn(current.userNumber, current.password, m_links.settings->Get().appServer, fresh);
+        const CSignInResult result = SignIn(current.userNumber, current.password, fresh);
         if (result.outcome != SignInOutcome::SignedIn) {
             return false;
         }
+        StoreSessionCookie(m_links.settings->Get().appServer);
         m_links.session->Set(fresh);
         return true;
     }

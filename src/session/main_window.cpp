@@ -9,6 +9,7 @@
 #include "session/notice_resource.h"
 #include "session/session_resource.h"
 #include "settings/sms_setting.h"
+#include "signin/session_sign_in.h"
 #include "signin/signin_resource.h"
 #include "skin/skin.h"
 
@@ -129,6 +130,7 @@ void CVelmarinDlg::CreateView() {
     m_view.SetContextMenuMode(CKivHtmlView::kMenuOwn);
     m_view.SetScriptErrorsShown(false);
     m_view.SetAppServer(m_settings.appServer);
+    StoreSessionCookie(m_settings.appServer);
     m_view.Navigate(IndexUrl(m_session.Get().sessionId));
     m_view.SetPageCallHandler(
         [this](HWND, const std::wstring& command, const std::wstring& data) { OnPageCall(command, data); });

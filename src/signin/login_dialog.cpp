@@ -83,8 +83,8 @@ CLoginDlg::CLoginDlg(CSMSSetting& settings, HMODULE resources, std::wstring prog
 
 bool CLoginDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    if (m_settings.autoLogin && Login(m_hWnd, m_settings.userInfo.defaultUser,
-                                      m_settings.userInfo.defaultPassword, m_settings.appServer, m_session)) {
+    if (m_settings.autoLogin &&
+        Login(m_hWnd, m_settings.userInfo.defaultUser, m_settings.userInfo.defaultPassword, m_session)) {
         EndDialog(kLoginSignedIn);
         return true;
     }
@@ -387,7 +387,7 @@ void CLoginDlg::OnLogin() {
         SetFocus(Item(message.focusNumber ? IDC_LOGIN_NUMBER : IDC_LOGIN_PASSWORD));
         return;
     }
-    if (!Login(m_hWnd, number, password, m_settings.appServer, m_session)) {
+    if (!Login(m_hWnd, number, password, m_session)) {
         return;
     }
     RememberUser(m_settings, IsDlgButtonChecked(m_hWnd, IDC_LOGIN_AUTO) == BST_CHECKED, number, password);

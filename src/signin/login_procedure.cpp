@@ -21,13 +21,12 @@ std::wstring DuplicateMessage(const std::wstring& number) {
 
 } // namespace
 
-bool Login(HWND owner, const std::wstring& number, const std::wstring& password,
-           const std::wstring& appServer, CUserSession& session) {
+bool Login(HWND owner, const std::wstring& number, const std::wstring& password, CUserSession& session) {
     if (AccountLockHeldElsewhere(number)) {
         MessageBoxW(owner, DuplicateMessage(number).c_str(), kDuplicateCaption, kMessageBox);
         return false;
     }
-    const CSignInResult result = SignIn(number, password, appServer, session);
+    const CSignInResult result = SignIn(number, password, session);
     switch (result.outcome) {
     case SignInOutcome::SignedIn:
         return true;

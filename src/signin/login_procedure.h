@@ -10,5 +10,4 @@
 
 // SignIn behind the duplicate check, telling every failure in a message box
 // owned by owner. True only when session is filled.
-bool Login(HWND owner, const std::wstring& number, const std::wstring& password,
-           const std::wstring& appServer, CUserSession& session);
+bool Login(HWND owner, const std::wstring& number, const std::wstring& password, CUserSession& session);

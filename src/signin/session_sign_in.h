@@ -7,6 +7,11 @@
 #include <string>
 
 // The exchange, then on success the session record and the session cookie
-// in the browser's cookie store for appServer + "/#". Shows nothing.
-CSignInResult SignIn(const std::wstring& number, const std::wstring& password, const std::wstring& appServer,
-                     CUserSession& session);
+// taken from the reply. Shows nothing.
+CSignInResult SignIn(const std::wstring& number, const std::wstring& password, CUserSession& session);
+
+// The last sign-in's session cookie into the browser's cookie store for
+// appServer + "/#", for the pages the main window opens. Kept apart from the
+// sign-in: the store's library takes a while to load, and only the web view
+// made after the main window shows needs it.
+void StoreSessionCookie(const std::wstring& appServer);

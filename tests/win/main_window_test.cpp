@@ -9,16 +9,19 @@
 #include "framework/gdi.h"
 #include "framework/gdiplus_session.h"
 #include "framework/handles.h"
+#include "protocol/service_client.h"
 #include "pump_until.h"
 #include "session/heartbeat_worker.h"
 #include "session/main_window.h"
 #include "session/notice_resource.h"
 #include "session/session_resource.h"
 #include "settings/sms_setting.h"
+#include "signin/session_sign_in.h"
 #include "skin/skin.h"
 #include "skin_test_theme.h"
 
 #include <gtest/gtest.h>
+#include <wininet.h>
 
 #include <algorithm>
 #include <atomic>
@@ -188,8 +191,18 @@ TEST_F(MainWindow, PageCommandsSendOneCommandEachAndExitIsAskedFromTheQueue) {
 }
 
 // The window shows at once, its tray icon already there; its web view, the
-// slow part, comes from the queue and fills the client area.
+// slow part, comes from the queue and fills the client area, and its first
+// page goes out with the session cookie of the sign-in.
 TEST_F(MainWindow, ShowsBeforeItsViewWhichFollowsFromTheQueue) {
+    CUserSession signedIn;
+    ASSERT_EQ(SignIn(L"05512345678", L"abc123", signedIn).outcome, SignInOutcome::SignedIn);
+    const auto cookieStored = [&] {
+        wchar_t cookie[512] = {};
+        DWORD size = std::size(cookie);
+        return InternetGetCookieW((m_settings.appServer + L"/#").c_str(), nullptr, cookie, &size) &&
+               std::wstring(cookie).find(SessionCookie()) != std::wstring::npos;
+    };
+    EXPECT_FALSE(cookieStored());
     m_window = std::make_unique<CVelmarinDlg>(m_settings, m_resources.get(), m_session);
     ASSERT_TRUE(m_window->Create(nullptr));
     HWND hwnd = m_window->GetSafeHwnd();
@@ -202,6 +215,7 @@ TEST_F(MainWindow, ShowsBeforeItsViewWhichFollowsFromTheQueue) {
     GetClientRect(GetDlgItem(hwnd, IDC_MAIN_VIEW), &view);
     EXPECT_EQ(view.right, client.right);
     EXPECT_EQ(view.bottom, client.bottom);
+    EXPECT_TRUE(cookieStored());
 }
 
 TEST_F(MainWindow, EnterAndEscapeLeaveItOpen) {

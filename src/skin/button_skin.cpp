@@ -11,13 +11,14 @@ bool LoadButtonSkin(ButtonSkin& skin, const std::string& themePath) {
         skin.bitmap.DeleteObject();
         skin.loaded = false;
     }
-    if (!LoadThemeImage(kSection, "Bitmap", themePath, skin.bitmap)) {
+    CThemeFile theme(themePath);
+    if (!theme.Image(kSection, "Bitmap", skin.bitmap)) {
         return false;
     }
-    skin.topHeight = ReadProfileInt(kSection, "TopHeight", 0, themePath);
-    skin.bottomHeight = ReadProfileInt(kSection, "BottomHeight", 0, themePath);
-    skin.leftWidth = ReadProfileInt(kSection, "LeftWidth", 0, themePath);
-    skin.rightWidth = ReadProfileInt(kSection, "RightWidth", 0, themePath);
+    skin.topHeight = theme.Int(kSection, "TopHeight", 0);
+    skin.bottomHeight = theme.Int(kSection, "BottomHeight", 0);
+    skin.leftWidth = theme.Int(kSection, "LeftWidth", 0);
+    skin.rightWidth = theme.Int(kSection, "RightWidth", 0);
     // "Trans" is part of the format but the buttons' key colour is fixed.
     skin.loaded = true;
     return true;

@@ -235,16 +235,17 @@ void LoadMenuSettings(const std::string& themePath) {
     if (s.loaded) {
         return;
     }
+    CThemeFile theme(themePath);
     auto colour = [&](const char* key, int sysColour) {
-        return ReadColour(kMenuSection, key, themePath, GetSysColor(sysColour));
+        return theme.Colour(kMenuSection, key, GetSysColor(sysColour));
     };
     s.bkColor = colour("BKColor", COLOR_MENUTEXT);
     s.horzBarColor = colour("HorzBarColor", COLOR_MENUTEXT);
     s.separatorColor = colour("SeparatorColor", COLOR_3DLIGHT);
     s.hilightBorder = colour("HilightBorder", COLOR_HIGHLIGHT);
-    s.padding.imgPadding = ReadProfileInt(kMenuSection, "ImgPadding", 6, themePath);
-    s.padding.textPadding = ReadProfileInt(kMenuSection, "TextPadding", 8, themePath);
-    s.padding.menubarTextPadding = ReadProfileInt(kMenuSection, "MenubarTextPadding", 4, themePath);
+    s.padding.imgPadding = theme.Int(kMenuSection, "ImgPadding", 6);
+    s.padding.textPadding = theme.Int(kMenuSection, "TextPadding", 8);
+    s.padding.menubarTextPadding = theme.Int(kMenuSection, "MenubarTextPadding", 4);
     s.loaded = true;
 }
 

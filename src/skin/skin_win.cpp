@@ -44,47 +44,45 @@ CSkinWin::~CSkinWin() {
 }
 
 void CSkinWin::LoadTheme(const std::string& themePath) {
-    LoadThemeImage(kPersonality, "DialogBmp", themePath, m_dialogBmp);
-    if (!LoadThemeImage(kPersonality, "Top", themePath, m_top) ||
-        !LoadThemeImage(kPersonality, "Left", themePath, m_left) ||
-        !LoadThemeImage(kPersonality, "Right", themePath, m_right) ||
-        !LoadThemeImage(kPersonality, "Bottom", themePath, m_bottom)) {
+    CThemeFile theme(themePath);
+    theme.Image(kPersonality, "DialogBmp", m_dialogBmp);
+    if (!theme.Image(kPersonality, "Top", m_top) || !theme.Image(kPersonality, "Left", m_left) ||
+        !theme.Image(kPersonality, "Right", m_right) || !theme.Image(kPersonality, "Bottom", m_bottom)) {
         return;
     }
     m_bands = {m_top.Height() / 2, m_left.Width() / 2, m_right.Width() / 2, m_bottom.Height() / 2};
     auto readInt = [&](const char* key, int defaultValue) {
-        return ReadProfileInt(kPersonality, key, defaultValue, themePath);
+        return theme.Int(kPersonality, key, defaultValue);
     };
     m_topSplit = SplitBand(readInt("TopTopHeight", 0), readInt("TopBotHeight", 0), m_top.Width());
     m_leftSplit = SplitBand(readInt("LeftTopHeight", 0), readInt("LeftBotHeight", 0), m_left.Height());
     m_rightSplit = SplitBand(readInt("RightTopHeight", 0), readInt("RightBotHeight", 0), m_right.Height());
     m_bottomSplit = SplitBand(readInt("BottomTopHeight", 0), readInt("BottomBotHeight", 0), m_bottom.Width());
-    if (!LoadCaptionButtons(themePath)) {
+    if (!LoadCaptionButtons(theme)) {
         return;
     }
     m_textShift = readInt("TextShift", 0);
     m_textShiftVert = readInt("TextShiftVert", 0);
-    m_titleText = ReadColour(kColours, "TitleText", themePath, GetSysColor(COLOR_CAPTIONTEXT));
-    m_inactiveTitleText =
-        ReadColour(kColours, "InactiveTitleText", themePath, GetSysColor(COLOR_CAPTIONTEXT));
+    m_titleText = theme.Colour(kColours, "TitleText", GetSysColor(COLOR_CAPTIONTEXT));
+    m_inactiveTitleText = theme.Colour(kColours, "InactiveTitleText", GetSysColor(COLOR_CAPTIONTEXT));
     m_usesTran = readInt("UsesTran", 0) != 0;
     if (m_usesTran) {
-        m_transColor = ReadColour(kColours, "TransColor", themePath, kDefaultTransColor);
+        m_transColor = theme.Colour(kColours, "TransColor", kDefaultTransColor);
     }
-    m_windowText = ReadColour(kColours, "WindowText", themePath, RGB(0, 0, 0));
+    m_windowText = theme.Colour(kColours, "WindowText", RGB(0, 0, 0));
     m_loaded = true;
 }
 
-bool CSkinWin::LoadCaptionButtons(const std::string& themePath) {
-    const int count = ReadProfileInt(kPersonality, "ButtonCount", 0, themePath);
+bool CSkinWin::LoadCaptionButtons(CThemeFile& theme) {
+    const int count = theme.Int(kPersonality, "ButtonCount", 0);
     // Every caption-button image holds at least one state.
-    m_buttonImgCount = std::max(1, ReadProfileInt(kPersonality, "ButtonImgCount", 4, themePath));
+    m_buttonImgCount = std::max(1, theme.Int(kPersonality, "ButtonImgCount", 4));
     for (int i = 0; i < count; ++i) {
         char section[32];
         std::snprintf(section, sizeof(section), "Button%d", i);
-        const int action = ReadProfileInt(section, "Action", 0, themePath);
-        const int x = ReadProfileInt(section, "XCoord", 0, themePath);
-        const int y = ReadProfileInt(section, "YCoord", 0, themePath);
+        const int action = theme.Int(section, "Action", 0);
+        const int x = theme.Int(section, "XCoord", 0);
+        const int y = theme.Int(section, "YCoord", 0);
         CMyBitmap* image = nullptr;
         CPixelRect* rect = nullptr;
         switch (action) {
@@ -104,7 +102,7 @@ bool CSkinWin::LoadCaptionButtons(const std::string& themePath) {
         default:
             continue;
         }
-        if (!LoadThemeImage(section, "ButtonImage", themePath, *image)) {
+        if (!theme.Image(section, "ButtonImage", *image)) {
             return false;
         }
         *rect = CaptionButtonThemeRect(x, y, image->Width(), image->Height(), m_buttonImgCount);

@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+class CThemeFile;
+
 class CSkinWin : public CSubclassWnd {
 public:
     // Loads the frame theme; the caller checks IsLoaded().
@@ -27,7 +29,7 @@ private:
     enum class Band { Top, Left, Right, Bottom };
 
     void LoadTheme(const std::string& themePath);
-    bool LoadCaptionButtons(const std::string& themePath);
+    bool LoadCaptionButtons(CThemeFile& theme);
 
     // Messages, by group; each answers the messages of its group and no others.
     // Activation, size, text and background of the window.

@@ -6,39 +6,49 @@
 
 namespace {
 
-// Image values fit this first try (999 characters); longer ones grow it.
-constexpr DWORD kFirstValueBuffer = 1000;
-constexpr DWORD kLongestValueBuffer = 1u << 20;
+// A theme's sections fit this first try; longer ones grow it, up to a bound.
+constexpr DWORD kFirstSectionBuffer = 4096;
+constexpr DWORD kLongestSectionBuffer = 4u << 20;
 
 } // namespace
 
-std::string ReadProfileString(const char* section, const char* key, const std::string& themePath) {
-    std::vector<char> buffer(kFirstValueBuffer);
+const CProfileSection& CThemeFile::Section(const char* section) {
+    auto found = m_sections.find(section);
+    if (found != m_sections.end()) {
+        return found->second;
+    }
+    std::vector<char> buffer(kFirstSectionBuffer);
+    DWORD length = 0;
     for (;;) {
-        const DWORD length = GetPrivateProfileStringA(section, key, "", buffer.data(),
-                                                      static_cast<DWORD>(buffer.size()), themePath.c_str());
-        // A value that filled the buffer may have been cut: try again larger.
-        if (length + 1 < buffer.size() || buffer.size() >= kLongestValueBuffer) {
-            return std::string(buffer.data(), length);
+        length = GetPrivateProfileSectionA(section, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                           m_path.c_str());
+        // A full buffer comes back as its size less two: try again larger.
+        if (length + 2 < buffer.size() || buffer.size() >= kLongestSectionBuffer) {
+            break;
         }
         buffer.resize(buffer.size() * 4);
     }
+    return m_sections.emplace(section, CProfileSection(std::string_view(buffer.data(), length)))
+        .first->second;
 }
 
-int ReadProfileInt(const char* section, const char* key, int defaultValue, const std::string& themePath) {
-    return static_cast<int>(GetPrivateProfileIntA(section, key, defaultValue, themePath.c_str()));
+std::string CThemeFile::String(const char* section, const char* key) {
+    return Section(section).String(key).value_or("");
 }
 
-COLORREF ReadColour(const char* section, const char* key, const std::string& themePath,
-                    COLORREF defaultColour) {
-    return ParseColour(ReadProfileString(section, key, themePath), defaultColour);
+int CThemeFile::Int(const char* section, const char* key, int defaultValue) {
+    return Section(section).Int(key, defaultValue);
 }
 
-bool LoadThemeImage(const char* section, const char* key, const std::string& themePath, CMyBitmap& bitmap) {
-    const std::string value = ReadProfileString(section, key, themePath);
+COLORREF CThemeFile::Colour(const char* section, const char* key, COLORREF defaultColour) {
+    return ParseColour(String(section, key), defaultColour);
+}
+
+bool CThemeFile::Image(const char* section, const char* key, CMyBitmap& bitmap) {
+    const std::string value = String(section, key);
     if (value.empty()) {
         return false;
     }
     bitmap.DeleteObject();
-    return bitmap.LoadFromFile(ResolveImagePath(themePath, value));
+    return bitmap.LoadFromFile(ResolveImagePath(m_path, value));
 }

@@ -1,17 +1,32 @@
 #pragma once
-// Reads the theme file through the platform's profile reader. Nothing is
-// ever written to it; a missing file reads as every key absent.
+// Reads the theme file through the platform's profile reader, a whole section
+// at a time: each read of the platform opens the file again, and a skinned
+// window's theme is some forty values. Nothing is ever written to it; a
+// missing file reads as every key absent.
+#include "skin/core/profile_section.h"
 #include "skin/my_bitmap.h"
 
+#include <map>
 #include <string>
 
-// The whole value however long (the buffer grows until it fits).
-std::string ReadProfileString(const char* section, const char* key, const std::string& themePath);
-int ReadProfileInt(const char* section, const char* key, int defaultValue, const std::string& themePath);
-// Empty text gives the default; see ParseColour for the format.
-COLORREF ReadColour(const char* section, const char* key, const std::string& themePath,
-                    COLORREF defaultColour);
-// Loads the image a key names from the theme's own folder into an empty
-// bitmap (one holding an image is emptied first). False when the value is
-// empty or the image does not load.
-bool LoadThemeImage(const char* section, const char* key, const std::string& themePath, CMyBitmap& bitmap);
+class CThemeFile {
+public:
+    explicit CThemeFile(std::string path) : m_path(std::move(path)) {}
+
+    const std::string& Path() const { return m_path; }
+    // The whole value however long; empty when absent.
+    std::string String(const char* section, const char* key);
+    int Int(const char* section, const char* key, int defaultValue);
+    // Empty text gives the default; see ParseColour for the format.
+    COLORREF Colour(const char* section, const char* key, COLORREF defaultColour);
+    // Loads the image a key names from the theme's own folder into an empty
+    // bitmap (one holding an image is emptied first). False when the value
+    // is empty or the image does not load.
+    bool Image(const char* section, const char* key, CMyBitmap& bitmap);
+
+private:
+    const CProfileSection& Section(const char* section);
+
+    std::string m_path;
+    std::map<std::string, CProfileSection> m_sections; // by the name asked for
+};

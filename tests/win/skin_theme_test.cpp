@@ -23,12 +23,36 @@ TEST(SkinTheme, ValuesFromTheFile) {
         COLORREF expected;
     } cases[] = {
         {"Magenta", RGB(255, 0, 255)}, {"Black", RGB(0, 0, 0)}, {"Empty", fallback}, {"Absent", fallback}};
+    CThemeFile theme(path);
     for (const auto& c : cases) {
-        EXPECT_EQ(ReadColour("Colours", c.key, path, fallback), c.expected) << c.key;
+        EXPECT_EQ(theme.Colour("Colours", c.key, fallback), c.expected) << c.key;
     }
-    EXPECT_EQ(ReadColour("Colours", "Magenta", folder.File("missing.ini"), fallback), fallback);
-    EXPECT_EQ(ReadProfileString("Colours", "Long", path), longValue) << "long values are read whole";
-    EXPECT_EQ(ReadProfileInt("Colours", "Absent", 4, path), 4);
+    EXPECT_EQ(CThemeFile(folder.File("missing.ini")).Colour("Colours", "Magenta", fallback), fallback);
+    EXPECT_EQ(theme.String("Colours", "Long"), longValue) << "long values are read whole";
+    EXPECT_EQ(theme.Int("Colours", "Absent", 4), 4);
+}
+
+// The theme is read a section at a time; every value must read as the
+// platform's own read of that one key gives it.
+TEST(SkinTheme, SectionReadsMatchThePlatformsKeyReads) {
+    CTempFolder folder;
+    const std::string path = folder.File("values.ini");
+    skintest::WriteText(path, "; a comment\r\n[Personality]\r\n  Spaced  =  12 px  \r\nSpaced=99\r\n"
+                              "spaced=98\r\nHex=0x1f\r\nNeg=-7\r\nQuoted=\"34\"\r\nSingle='x y'\r\n"
+                              "Half=\"56\r\nNoValue\r\n;Commented=1\r\nEmpty=\r\nWide=4294967295\r\n"
+                              "Letters=abc\r\n[personality]\r\nLater=1\r\n[Other]\r\nHex=3\r\n");
+    CThemeFile theme(path);
+    for (const char* section : {"Personality", "PERSONALITY", "Other", "Absent"}) {
+        for (const char* key : {"Spaced", "SPACED", "Hex", "Neg", "Quoted", "Single", "Half", "NoValue",
+                                "Commented", "Empty", "Wide", "Letters", "Later", "Absent"}) {
+            char expected[256] = {};
+            GetPrivateProfileStringA(section, key, "", expected, sizeof expected, path.c_str());
+            EXPECT_EQ(theme.String(section, key), expected) << section << " " << key;
+            EXPECT_EQ(theme.Int(section, key, 5),
+                      static_cast<int>(GetPrivateProfileIntA(section, key, 5, path.c_str())))
+                << section << " " << key;
+        }
+    }
 }
 
 TEST(SkinTheme, FrameLoadsOnlyWithEveryRequiredImage) {

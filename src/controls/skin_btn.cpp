@@ -15,20 +15,38 @@ CSkinBtn::~CSkinBtn() {
 }
 
 void CSkinBtn::SetBitmaps(HMODULE resources, WORD normal, WORD hover, WORD pressed, WORD disabled) {
+    m_resources = resources;
     const WORD ids[] = {normal, hover, pressed, disabled};
     for (int i = 0; i < 4; ++i) {
-        Image& image = m_images[i];
-        image.bitmap = LoadBitmapResource(resources, ids[i]);
-        BITMAP info{};
-        if (image.bitmap && GetObjectW(image.bitmap.get(), sizeof(info), &info)) {
-            image.size = {info.bmWidth, info.bmHeight};
-        } else {
-            image.size = {};
-        }
+        m_images[i] = {};
+        m_images[i].id = ids[i];
     }
+    // The first paint needs it; the others wait for their first showing.
+    ImageFor(kNormal);
     if (m_hWnd) {
         InvalidateRect(m_hWnd, nullptr, FALSE);
     }
+}
+
+// Loaded at its first use, and shared with the first state of the same id.
+const CSkinBtn::Image& CSkinBtn::ImageFor(int state) {
+    int owner = state;
+    for (int i = 0; i < state; ++i) {
+        if (m_images[i].id == m_images[state].id) {
+            owner = i;
+            break;
+        }
+    }
+    Image& image = m_images[owner];
+    if (!image.tried) {
+        image.tried = true;
+        image.bitmap = LoadBitmapResource(m_resources, image.id);
+        BITMAP info{};
+        if (image.bitmap && GetObjectW(image.bitmap.get(), sizeof(info), &info)) {
+            image.size = {info.bmWidth, info.bmHeight};
+        }
+    }
+    return image;
 }
 
 void CSkinBtn::PreSubclassWindow() {
@@ -75,7 +93,7 @@ void CSkinBtn::Paint() {
     }
     unique_select_object selectBitmap(buffer.get(), bitmap.get());
     BitBlt(buffer.get(), 0, 0, width, height, dc.get(), 0, 0, SRCCOPY);
-    const Image& image = m_images[m_state];
+    const Image& image = ImageFor(m_state);
     if (image.bitmap) {
         unique_hdc source(CreateCompatibleDC(dc.get()));
         if (source) {

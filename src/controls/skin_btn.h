@@ -12,8 +12,10 @@ public:
     CSkinBtn() = default;
     ~CSkinBtn() override;
 
-    // Loads the four images from resources (borrowed) by bitmap id; an image
-    // that does not load leaves its state showing what is already on screen.
+    // The four images by bitmap id in resources (borrowed for the button's
+    // life): the normal one loads now, the others at their first showing,
+    // and a state with the same id as an earlier one shows that image. An
+    // image that does not load leaves its state showing what is on screen.
     void SetBitmaps(HMODULE resources, WORD normal, WORD hover, WORD pressed, WORD disabled);
 
     // The image on show: kNormal to kDisabled.
@@ -31,13 +33,17 @@ protected:
 
 private:
     struct Image {
+        WORD id = 0;
+        bool tried = false;    // loaded, or failed to
         unique_hbitmap bitmap; // owned DIB section
         SIZE size{};
     };
 
+    const Image& ImageFor(int state);
     void Paint();
     bool CursorOutside() const;
 
+    HMODULE m_resources = nullptr;
     Image m_images[4];
     int m_state = kNormal;
     bool m_hovering = false;

@@ -98,6 +98,16 @@ TEST_F(CSkinBtnTest, DrawItemPicksTheImageByFocusSelectionHoverAndDisabling) {
     }
 }
 
+// As the program's caption buttons do: the disabled state named by the normal image's id.
+TEST_F(CSkinBtnTest, AStateWithTheIdOfAnEarlierOneShowsItsImage) {
+    m_button.SetBitmaps(m_module, kNormalId, kHoverId, kPressedId, kNormalId);
+    Draw(ODS_DISABLED);
+    EXPECT_EQ(m_button.State(), CSkinBtn::kDisabled);
+    EXPECT_EQ(At(kFace), kFaces[CSkinBtn::kNormal]);
+    Draw(ODS_FOCUS | ODS_SELECTED);
+    EXPECT_EQ(At(kFace), kFaces[CSkinBtn::kPressed]);
+}
+
 TEST_F(CSkinBtnTest, HoverShowsAtOnceAndEndsWhenThePointerHasLeft) {
     Enter();
     EXPECT_EQ(m_button.State(), CSkinBtn::kHover);

@@ -125,10 +125,12 @@ class Handler(BaseHTTPRequestHandler):
             # Anything but TLS records after the handshake, or a broken record.
             self.state.update_entry(self.tls_entry, error=str(error))
 
-    def handle_one_request(self):
-        super().handle_one_request()
+    def parse_request(self):
+        # Counted before the reply goes out: a client that has read its reply
+        # may ask for the log at once.
         if self.tls_entry is not None and self.raw_requestline:
             self.state.update_entry(self.tls_entry, requests=self.tls_entry["requests"] + 1)
+        return super().parse_request()
 
     def finish(self):
         self.server.track_connection(self.connection, False)

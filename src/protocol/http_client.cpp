@@ -258,10 +258,12 @@ void CAtlHttpClientT::Disconnect() {
 
 // Reuses the open connection when it leads to the same place and the server
 // has not closed it meanwhile; otherwise connects afresh. An https connection
-// carries nothing before its certificate has passed.
+// carries nothing before its certificate has passed. A plain one starts the
+// answer's receive as its check (the TLS channel does its own receives).
 bool CAtlHttpClientT::Connect(const CHttpUrl& url) {
     if (m_socket.IsConnected() && m_connectedTo.secure == url.secure && m_connectedTo.host == url.host &&
-        m_connectedTo.port == url.port && m_socket.IsReusable() && (!url.secure || m_tls.IsReusable())) {
+        m_connectedTo.port == url.port &&
+        (url.secure ? m_socket.IsReusable() && m_tls.IsReusable() : m_socket.StartReceive())) {
         return true;
     }
     Disconnect();

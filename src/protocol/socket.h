@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,7 @@ public:
     using Clock = std::chrono::steady_clock;
     static constexpr int kDefaultTimeoutMs = 10000;
 
-    ZEvtSyncSocket() = default;
+    ZEvtSyncSocket();
     ~ZEvtSyncSocket();
     ZEvtSyncSocket(const ZEvtSyncSocket&) = delete;
     ZEvtSyncSocket& operator=(const ZEvtSyncSocket&) = delete;
@@ -38,7 +39,10 @@ public:
     // False when the peer has closed or sent something unasked: such a
     // connection cannot carry a new request.
     bool IsReusable() const;
-    // Sends every byte or fails; a failure keeps its error code.
+    // IsReusable, and the receive of the request's answer started before the
+    // request goes: the next Receive ends it. Winsock: the started receive is
+    // the check, where IsReusable costs a round trip to Wine's server of its own.
+    bool StartReceive(); // Sends every byte or fails; a failure keeps its error code.
     bool Send(const char* data, std::size_t length);
     // Receives up to capacity bytes; received is 0 once the peer has closed.
     bool Receive(char* buffer, std::size_t capacity, std::size_t& received);
@@ -67,6 +71,11 @@ private:
     bool Transfer(bool sending, char* data, std::size_t length, std::size_t& transferred);
     // Winsock: after a failed send or receive, was it the deadline?
     void NoteTimeout();
+    // Winsock: hands out what the receive that StartReceive began brought,
+    // waiting for it first; false when there is nothing of it left.
+    bool ReceiveStarted(char* buffer, std::size_t capacity, std::size_t& received, bool& failed);
+    // Winsock: ends a started receive still running (before the socket closes).
+    void AbandonStartedReceive();
 
     std::intptr_t m_handle = kNoSocket; // owned socket (SOCKET or file descriptor)
     int m_timeoutMs = kDefaultTimeoutMs;
@@ -78,4 +87,7 @@ private:
     // made on first use (owned HANDLE, 0 for none).
     std::intptr_t m_ioEvent = 0;
     int m_lastError = 0;
+    // Winsock: the receive StartReceive began, with its buffer; made on first use.
+    struct StartedReceive;
+    std::unique_ptr<StartedReceive> m_started;
 };

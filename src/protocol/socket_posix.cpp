@@ -81,6 +81,11 @@ bool ConnectOne(int fd, const addrinfo& address, Clock::time_point end, int& las
 
 const int ZEvtSyncSocket::kTimedOut = ETIMEDOUT;
 
+// Only Winsock starts a receive early: here the check is all there is to it.
+struct ZEvtSyncSocket::StartedReceive {};
+
+ZEvtSyncSocket::ZEvtSyncSocket() = default;
+
 ZEvtSyncSocket::~ZEvtSyncSocket() {
     Close();
 }
@@ -128,6 +133,10 @@ bool ZEvtSyncSocket::IsReusable() const {
     }
     pollfd p{static_cast<int>(m_handle), POLLIN, 0};
     return poll(&p, 1, 0) == 0;
+}
+
+bool ZEvtSyncSocket::StartReceive() {
+    return IsReusable();
 }
 
 bool ZEvtSyncSocket::Send(const char* data, std::size_t length) {

@@ -4,8 +4,10 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <array>
 #include <chrono>
 #include <climits>
+#include <cstring>
 
 namespace {
 
@@ -208,6 +210,18 @@ bool MakeBlocking(SOCKET s, int& lastError) {
 
 const int ZEvtSyncSocket::kTimedOut = WSAETIMEDOUT;
 
+struct ZEvtSyncSocket::StartedReceive {
+    OVERLAPPED overlapped{};
+    DWORD flags = 0;
+    bool running = false;
+    // What it brought and Receive has not yet handed out: buffer[at, length).
+    std::size_t at = 0;
+    std::size_t length = 0;
+    std::array<char, 8192> buffer;
+};
+
+ZEvtSyncSocket::ZEvtSyncSocket() = default;
+
 ZEvtSyncSocket::~ZEvtSyncSocket() {
     Close();
     if (m_ioEvent != 0) {
@@ -278,6 +292,87 @@ bool ZEvtSyncSocket::IsReusable() const {
     return WSAPoll(&p, 1, 0) == 0;
 }
 
+// A receive that ends at once, before anything was asked, found the peer
+// closed or talking out of turn; one that pends finds the connection open.
+bool ZEvtSyncSocket::StartReceive() {
+    if (!IsConnected()) {
+        return false;
+    }
+    if (!m_started) {
+        m_started = std::make_unique<StartedReceive>();
+    }
+    StartedReceive& r = *m_started;
+    if (r.running || r.at < r.length) {
+        return false;
+    }
+    r.overlapped = {};
+    r.overlapped.hEvent = reinterpret_cast<HANDLE>(m_ioEvent);
+    r.flags = 0;
+    r.at = r.length = 0;
+    WSABUF buffer{static_cast<ULONG>(r.buffer.size()), r.buffer.data()};
+    if (WSARecv(static_cast<SOCKET>(m_handle), &buffer, 1, nullptr, &r.flags, &r.overlapped, nullptr) == 0) {
+        return false;
+    }
+    if (WSAGetLastError() != WSA_IO_PENDING) {
+        m_lastError = WSAGetLastError();
+        return false;
+    }
+    r.running = true;
+    return true;
+}
+
+bool ZEvtSyncSocket::ReceiveStarted(char* buffer, std::size_t capacity, std::size_t& received, bool& failed) {
+    failed = false;
+    if (!m_started || (!m_started->running && m_started->at >= m_started->length)) {
+        return false;
+    }
+    StartedReceive& r = *m_started;
+    if (r.running) {
+        if (PastDeadline()) {
+            failed = true;
+            return true;
+        }
+        const Clock::time_point end = WaitEnd();
+        m_appliedUpToDeadline = end == m_deadline;
+        const SOCKET s = static_cast<SOCKET>(m_handle);
+        // A failed wait has cancelled the receive and waited for its end.
+        r.running = false;
+        DWORD count = 0;
+        if (!AwaitOverlapped(s, r.overlapped, end, m_lastError)) {
+            NoteTimeout();
+            failed = true;
+            return true;
+        }
+        if (!WSAGetOverlappedResult(s, &r.overlapped, &count, FALSE, &r.flags)) {
+            m_lastError = WSAGetLastError();
+            failed = true;
+            return true;
+        }
+        r.at = 0;
+        r.length = count;
+    }
+    received = std::min(capacity, r.length - r.at);
+    std::memcpy(buffer, r.buffer.data() + r.at, received);
+    r.at += received;
+    return true;
+}
+
+void ZEvtSyncSocket::AbandonStartedReceive() {
+    if (!m_started) {
+        return;
+    }
+    StartedReceive& r = *m_started;
+    if (r.running && IsConnected()) {
+        // The system writes into the record until the cancelled receive has ended.
+        CancelIoEx(reinterpret_cast<HANDLE>(m_handle), &r.overlapped);
+        while (!HasOverlappedIoCompleted(&r.overlapped)) {
+            WaitForSingleObject(r.overlapped.hEvent, INFINITE);
+        }
+    }
+    r.running = false;
+    r.at = r.length = 0;
+}
+
 // A send or receive that timed out: when its wait ended at the deadline, the
 // deadline ended it, even if the system's timer woke a little early.
 void ZEvtSyncSocket::NoteTimeout() {
@@ -302,6 +397,10 @@ bool ZEvtSyncSocket::Send(const char* data, std::size_t length) {
 
 bool ZEvtSyncSocket::Receive(char* buffer, std::size_t capacity, std::size_t& received) {
     received = 0;
+    bool failed = false;
+    if (ReceiveStarted(buffer, capacity, received, failed)) {
+        return !failed;
+    }
     return Transfer(false, buffer, capacity, received);
 }
 
@@ -326,6 +425,7 @@ bool ZEvtSyncSocket::Transfer(bool sending, char* data, std::size_t length, std:
 }
 
 void ZEvtSyncSocket::Close() {
+    AbandonStartedReceive();
     if (IsConnected()) {
         closesocket(static_cast<SOCKET>(m_handle));
     }

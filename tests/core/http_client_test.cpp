@@ -115,13 +115,15 @@ TEST(HttpClient, WritesTheRequestInOrder) {
 }
 
 // One connection serves every call while the server allows it; once it has
-// ended, however that came about, the next call connects afresh.
+// ended, however that came about, the next call connects afresh. So does one
+// where the server spoke out of turn: those bytes are no answer to anything.
 TEST(HttpClient, ReusesTheConnectionWhileItLasts) {
     const struct {
         const char* name;
         std::string reply;
         bool serverCloses;
         int connections;
+        const char* unasked = nullptr; // sent once the client has its answer
     } cases[] = {
         {"content length", kOk, false, 1},
         {"HTTP/1.0 keep-alive", Reply("HTTP/1.0 200 OK", "Connection: Keep-Alive\r\n", "fine"), false, 1},
@@ -130,13 +132,22 @@ TEST(HttpClient, ReusesTheConnectionWhileItLasts) {
         {"connection close, but the server keeps it",
          Reply("HTTP/1.1 200 OK", "Connection: close\r\n", "fine"), false, 3},
         {"closed without saying", kOk, true, 3},
+        {"bytes nobody asked for", kOk, false, 3, "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nstale"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        std::atomic<int> closed{0};
+        std::atomic<int> closed{0};   // connections closed, or spoken on out of turn
+        std::atomic<int> answered{0}; // calls the client has ended
         CLoopbackServer server([&](CConnection& connection) {
             while (!connection.ReadRequest().empty()) {
                 connection.Send(c.reply);
+                if (c.unasked) {
+                    while (answered <= closed) {
+                        std::this_thread::yield();
+                    }
+                    connection.Send(c.unasked);
+                    ++closed;
+                }
                 if (c.serverCloses) {
                     connection.Close();
                     ++closed;
@@ -147,7 +158,8 @@ TEST(HttpClient, ReusesTheConnectionWhileItLasts) {
         for (int i = 1; i <= 3; ++i) {
             ASSERT_TRUE(client.Exchange(server.Url(), Post("x")));
             EXPECT_EQ(client.Body(), "fine");
-            while (c.serverCloses && closed < i) {
+            ++answered;
+            while ((c.serverCloses || c.unasked) && closed < i) {
                 std::this_thread::yield();
             }
         }

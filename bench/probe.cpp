@@ -4,9 +4,9 @@
 //   probe show EXE DIR TITLE CLASS SETTLE_MS
 //       time to the first visible top-level window of the process with that
 //       title and class ("-": any); after SETTLE_MS more, its private bytes.
-//   probe signin EXE DIR NUMBER PASSWORD
-//       fills in the login dialog and presses its sign-in button: the time
-//       from the press to the main window.
+//   probe signin EXE DIR NUMBER PASSWORD [TYPING_MS]
+//       fills in the login dialog and presses its sign-in button TYPING_MS
+//       (0) after the dialog showed: the time from the press to the main window.
 //   probe idle SECONDS EXE DIR FLOOR_EXE FLOOR_DIR
 //       starts both; the first is the program: it is taken past its wait
 //       window and into its session as the page would; then the CPU time of
@@ -162,8 +162,9 @@ int Show(wchar_t** argv) {
     return 0;
 }
 
-int SignIn(wchar_t** argv) {
+int SignIn(int argc, wchar_t** argv) {
     constexpr int kNumber = 1007, kPassword = 1008, kSignIn = 1003;
+    const DWORD typingMs = argc > 6 ? static_cast<DWORD>(_wtoi(argv[6])) : 0;
     PROCESS_INFORMATION process{};
     if (!Launch(argv[2], argv[3], process)) {
         return Fail(L"cannot start the program");
@@ -173,6 +174,7 @@ int SignIn(wchar_t** argv) {
         End(process);
         return Fail(L"no login dialog");
     }
+    Sleep(typingMs);
     SendMessageW(GetDlgItem(dialog, kNumber), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[4]));
     SendMessageW(GetDlgItem(dialog, kPassword), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[5]));
     const double start = NowMs();
@@ -287,8 +289,8 @@ int wmain(int argc, wchar_t** argv) {
     if (argc == 7 && std::wcscmp(argv[1], L"show") == 0) {
         return Show(argv);
     }
-    if (argc == 6 && std::wcscmp(argv[1], L"signin") == 0) {
-        return SignIn(argv);
+    if ((argc == 6 || argc == 7) && std::wcscmp(argv[1], L"signin") == 0) {
+        return SignIn(argc, argv);
     }
     if (argc == 7 && std::wcscmp(argv[1], L"idle") == 0) {
         return Idle(argv);
@@ -297,7 +299,7 @@ int wmain(int argc, wchar_t** argv) {
         return Stall(argv);
     }
     std::fwprintf(stderr, L"usage: probe show EXE DIR TITLE CLASS SETTLE_MS\n"
-                          L"       probe signin EXE DIR NUMBER PASSWORD\n"
+                          L"       probe signin EXE DIR NUMBER PASSWORD [TYPING_MS]\n"
                           L"       probe idle SECONDS EXE DIR FLOOR_EXE FLOOR_DIR\n"
                           L"       probe stall EXE DIR HOST PORT\n");
     return 2;

@@ -63,6 +63,12 @@ def main(raw, machine, repeats, idle_seconds, calls):
             "%.0f ms" % cold + span("cold_app", "%.0f"),
             "%.0f ms" % cold_floor + span("cold_floor", "%.0f") + " (one dialog from a resource)",
             "%.2f×" % ratio, "≤ 1.2×", ratio <= 1.2)
+    themed = med("cold_themed_floor")
+    if cold and themed:
+        row("Cold start against the same dialog with the program's manifest",
+            "%.0f ms" % cold + span("cold_app", "%.0f"),
+            "%.0f ms" % themed + span("cold_themed_floor", "%.0f") + " (the floor's dialog with common controls 6)",
+            "%.2f×" % (cold / themed), "", None)
 
     signin, auto, rate_floor = med("signin_app"), med("auto_app"), med("calls_floor")
     if signin and rate_floor:

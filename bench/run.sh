@@ -21,7 +21,7 @@ out=$top/$root/bench
 bin=$top/$root/win/bin
 
 [ -x "$top/$root/native/bin/datfile" ] && [ -d "$root/win" ] || { echo "bench: run ./test (or scripts/build.sh all) first" >&2; exit 1; }
-nice cmake --build "$root/win" --target Velmarin Skin res uidriver probe min_dialog min_dialog_themed empty_loop growth_bench \
+nice cmake --build "$root/win" --target Velmarin Skin res uidriver probe min_dialog min_dialog_themed min_dialog_login empty_loop growth_bench \
     entry_bench raw_entry_bench stall_bench >/dev/null
 
 rm -rf "$out"/login "$out"/auto "$out"/floor; mkdir -p "$out"
@@ -40,7 +40,7 @@ folders=()
 # Without a window manager Wine waits 2 s for one whenever a captioned window
 # is hidden (the login dialog's end): a stall of the display, not of the
 # program. The bench's programs run as unmanaged windows, for its run only.
-bench_programs="Velmarin.exe min_dialog.exe min_dialog_themed.exe empty_loop.exe"
+bench_programs="Velmarin.exe min_dialog.exe min_dialog_themed.exe min_dialog_login.exe empty_loop.exe"
 unmanaged() { # add|delete
     local exe
     for exe in $bench_programs; do
@@ -89,7 +89,7 @@ done
 write_settings "$(settings_xml user=05512345678 users=05512345678)" "$login_dir/velmarin.dat"
 write_auto_login "$auto_dir" users=05512345678
 mkdir -p "$floor_dir"
-cp "$bin/min_dialog.exe" "$bin/min_dialog_themed.exe" "$bin/empty_loop.exe" "$floor_dir/"
+cp "$bin/min_dialog.exe" "$bin/min_dialog_themed.exe" "$bin/min_dialog_login.exe" "$bin/empty_loop.exe" "$floor_dir/"
 
 # A signed-in program ended from outside leaves its tray icon to Wine, which
 # stalls the next program's start by seconds while it cleans up: wait, then
@@ -105,7 +105,7 @@ fresh_login_dir() { rm -f "$1"/ad/*; }
 
 startup_rows() {
 echo "bench: cold start, sign-in and memory, $repeats runs each (and one to warm up)"
-forget cold_app cold_floor cold_themed_floor signin_app signin_at_once_app auto_app mem_app mem_floor
+forget cold_app cold_floor cold_themed_floor cold_login_floor signin_app signin_at_once_app auto_app mem_app mem_floor
 # The cold starts first, away from the signed-in programs' ends.
 for i in $(seq 0 "$repeats"); do
     fresh_login_dir "$login_dir"
@@ -114,8 +114,11 @@ for i in $(seq 0 "$repeats"); do
     r=$(probe show "$(winpath "$floor_dir/min_dialog.exe")" "$(winpath "$floor_dir")" BenchDialog - 3000)
     floor=$(value ms "$r") floor_private=$(value private "$r")
     themed=$(value ms "$(probe show "$(winpath "$floor_dir/min_dialog_themed.exe")" "$(winpath "$floor_dir")" BenchDialog - 0)")
+    # The login dialog's template has no title of its own.
+    login=$(value ms "$(probe show "$(winpath "$floor_dir/min_dialog_login.exe")" "$(winpath "$floor_dir")" - '#32770' 0)")
     [ "$i" -eq 0 ] && continue # the first of each reads its files from disk
     record cold_app "${app:-nan}"; record cold_floor "${floor:-nan}"; record cold_themed_floor "${themed:-nan}"
+    record cold_login_floor "${login:-nan}"
     record mem_floor "${floor_private:-nan}"
 done
 for i in $(seq 0 "$repeats"); do

@@ -69,6 +69,13 @@ def main(raw, machine, repeats, idle_seconds, calls):
             "%.0f ms" % cold + span("cold_app", "%.0f"),
             "%.0f ms" % themed + span("cold_themed_floor", "%.0f") + " (the floor's dialog with common controls 6)",
             "%.2f×" % (cold / themed), "", None)
+    login = med("cold_login_floor")
+    if cold and login:
+        row("Cold start against the login dialog's own template, unskinned, with the program's manifest",
+            "%.0f ms" % cold + span("cold_app", "%.0f"),
+            "%.0f ms" % login + span("cold_login_floor", "%.0f") + " (the platform's share: %.2f× the first floor)"
+            % (login / cold_floor if cold_floor else float("nan")),
+            "%.2f×" % (cold / login), "", None)
 
     signin, auto, rate_floor = med("signin_app"), med("auto_app"), med("calls_floor")
     if signin and rate_floor:
